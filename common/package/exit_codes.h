@@ -1,0 +1,32 @@
+// Why the installer ends, and the process exit code each reason gives.
+#pragma once
+
+namespace qb {
+
+enum class ExitReason {
+  kInstalled,           // the run finished (or a page flow ended normally)
+  kTestMode,            // "test" started the authoring tool
+  kDamagedPackage,      // the package could not be read
+  kCancelled,           // the user cancelled
+  kAbandoned,           // a file error or a missing volume stopped the run
+  kAnotherRunning,      // another installer holds the single-instance mutex
+  kMachineUnsuitable,   // Windows version, rights or .NET do not suit
+  kPasswordNeeded,      // silent run of a package that still wants a password
+};
+
+enum ExitCode : int {
+  kExitOk = 0,
+  kExitDamaged = 1,
+  kExitCancelled = 2,
+  kExitAbandoned = 3,
+  kExitAnotherRunning = 4,
+  kExitUnsuitable = 5,
+  kExitPasswordNeeded = 6,
+  kExitRestartRequired = 3010,
+};
+
+// A silent run that installed a package which asks for a restart reports
+// 3010, because silent mode never restarts Windows itself.
+int ExitCodeFor(ExitReason reason, bool silent, bool restartRequired);
+
+}  // namespace qb

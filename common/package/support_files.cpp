@@ -1,0 +1,25 @@
+#include "package/support_files.h"
+
+#include "text/text.h"
+
+namespace qb {
+
+std::string SupportFilePath(const std::string& tempFolder, int number,
+                            bool piece) {
+  return tempFolder + kWorkFolderName + (piece ? "temp_" : "") +
+         Decimal(number) + ".tmp";
+}
+
+std::vector<int> SupportFilesToRemove(long long languages) {
+  std::vector<int> numbers;
+  for (int i = 0; i <= 17; ++i) numbers.push_back(i);
+  if (languages < 0) languages = 0;
+  if (languages > 1000) languages = 1000;
+  for (long long i = 20; i <= 20 + languages; ++i) {
+    numbers.push_back(static_cast<int>(i));
+    numbers.push_back(static_cast<int>(i + 30));
+  }
+  return numbers;
+}
+
+}  // namespace qb

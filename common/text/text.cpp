@@ -1,0 +1,102 @@
+#include "text/text.h"
+
+namespace qb {
+
+int64_t ReadNumber(const std::string& text) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  int64_t value = 0;
+  const int64_t limit = INT64_C(1) << 62;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    if (value < limit) value = value * 10 + (text[i] - '0');
+  }
+  return negative ? -value : value;
+}
+
+std::string Decimal(int64_t value) {
+  char digits[24];
+  int n = 0;
+  uint64_t v = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v);
+  std::string text = value < 0 ? "-" : "";
+  while (n) text += digits[--n];
+  return text;
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+std::string PasswordForm(const std::string& password) {
+  const uint32_t n = static_cast<uint32_t>(password.size());
+  std::string form(password.size(), '\0');
+  uint32_t sum = 0;
+  for (uint32_t i = 1; i <= n; ++i) {
+    const uint32_t code = static_cast<unsigned char>(password[i - 1]);
+    sum = sum + code + (n - i) * sum;
+    uint32_t value = code * sum + i;
+    do {
+      value %= 90;
+      if (value < 48) value += 48;
+    } while (value < 48 || value > 90);
+    form[i - 1] = static_cast<char>(value);
+  }
+  return form;
+}
+
+namespace {
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+}  // namespace
+
+std::vector<std::string> SplitParameters(const std::string& line) {
+  std::vector<std::string> result;
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    if (i >= line.size()) break;
+    std::string param;
+    while (i < line.size() && !IsBlank(line[i])) {
+      if (line[i] == '"') {
+        // A quoted part runs to the next quote or the end of the line.
+        param += line[i++];
+        while (i < line.size() && line[i] != '"') param += line[i++];
+        if (i < line.size()) param += line[i++];
+      } else {
+        param += line[i++];
+      }
+    }
+    if (param == "\"\"") continue;  // an empty quoted pair is skipped
+    if (param.size() >= 2 && param.front() == '"' && param.back() == '"') {
+      param = param.substr(1, param.size() - 2);
+    }
+    result.push_back(param);
+  }
+  return result;
+}
+
+std::string SkipProgramName(const std::string& line) {
+  size_t i = 0;
+  while (i < line.size() && IsBlank(line[i])) ++i;
+  bool quoted = false;
+  while (i < line.size()) {
+    if (line[i] == '"') {
+      quoted = !quoted;
+    } else if (!quoted && IsBlank(line[i])) {
+      break;
+    }
+    ++i;
+  }
+  return line.substr(i);
+}
+
+}  // namespace qb

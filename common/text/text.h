@@ -1,0 +1,37 @@
+// Number and text rules shared by the stub and the authoring tool.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace qb {
+
+// Reads a number the lenient way every package number is read: an optional
+// "-" or "+", then decimal digits up to the first other character. No digit
+// gives 0. The result saturates instead of overflowing.
+int64_t ReadNumber(const std::string& text);
+
+// The decimal digits of a number (with a leading "-" when negative).
+std::string Decimal(int64_t value);
+
+// A flag is on unless its text is exactly "0" (an empty text is on).
+inline bool ReadFlag(const std::string& text) { return text != "0"; }
+
+// Upper-cases the letters a to z only; every other byte stays as it is.
+std::string UpperAscii(std::string text);
+
+// The stored form of an installation password: a text of the same length
+// with every character between '0' and 'Z'.
+std::string PasswordForm(const std::string& password);
+
+// Splits the part of a command line after the program name into parameters.
+// Blanks (any byte of code 32 or less) separate parameters unless quoted; a
+// parameter that both starts and ends with a quote loses those two quotes.
+std::vector<std::string> SplitParameters(const std::string& commandLine);
+
+// Skips the program name at the front of a full command line (as the system
+// hands it over) and returns the rest.
+std::string SkipProgramName(const std::string& commandLine);
+
+}  // namespace qb

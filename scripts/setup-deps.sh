@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what building and testing Quillbox needs on a Debian machine.
+# Idempotent: it only calls apt when something is missing. Run as root.
+set -euo pipefail
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+
+packages=(
+  cmake make g++ pkg-config
+  g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686
+  wine wine32:i386 xvfb x11-utils imagemagick
+  libgtest-dev googletest zlib1g-dev libtomlplusplus-dev
+  cabextract gcab clang-format
+)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup: adding the i386 architecture for wine32"
+  dpkg --add-architecture i386
+  apt_update_needed=1
+fi
+
+for p in "${packages[@]}"; do
+  have_pkg "$p" || need+=("$p")
+done
+
+if [ ${#need[@]} -gt 0 ]; then
+  echo "setup: installing ${need[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+echo "setup: all dependencies present"

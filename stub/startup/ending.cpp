@@ -1,0 +1,16 @@
+#include "startup/ending.h"
+
+#include <windows.h>
+
+#include "startup/state.h"
+
+namespace st {
+
+void EndProgram(qb::ExitReason reason) {
+  const int code = qb::ExitCodeFor(reason, Startup.silent,
+                                   Package.settings.size() > qb::kRestartRequired &&
+                                       Package.Flag(qb::kRestartRequired));
+  ExitProcess(static_cast<UINT>(code));
+}
+
+}  // namespace st

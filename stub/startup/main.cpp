@@ -1,0 +1,167 @@
+#include "startup/main.h"
+
+#include <windows.h>
+
+#include "engine/cab.h"
+#include "engine/variables.h"
+#include "package/support_files.h"
+#include "startup/background.h"
+#include "startup/checks.h"
+#include "startup/ending.h"
+#include "startup/options.h"
+#include "startup/state.h"
+#include "startup/workfolder.h"
+#include "text/text.h"
+#include "toolkit/application.h"
+#include "toolkit/files.h"
+#include "wizard/select_lang.h"
+
+namespace st {
+
+qb::Package Package;
+StartupState Startup;
+
+namespace {
+
+constexpr char kMutexName[] = "InstallExists";
+
+[[noreturn]] void DamagedPackage(tk::TFileStream& stream) {
+  stream.Close();
+  RemoveWorkFolder();
+  MessageBoxA(tk::Application.Handle(),
+              "The setup files are corrupted. Please obtain a new copy of the program.",
+              "Error", MB_ICONERROR | MB_OK);
+  EndProgram(qb::ExitReason::kDamagedPackage);
+}
+
+void RunTestMode() {
+  const std::vector<std::string> params = Parameters();
+  if (!params.empty() && params[0] == "test") {
+    WinExec("..\\quillbox.exe", SW_SHOWNORMAL);
+    EndProgram(qb::ExitReason::kTestMode);
+  }
+}
+
+void EnsureSingleInstance() {
+  HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName);
+  if (existing) {
+    CloseHandle(existing);
+    HWND running = FindWindowA(nullptr, Startup.installerTitle.c_str());
+    if (running) {
+      ShowWindow(running, SW_RESTORE);
+      SetForegroundWindow(running);
+    }
+    // The running installer owns the working folder and its files.
+    LeaveWorkFolder();
+    EndProgram(qb::ExitReason::kAnotherRunning);
+  }
+  // Kept until the process ends.
+  Startup.instanceMutex = CreateMutexA(nullptr, FALSE, kMutexName);
+}
+
+void WriteSupportCabinet(qb::PackageReader& reader, tk::TFileStream& stream) {
+  tk::TFileStream out;
+  if (out.Create(SupportFile(qb::kSupportCabinetCopy)) && out.Write("MSCF", 4)) {
+    stream.Seek(static_cast<uint64_t>(reader.GetTrailer().supportOffset));
+    tk::CopyStream(stream, out, reader.GetTrailer().supportLength);
+  }
+  out.Close();
+  stream.Close();
+}
+
+void SettleLanguage() {
+  const qb::RecordList& languages = Package.Records(qb::List::kLanguages);
+  const int64_t count = Package.LanguageCount();
+  if (!Startup.languageName.empty()) {
+    Startup.languageIndex = 255;
+    bool matched = false;
+    const std::string wanted = qb::UpperAscii(Startup.languageName);
+    for (size_t i = 0; i < languages.Count(); ++i) {
+      if (qb::UpperAscii(languages.Field(i, qb::kLanguageName)).find(wanted) !=
+          std::string::npos) {
+        Startup.languageIndex = static_cast<unsigned char>(i);
+        matched = true;
+      }
+    }
+    if (!matched) Startup.languageName.clear();
+  }
+  if (count >= 2 && Startup.languageName.empty()) {
+    if (!wz::SelectLanguage()) {
+      RemoveWorkFolder();
+      EndProgram(qb::ExitReason::kCancelled);
+    }
+  }
+  if (count >= 2 && Startup.languageIndex != 0) {
+    Startup.languageName = languages.Field(Startup.languageIndex, qb::kLanguageName);
+    Package.SelectLanguage(Startup.languageIndex);
+  } else {
+    Startup.languageIndex = 0;
+    Startup.languageName = languages.Field(0, qb::kLanguageName);
+  }
+  const auto fileNumber = [&](int field, int fallback) {
+    const std::string& text = languages.Field(Startup.languageIndex, field);
+    return static_cast<unsigned char>(text.empty() ? fallback : qb::ReadNumber(text));
+  };
+  Startup.licenseFile = fileNumber(qb::kLanguageLicenseFile, qb::kSupportLicense);
+  Startup.readmeFile = fileNumber(qb::kLanguageReadmeFile, qb::kSupportReadme);
+}
+
+HBITMAP LoadPicture(int supportFile, bool wanted) {
+  if (!wanted) return nullptr;
+  return static_cast<HBITMAP>(LoadImageA(nullptr, SupportFile(supportFile).c_str(),
+                                         IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+}
+
+void LoadWizardPictures() {
+  Startup.headerBitmap = LoadPicture(qb::kSupportHeaderBitmap, Package.Flag(qb::kHeaderBitmap));
+  Startup.sideBitmap = LoadPicture(qb::kSupportSideBitmap, Package.Flag(qb::kSideBitmap));
+  Startup.destinationIcon =
+      LoadPicture(qb::kSupportDestinationIcon, Package.Flag(qb::kDestinationPage));
+  Startup.tasksIcon = LoadPicture(qb::kSupportTasksIcon, Package.Flag(qb::kTask1Offered) ||
+                                                             Package.Flag(qb::kTask2Offered) ||
+                                                             Package.Flag(qb::kTask3Offered));
+  Startup.passwordIcon = LoadPicture(qb::kSupportPasswordIcon, Package.Text(qb::kPassword) != "0");
+}
+
+}  // namespace
+
+void StartupRoutine() {
+  RunTestMode();
+  CreateWorkFolder();
+
+  tk::TFileStream stream;
+  stream.OpenRead(tk::ModulePath());
+  qb::PackageReader reader(stream, Package);
+  if (!reader.ReadTrailer() || !reader.ReadSettings() || !reader.ReadRegistryVariables()) {
+    DamagedPackage(stream);
+  }
+  en::LoadRegistryVariables();
+
+  Startup.silent = Package.Flag(qb::kSilentByDefault);
+  EvaluateOptions();
+  if (Startup.silent && !Package.Text(qb::kPassword).empty()) {
+    RemoveWorkFolder();
+    EndProgram(qb::ExitReason::kPasswordNeeded);
+  }
+  Startup.installerTitle = en::ExpandText(Package.Text(qb::kInstallerTitle));
+  EnsureSingleInstance();
+
+  tk::Application.SetCaption(Startup.installerTitle);
+  if (!Startup.silent) tk::Application.Show();
+
+  if (!reader.ReadRemainingLists()) DamagedPackage(stream);
+  WriteSupportCabinet(reader, stream);
+  en::ExtractSupportCabinet();
+
+  SettleLanguage();
+
+  CheckWindowsVersion();
+  CheckAdministrator();
+  CheckDotNet();
+  CloseRunningApplication();
+
+  PrepareBackground();
+  LoadWizardPictures();
+}
+
+}  // namespace st

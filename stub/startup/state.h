@@ -1,0 +1,34 @@
+// Program-wide startup state: created by the startup routine, read by the
+// wizard, the installation run and the completion step.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "package/package.h"
+
+namespace st {
+
+struct StartupState {
+  std::string installerTitle;
+  bool silent = false;
+  bool noCancel = false;
+  unsigned char languageIndex = 0;
+  std::string languageName;
+  bool languageConfirmed = false;
+  unsigned char licenseFile = 0;
+  unsigned char readmeFile = 0;
+  HBITMAP headerBitmap = nullptr;
+  HBITMAP sideBitmap = nullptr;
+  HBITMAP destinationIcon = nullptr;
+  HBITMAP tasksIcon = nullptr;
+  HBITMAP passwordIcon = nullptr;
+  HANDLE instanceMutex = nullptr;
+};
+
+// The package's tables, read once at startup and kept until the end.
+extern qb::Package Package;
+extern StartupState Startup;
+
+}  // namespace st

@@ -1,0 +1,18 @@
+// The temporary working folder "$inst\" below the user's temporary folder.
+#pragma once
+
+#include <string>
+
+namespace st {
+
+// The path of support file n, or of cabinet piece n when piece is true.
+std::string SupportFile(int number, bool piece = false);
+// Creates the folder and every missing folder above it.
+void CreateWorkFolder();
+// Deletes the support files and the folder; failures are ignored.
+void RemoveWorkFolder();
+// Removes the folder itself only when this process created it, and only if
+// it is empty: used when another installer owns the folder's files.
+void LeaveWorkFolder();
+
+}  // namespace st

@@ -1,0 +1,116 @@
+#include "toolkit/files.h"
+
+namespace tk {
+
+bool TFileStream::OpenRead(const std::string& path) {
+  Close();
+  handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  return IsOpen();
+}
+
+bool TFileStream::Create(const std::string& path) {
+  Close();
+  handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  return IsOpen();
+}
+
+void TFileStream::Close() {
+  if (IsOpen()) CloseHandle(handle_);
+  handle_ = INVALID_HANDLE_VALUE;
+}
+
+size_t TFileStream::Read(void* buffer, size_t size) {
+  DWORD done = 0;
+  if (!IsOpen() || !ReadFile(handle_, buffer, static_cast<DWORD>(size), &done, nullptr)) {
+    return 0;
+  }
+  return done;
+}
+
+bool TFileStream::Seek(uint64_t position) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(position);
+  return IsOpen() && SetFilePointerEx(handle_, to, nullptr, FILE_BEGIN);
+}
+
+uint64_t TFileStream::Size() {
+  LARGE_INTEGER size;
+  if (!IsOpen() || !GetFileSizeEx(handle_, &size)) return 0;
+  return static_cast<uint64_t>(size.QuadPart);
+}
+
+bool TFileStream::Write(const void* data, size_t size) {
+  DWORD done = 0;
+  return IsOpen() &&
+         WriteFile(handle_, data, static_cast<DWORD>(size), &done, nullptr) &&
+         done == size;
+}
+
+bool FileExists(const std::string& path) {
+  const DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderExists(const std::string& path) {
+  const DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string WithBackslash(std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool CreateFolderChain(const std::string& folder) {
+  std::string path = folder;
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  if (path.size() < 3 || FolderExists(path)) return false;
+  const std::string parent = FolderOf(path);
+  if (!parent.empty() && parent != path + "\\") CreateFolderChain(parent);
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+std::string TempFolder() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = GetTempPathA(MAX_PATH, buffer);
+  return WithBackslash(n && n <= MAX_PATH ? std::string(buffer, n) : std::string());
+}
+
+std::string ModulePath() {
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return std::string(buffer, n);
+}
+
+}  // namespace tk
+
+#include <vector>
+
+#include "toolkit/application.h"
+
+namespace tk {
+
+uint64_t CopyStream(qb::ByteSource& from, TFileStream& to, uint64_t length) {
+  const size_t chunk = length < kCopyChunk ? static_cast<size_t>(length) : kCopyChunk;
+  std::vector<char> buffer(chunk);
+  uint64_t copied = 0;
+  while (copied < length) {
+    const uint64_t left = length - copied;
+    const size_t want = left < chunk ? static_cast<size_t>(left) : chunk;
+    const size_t got = from.Read(buffer.data(), want);
+    if (got == 0 || !to.Write(buffer.data(), got)) break;
+    copied += got;
+    Application.ProcessMessages();
+  }
+  return copied;
+}
+
+}  // namespace tk

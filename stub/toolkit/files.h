@@ -1,0 +1,60 @@
+// Thin wrappers over files and folders.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "package/source.h"
+
+namespace tk {
+
+// A file opened through the ANSI interface; readable as a package source.
+class TFileStream : public qb::ByteSource {
+ public:
+  TFileStream() = default;
+  ~TFileStream() override { Close(); }
+  TFileStream(const TFileStream&) = delete;
+  TFileStream& operator=(const TFileStream&) = delete;
+
+  // An existing file for reading; other processes may read but not write.
+  bool OpenRead(const std::string& path);
+  // A new file (replacing any earlier one) for writing.
+  bool Create(const std::string& path);
+  void Close();
+  bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+  size_t Read(void* buffer, size_t size) override;
+  bool Seek(uint64_t position) override;
+  uint64_t Size() override;
+  bool Write(const void* data, size_t size);
+
+ private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+bool FileExists(const std::string& path);
+bool FolderExists(const std::string& path);
+// Creates a folder and every missing folder above it. Returns true when the
+// last folder was created by this call (false when it existed or failed).
+bool CreateFolderChain(const std::string& folder);
+// The folder part of a path, with its trailing backslash.
+std::string FolderOf(const std::string& path);
+std::string WithBackslash(std::string path);
+
+// The user's temporary folder with exactly one trailing backslash.
+std::string TempFolder();
+// The full path of the running executable.
+std::string ModulePath();
+
+}  // namespace tk
+
+namespace tk {
+// Copies length bytes from the source's current position to the file in
+// chunks of at most 512 KiB, with one pass of the message loop after each.
+// Stops early when a read delivers nothing or a write fails. Returns the
+// number of bytes copied.
+uint64_t CopyStream(qb::ByteSource& from, TFileStream& to, uint64_t length);
+constexpr size_t kCopyChunk = 512 * 1024;
+}  // namespace tk

@@ -1,0 +1,33 @@
+#include "toolkit/system.h"
+
+#include <string>
+
+namespace tk {
+
+void RestrictDllSearch() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  if (auto set = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+          reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))) {
+    set(kSearchSystem32);
+  }
+  // Older systems: at least take the current folder out of the search.
+  if (auto set = reinterpret_cast<SetDllDirectoryFn>(
+          reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")))) {
+    set("");
+  }
+}
+
+HMODULE LoadSystemLibrary(const char* name) {
+  char folder[MAX_PATH + 1] = {};
+  const UINT n = GetSystemDirectoryA(folder, MAX_PATH);
+  if (n == 0 || n > MAX_PATH) return nullptr;
+  std::string path(folder, n);
+  if (path.back() != '\\') path += '\\';
+  path += name;
+  return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+}  // namespace tk

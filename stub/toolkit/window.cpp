@@ -1,0 +1,50 @@
+#include "toolkit/window.h"
+
+#include "toolkit/application.h"
+
+namespace tk {
+
+TWindow::~TWindow() {
+  if (handle_) {
+    SetWindowLongPtrA(handle_, GWLP_USERDATA, 0);
+    DestroyWindow(handle_);
+  }
+}
+
+LRESULT CALLBACK TWindow::Router(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* self = reinterpret_cast<TWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TWindow*>(reinterpret_cast<CREATESTRUCTA*>(lp)->lpCreateParams);
+    self->handle_ = hwnd;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  return self ? self->Handle(msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+LRESULT TWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+  return DefWindowProcA(handle_, msg, wp, lp);
+}
+
+bool TWindow::CreateTopLevel(const char* className, const char* caption,
+                             DWORD style, DWORD exStyle, int x, int y, int w,
+                             int h, HWND owner) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExA(GetModuleHandleA(nullptr), className, &wc)) {
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = Router;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hIcon = MainIcon(false);
+    wc.hIconSm = MainIcon(true);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = className;
+    RegisterClassExA(&wc);
+  }
+  CreateWindowExA(exStyle, className, caption, style, x, y, w, h, owner,
+                  nullptr, GetModuleHandleA(nullptr), this);
+  if (handle_) Created();
+  return handle_ != nullptr;
+}
+
+}  // namespace tk

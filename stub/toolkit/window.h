@@ -1,0 +1,28 @@
+// Top-level windows built in code. Every window of the stub is created here:
+// nothing else calls CreateWindowEx.
+#pragma once
+
+#include <windows.h>
+
+namespace tk {
+
+class TWindow {
+ public:
+  virtual ~TWindow();
+  HWND Handle() const { return handle_; }
+  void Show(int how = SW_SHOW) { ShowWindow(handle_, how); }
+  void Hide() { ShowWindow(handle_, SW_HIDE); }
+
+ protected:
+  // Creates the window; Created() runs once the handle exists.
+  bool CreateTopLevel(const char* className, const char* caption, DWORD style,
+                      DWORD exStyle, int x, int y, int w, int h, HWND owner);
+  virtual void Created() {}
+  virtual LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+
+ private:
+  static LRESULT CALLBACK Router(HWND, UINT, WPARAM, LPARAM);
+  HWND handle_ = nullptr;
+};
+
+}  // namespace tk

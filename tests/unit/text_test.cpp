@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include "package/exit_codes.h"
+#include "package/support_files.h"
+#include "text/text.h"
+
+namespace qb {
+namespace {
+
+TEST(TextTest, ReadNumberIsLenient) {
+  const struct {
+    const char* text;
+    int64_t value;
+  } cases[] = {{"", 0}, {"0", 0}, {"42", 42}, {"+7", 7}, {"-12abc", -12}, {"ab", 0},
+               {"4\\", 4}, {"-", 0}, {" 5", 0}};
+  for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << c.text;
+  // Far too many digits saturate instead of overflowing.
+  EXPECT_GT(ReadNumber("99999999999999999999999"), INT64_C(1) << 61);
+  EXPECT_LT(ReadNumber("-99999999999999999999999"), -(INT64_C(1) << 61));
+}
+
+TEST(TextTest, FlagIsOnUnlessExactlyZero) {
+  EXPECT_TRUE(ReadFlag(""));
+  EXPECT_TRUE(ReadFlag("1"));
+  EXPECT_TRUE(ReadFlag("00"));
+  EXPECT_FALSE(ReadFlag("0"));
+}
+
+TEST(TextTest, UpperAsciiChangesOnlyLatinLetters) {
+  EXPECT_EQ(UpperAscii("/p=c:\\Apps\xe9z"), "/P=C:\\APPS\xe9Z");
+}
+
+TEST(TextTest, DecimalWritesSignedNumbers) {
+  EXPECT_EQ(Decimal(0), "0");
+  EXPECT_EQ(Decimal(3010), "3010");
+  EXPECT_EQ(Decimal(-45), "-45");
+}
+
+TEST(TextTest, PasswordForm) {
+  EXPECT_EQ(PasswordForm("abc"), "2X<");
+  EXPECT_EQ(PasswordForm(""), "");
+  const std::string form = PasswordForm("A much longer Passw0rd with blanks!");
+  ASSERT_EQ(form.size(), 35u);
+  for (char c : form) {
+    EXPECT_GE(c, '0');
+    EXPECT_LE(c, 'Z');
+  }
+  EXPECT_NE(PasswordForm("abc"), PasswordForm("abC"));
+}
+
+TEST(TextTest, SplitParameters) {
+  const struct {
+    const char* line;
+    std::vector<std::string> params;
+  } cases[] = {
+      {"", {}},
+      {"/S /NC", {"/S", "/NC"}},
+      {"  /S\t/P=C:\\x  ", {"/S", "/P=C:\\x"}},
+      {"\"/P=C:\\My Apps\\Tool\" /S", {"/P=C:\\My Apps\\Tool", "/S"}},
+      {"/P=\"C:\\My Apps\"", {"/P=\"C:\\My Apps\""}},
+      {"/S \"\" /NC", {"/S", "/NC"}},
+      {"\"unterminated part", {"\"unterminated part"}},
+      {"\"", {"\""}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SplitParameters(c.line), c.params) << c.line;
+}
+
+TEST(TextTest, SkipProgramName) {
+  EXPECT_EQ(SkipProgramName("\"C:\\a b\\setup.exe\" /S"), " /S");
+  EXPECT_EQ(SkipProgramName("setup.exe test"), " test");
+  EXPECT_EQ(SkipProgramName("setup.exe"), "");
+}
+
+TEST(SupportFilesTest, Names) {
+  EXPECT_EQ(SupportFilePath("C:\\Temp\\", 4, false), "C:\\Temp\\$inst\\4.tmp");
+  EXPECT_EQ(SupportFilePath("C:\\Temp\\", 0, true), "C:\\Temp\\$inst\\temp_0.tmp");
+}
+
+TEST(SupportFilesTest, RemovalCoversLanguageFiles) {
+  const std::vector<int> three = SupportFilesToRemove(3);
+  std::vector<int> expected;
+  for (int i = 0; i <= 17; ++i) expected.push_back(i);
+  for (int i : {20, 50, 21, 51, 22, 52, 23, 53}) expected.push_back(i);
+  EXPECT_EQ(three, expected);
+  const std::vector<int> none = SupportFilesToRemove(0);
+  EXPECT_EQ(none.size(), 20u);
+  EXPECT_EQ(none.back(), 50);
+}
+
+TEST(ExitCodeTest, EveryReasonHasItsCode) {
+  const struct {
+    ExitReason reason;
+    bool silent, restart;
+    int code;
+  } cases[] = {
+      {ExitReason::kInstalled, false, false, 0},   {ExitReason::kInstalled, false, true, 0},
+      {ExitReason::kInstalled, true, false, 0},    {ExitReason::kInstalled, true, true, 3010},
+      {ExitReason::kTestMode, false, false, 0},    {ExitReason::kDamagedPackage, true, true, 1},
+      {ExitReason::kCancelled, false, false, 2},   {ExitReason::kAbandoned, true, false, 3},
+      {ExitReason::kAnotherRunning, false, false, 4}, {ExitReason::kMachineUnsuitable, true, false, 5},
+      {ExitReason::kPasswordNeeded, true, false, 6},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ExitCodeFor(c.reason, c.silent, c.restart), c.code) << static_cast<int>(c.reason);
+  }
+}
+
+}  // namespace
+}  // namespace qb

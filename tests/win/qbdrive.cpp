@@ -1,0 +1,148 @@
+// qbdrive: a small UI driver for tests under Wine.
+//
+//   qbdrive wait  TITLE [MS] [CLASS]   wait for a visible top-level window
+//   qbdrive dump  TITLE [CLASS]        print the window and its controls
+//   qbdrive text  TITLE [CLASS]        print a message box's text
+//   qbdrive click TITLE BUTTON [CLASS] press the button whose text is BUTTON
+//   qbdrive close TITLE [CLASS]        ask the window to close
+//   qbdrive state TITLE                print visible/iconic/foreground
+//   qbdrive minimize TITLE             minimise the window
+//
+// A title of "*" matches any title. Exit code 0 on success, 1 when the
+// window or control was not found.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+struct Query {
+  const char* title;
+  const char* cls;
+  HWND found;
+};
+
+std::string TextOf(HWND hwnd) {
+  char buffer[4096] = {};
+  SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer),
+                      SMTO_ABORTIFHUNG, 2000, nullptr);
+  return buffer;
+}
+
+std::string ClassOf(HWND hwnd) {
+  char buffer[256] = {};
+  GetClassNameA(hwnd, buffer, sizeof buffer);
+  return buffer;
+}
+
+BOOL CALLBACK FindTop(HWND hwnd, LPARAM lp) {
+  auto* q = reinterpret_cast<Query*>(lp);
+  if (!IsWindowVisible(hwnd)) return TRUE;
+  if (q->cls && ClassOf(hwnd) != q->cls) return TRUE;
+  if (std::strcmp(q->title, "*") != 0 && TextOf(hwnd) != q->title) return TRUE;
+  q->found = hwnd;
+  return FALSE;
+}
+
+HWND Find(const char* title, const char* cls) {
+  Query q{title, cls, nullptr};
+  EnumWindows(FindTop, reinterpret_cast<LPARAM>(&q));
+  return q.found;
+}
+
+std::string Plain(std::string text) {
+  std::string out;
+  for (char c : text) if (c != '&') out += c;
+  return out;
+}
+
+BOOL CALLBACK DumpChild(HWND hwnd, LPARAM) {
+  const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+  const std::string cls = ClassOf(hwnd);
+  int checked = -1;
+  if (_stricmp(cls.c_str(), "Button") == 0) {
+    const LONG kind = style & BS_TYPEMASK;
+    if (kind == BS_CHECKBOX || kind == BS_AUTOCHECKBOX || kind == BS_RADIOBUTTON ||
+        kind == BS_AUTORADIOBUTTON || kind == BS_3STATE || kind == BS_AUTO3STATE) {
+      checked = static_cast<int>(SendMessageA(hwnd, BM_GETCHECK, 0, 0));
+    }
+  }
+  std::printf("control|%s|%d|%s|visible=%d|enabled=%d|checked=%d\n", cls.c_str(),
+              GetDlgCtrlID(hwnd), TextOf(hwnd).c_str(), IsWindowVisible(hwnd) ? 1 : 0,
+              IsWindowEnabled(hwnd) ? 1 : 0, checked);
+  return TRUE;
+}
+
+struct ButtonQuery {
+  std::string text;
+  HWND found;
+};
+
+BOOL CALLBACK FindButton(HWND hwnd, LPARAM lp) {
+  auto* q = reinterpret_cast<ButtonQuery*>(lp);
+  if (_stricmp(ClassOf(hwnd).c_str(), "Button") == 0 && Plain(TextOf(hwnd)) == q->text) {
+    q->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: qbdrive wait|dump|text|click|close|state TITLE ...\n");
+    return 2;
+  }
+  const std::string cmd = argv[1];
+  const char* title = argv[2];
+  if (cmd == "wait") {
+    const int ms = argc > 3 ? std::atoi(argv[3]) : 10000;
+    const char* cls = argc > 4 ? argv[4] : nullptr;
+    for (int waited = 0; waited <= ms; waited += 100) {
+      if (Find(title, cls)) return 0;
+      Sleep(100);
+    }
+    return 1;
+  }
+  const char* cls = nullptr;
+  if ((cmd == "dump" || cmd == "text" || cmd == "close") && argc > 3) cls = argv[3];
+  if (cmd == "click" && argc > 4) cls = argv[4];
+  HWND hwnd = Find(title, cls);
+  if (!hwnd) {
+    std::fprintf(stderr, "qbdrive: no visible window \"%s\"\n", title);
+    return 1;
+  }
+  if (cmd == "dump") {
+    std::printf("window|%s|%s\n", ClassOf(hwnd).c_str(), TextOf(hwnd).c_str());
+    EnumChildWindows(hwnd, DumpChild, 0);
+  } else if (cmd == "text") {
+    // A message box keeps its text in the static control 0xFFFF.
+    HWND label = GetDlgItem(hwnd, 0xFFFF);
+    std::printf("%s\n", label ? TextOf(label).c_str() : "");
+  } else if (cmd == "click") {
+    if (argc < 4) return 2;
+    ButtonQuery q{argv[3], nullptr};
+    EnumChildWindows(hwnd, FindButton, reinterpret_cast<LPARAM>(&q));
+    if (!q.found) {
+      std::fprintf(stderr, "qbdrive: no button \"%s\"\n", argv[3]);
+      return 1;
+    }
+    PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(q.found), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(q.found));
+  } else if (cmd == "close") {
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+  } else if (cmd == "minimize") {
+    ShowWindow(hwnd, SW_MINIMIZE);
+  } else if (cmd == "state") {
+    std::printf("visible=%d iconic=%d foreground=%d\n", IsWindowVisible(hwnd) ? 1 : 0,
+                IsIconic(hwnd) ? 1 : 0, GetForegroundWindow() == hwnd ? 1 : 0);
+  } else {
+    return 2;
+  }
+  std::fflush(stdout);
+  return 0;
+}

@@ -1,0 +1,79 @@
+# Shared helpers of the Wine tests. A test sources this file and calls
+# qb_begin, which gives it a private copy of the template prefix in a new
+# temporary folder and an Xvfb display of its own; everything is removed when
+# the test ends, whether it passed or not.
+
+export WINEDEBUG=-all
+export WINEARCH=win32
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+qb_start_xvfb() {
+  local dir=$1
+  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$dir/display" 2>/dev/null &
+  QB_XVFB_PID=$!
+  for _ in $(seq 100); do
+    [ -s "$dir/display" ] && break
+    sleep 0.1
+  done
+  [ -s "$dir/display" ] || { echo "Xvfb did not start"; return 1; }
+  export DISPLAY=":$(head -n1 "$dir/display")"
+}
+
+qb_stop_xvfb() {
+  [ -n "${QB_XVFB_PID:-}" ] && kill "$QB_XVFB_PID" 2>/dev/null && wait "$QB_XVFB_PID" 2>/dev/null
+  QB_XVFB_PID=
+  return 0
+}
+
+qb_user_dir() {
+  local d
+  for d in "$WINEPREFIX"/drive_c/users/*; do
+    [ "$(basename "$d")" = Public ] && continue
+    echo "$d"
+    return
+  done
+}
+
+qb_end() {
+  local status=$?
+  wineserver -k 2>/dev/null || true
+  qb_stop_xvfb
+  rm -rf "$QB_TMP"
+  if [ $status -eq 0 ]; then echo "PASS"; else echo "FAIL (status $status)"; fi
+  exit $status
+}
+
+qb_begin() {
+  set -euo pipefail
+  [ -d "$QB_WINE_TEMPLATE/prefix" ] || { echo "no template prefix in $QB_WINE_TEMPLATE"; exit 1; }
+  QB_TMP=$(mktemp -d /tmp/qbtest.XXXXXX)
+  trap qb_end EXIT
+  cp -a "$QB_WINE_TEMPLATE/prefix" "$QB_TMP/prefix"
+  export WINEPREFIX=$QB_TMP/prefix
+  qb_start_xvfb "$QB_TMP"
+  # The user's temporary folder and the installer's working folder in it.
+  QB_WIN_TEMP="$(qb_user_dir)/Temp"
+  QB_WORK="$QB_WIN_TEMP/\$inst"
+  QB_STUB="$QB_WIN/stub/quillbox-stub.exe"
+  QB_PACK="$QB_NATIVE/tests/qbpack"
+}
+
+qb_drive() { wine "$QB_WIN/tests/win/qbdrive.exe" "$@"; }
+
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+expect_eq() {
+  local actual=$1 expected=$2 what=$3
+  [ "$actual" = "$expected" ] || fail "$what: expected '$expected', got '$actual'"
+  echo "ok: $what"
+}
+
+# Runs a program in the background; qb_wait_exit PID gives its exit code.
+qb_wait_exit() {
+  local rc=0
+  wait "$1" || rc=$?
+  echo "$rc"
+}

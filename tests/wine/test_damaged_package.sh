@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# A stub without a package, and packages damaged in ways the trailer or the
+# counts give away, show the fixed message, remove the working folder before
+# it and end with exit code 1.
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+check_damaged() {
+  local exe=$1 what=$2
+  wine "$exe" &
+  local pid=$!
+  qb_drive wait Error 30000 '#32770' || fail "$what: no error box"
+  expect_eq "$(qb_drive text Error '#32770' | tr -d '\r')" \
+    "The setup files are corrupted. Please obtain a new copy of the program." "$what: box text"
+  [ ! -e "$QB_WORK" ] || fail "$what: working folder still there while the box shows"
+  qb_drive click Error OK '#32770'
+  expect_eq "$(qb_wait_exit $pid)" 1 "$what: exit code"
+  [ ! -e "$QB_WORK" ] || fail "$what: working folder left behind"
+}
+
+cp "$QB_STUB" "$QB_TMP/bare.exe"
+check_damaged "$QB_TMP/bare.exe" "bare stub"
+
+# Fewer than 119 settings: trailer byte 32 patched from 118 to 100.
+"$QB_PACK" "$QB_STUB" "$QB_TMP/short.exe"
+size=$(stat -c %s "$QB_TMP/short.exe")
+printf '\x64' | dd of="$QB_TMP/short.exe" bs=1 seek=$((size - 2)) conv=notrunc status=none
+check_damaged "$QB_TMP/short.exe" "too few settings"
+
+# A negative record count.
+"$QB_PACK" "$QB_STUB" "$QB_TMP/negative.exe" --set 93=-1
+check_damaged "$QB_TMP/negative.exe" "negative count"
+
+# A count that promises more strings than the file holds bytes.
+"$QB_PACK" "$QB_STUB" "$QB_TMP/huge.exe" --set 57=900000000
+check_damaged "$QB_TMP/huge.exe" "impossible language table"

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# DLLs planted beside an installer under system DLL names never run.
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+names="cabinet winmm psapi riched20"
+export WINEDLLOVERRIDES="mscoree,mshtml=;cabinet,winmm,psapi,riched20=n,b"
+plant() {
+  local dir=$1
+  mkdir -p "$dir"
+  for n in $names; do cp "$QB_WIN/tests/win/marker.dll" "$dir/$n.dll"; done
+}
+
+# The control: a program that loads a library by its bare name picks up the
+# planted copy, so this test can fail.
+plant "$QB_TMP/control"
+cp "$QB_WIN/tests/win/loadbyname.exe" "$QB_TMP/control/"
+(cd "$QB_TMP/control" && wine loadbyname.exe cabinet.dll >/dev/null)
+wineserver -w
+[ -e "$QB_TMP/control/cabinet.dll.loaded" ] || fail "control: the planted DLL was not picked up"
+echo "ok: control loads the planted cabinet.dll"
+
+plant "$QB_TMP/downloads"
+head -c 3000 /dev/urandom >"$QB_TMP/support.bin"
+"$QB_PACK" "$QB_STUB" "$QB_TMP/downloads/setup.exe" --support "$QB_TMP/support.bin"
+rc=0
+(cd "$QB_TMP/downloads" && wine setup.exe /S) || rc=$?
+expect_eq "$rc" 0 "silent run exit code"
+wineserver -w
+for n in $names; do
+  [ ! -e "$QB_TMP/downloads/$n.dll.loaded" ] || fail "planted $n.dll was loaded"
+done
+echo "ok: no planted DLL ran"

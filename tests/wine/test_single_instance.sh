@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# A second installer while one runs restores the first one's window, ends
+# with exit code 4 and leaves the first one's working folder alone.
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+title="Single Instance Test"
+head -c 5000 /dev/urandom >"$QB_TMP/support.bin"
+"$QB_PACK" "$QB_STUB" "$QB_TMP/setup.exe" --set "65=$title" --support "$QB_TMP/support.bin"
+
+wine "$QB_TMP/setup.exe" &
+first=$!
+qb_drive wait "$title" 30000 || fail "first installer shows no window"
+[ -s "$QB_WORK/2.tmp" ] || fail "first installer wrote no support cabinet copy"
+before=$(md5sum <"$QB_WORK/2.tmp")
+qb_drive minimize "$title"
+sleep 1
+expect_eq "$(qb_drive state "$title" | tr -d '\r')" "visible=1 iconic=1 foreground=0" "first minimised"
+
+rc=0
+wine "$QB_TMP/setup.exe" || rc=$?
+expect_eq "$rc" 4 "second instance exit code"
+sleep 1
+expect_eq "$(qb_drive state "$title" | tr -d '\r' | cut -d' ' -f2)" "iconic=0" "first restored"
+[ -e "$QB_WORK/2.tmp" ] || fail "second instance removed the first one's support files"
+expect_eq "$(md5sum <"$QB_WORK/2.tmp")" "$before" "support file untouched"
+
+qb_drive close "$title"
+expect_eq "$(qb_wait_exit $first)" 2 "first installer closed by the user"
+[ ! -e "$QB_WORK" ] || fail "working folder left after the first installer ended"
