@@ -201,9 +201,14 @@ void PutString(std::vector<uint8_t>& out, const std::string& s) {
 }
 }  // namespace
 
-std::vector<uint8_t> WriteConfigurationStream(const Package& package) {
+std::vector<uint8_t> WriteSettingsBlock(const Package& package) {
   std::vector<uint8_t> out;
   for (const auto& s : package.settings) PutString(out, s);
+  return out;
+}
+
+std::vector<uint8_t> WriteRecordBlock(const Package& package) {
+  std::vector<uint8_t> out;
   for (int i = 0; i < kListCount; ++i) {
     const List list = static_cast<List>(i);
     const RecordList& records = package.Records(list);
@@ -219,14 +224,29 @@ std::vector<uint8_t> WriteConfigurationStream(const Package& package) {
   return out;
 }
 
+std::vector<uint8_t> WriteConfigurationStream(const Package& package) {
+  std::vector<uint8_t> out = WriteSettingsBlock(package);
+  const std::vector<uint8_t> rest = WriteRecordBlock(package);
+  out.insert(out.end(), rest.begin(), rest.end());
+  return out;
+}
+
 std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
                                        const Package& package,
+                                       const std::vector<uint8_t>& supportCab,
+                                       const std::vector<uint8_t>& fileData) {
+  return AssembleInstaller(stub, WriteConfigurationStream(package), package.settings.size(),
+                           supportCab, fileData);
+}
+
+std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
+                                       const std::vector<uint8_t>& stream,
+                                       size_t settingsCount,
                                        const std::vector<uint8_t>& supportCab,
                                        const std::vector<uint8_t>& fileData) {
   std::vector<uint8_t> out(stub);
   Trailer trailer;
   trailer.configOffset = static_cast<int64_t>(out.size());
-  const std::vector<uint8_t> stream = WriteConfigurationStream(package);
   out.insert(out.end(), stream.begin(), stream.end());
   trailer.supportOffset = static_cast<int64_t>(out.size());
   if (supportCab.size() > 4) {
@@ -235,8 +255,7 @@ std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
   }
   trailer.fileCabinetOffset = out.size();
   out.insert(out.end(), fileData.begin(), fileData.end());
-  const size_t count = package.settings.empty() ? 1 : package.settings.size();
-  trailer.settingsCountMinusOne = static_cast<uint8_t>(count - 1);
+  trailer.settingsCountMinusOne = static_cast<uint8_t>((settingsCount ? settingsCount : 1) - 1);
   trailer.magic = Trailer::kMagic;
   const auto bytes = trailer.Encode();
   out.insert(out.end(), bytes.begin(), bytes.end());

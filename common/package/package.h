@@ -141,11 +141,20 @@ class PackageReader {
 // Writes the configuration stream of a package: settings, lists and the
 // language string table, with the counts that the settings state.
 std::vector<uint8_t> WriteConfigurationStream(const Package& package);
+// The two halves of the stream: the Settings table, and everything after it.
+std::vector<uint8_t> WriteSettingsBlock(const Package& package);
+std::vector<uint8_t> WriteRecordBlock(const Package& package);
 
 // Appends a package to a stub: stream, support cabinet (its "MSCF" signature
 // is dropped), file cabinet data, trailer.
 std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
                                        const Package& package,
+                                       const std::vector<uint8_t>& supportCab,
+                                       const std::vector<uint8_t>& fileData);
+// The same with a stream written beforehand, holding settingsCount settings.
+std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
+                                       const std::vector<uint8_t>& stream,
+                                       size_t settingsCount,
                                        const std::vector<uint8_t>& supportCab,
                                        const std::vector<uint8_t>& fileData);
 

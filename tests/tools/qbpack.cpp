@@ -2,7 +2,10 @@
 // manifest. Tests use it to make packages the authoring tool would refuse.
 //
 //   qbpack STUB OUT [--set N=TEXT]... [--languages N] [--support FILE]
-//                   [--files FILE] [--raw-tail BYTES]
+//                   [--files FILE] [--claim N=TEXT]...
+//
+// --claim changes a setting after the lists were written, so that the
+// settings claim what the stream does not hold (a damaged package).
 //
 // Defaults: 119 settings of "0", 96 messages per language ("Message m of
 // language k"), one language "English", title "Quillbox Test".
@@ -37,16 +40,21 @@ int main(int argc, char** argv) {
   qb::Package package;
   package.settings.assign(qb::kMinimumSettings, "0");
   package.SetText(qb::kMessagesPerLanguage, "96");
+  package.SetText(qb::kPassword, "");  // "0" would be a password
   package.SetText(qb::kInstallerTitle, "Quillbox Test");
   int languages = 1;
   std::vector<uint8_t> support, files;
-  std::vector<std::pair<int, std::string>> sets;
+  std::vector<std::pair<int, std::string>> sets, claims;
   for (int i = 3; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--set" && i + 1 < argc) {
       const std::string kv = argv[++i];
       const size_t eq = kv.find('=');
       sets.emplace_back(std::atoi(kv.substr(0, eq).c_str()), kv.substr(eq + 1));
+    } else if (arg == "--claim" && i + 1 < argc) {
+      const std::string kv = argv[++i];
+      const size_t eq = kv.find('=');
+      claims.emplace_back(std::atoi(kv.substr(0, eq).c_str()), kv.substr(eq + 1));
     } else if (arg == "--languages" && i + 1 < argc) {
       languages = std::atoi(argv[++i]);
     } else if (arg == "--support" && i + 1 < argc) {
@@ -74,8 +82,12 @@ int main(int argc, char** argv) {
     if (s.first >= static_cast<int>(package.settings.size())) package.settings.resize(s.first + 1);
     package.SetText(s.first, s.second);
   }
-  const std::vector<uint8_t> out =
-      qb::AssembleInstaller(ReadFile(argv[1]), package, support, files);
+  std::vector<uint8_t> stream = qb::WriteRecordBlock(package);
+  for (const auto& c : claims) package.SetText(c.first, c.second);
+  const std::vector<uint8_t> settings = qb::WriteSettingsBlock(package);
+  stream.insert(stream.begin(), settings.begin(), settings.end());
+  const std::vector<uint8_t> out = qb::AssembleInstaller(
+      ReadFile(argv[1]), stream, package.settings.size(), support, files);
   std::ofstream os(argv[2], std::ios::binary);
   os.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
   return os ? 0 : 1;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 
 #include "package/package.h"
 #include "text/text.h"
@@ -166,26 +165,13 @@ struct DamageCase {
 };
 
 // An installer whose settings claim value at index while its lists stay as
-// the package holds them (no support or file data).
+// the package holds them.
 std::vector<uint8_t> Claiming(Package p, int index, const std::string& value) {
-  std::vector<uint8_t> bytes = Build(p);
-  const Trailer t = Trailer::Decode(bytes.data() + bytes.size() - Trailer::kSize);
-  size_t end = static_cast<size_t>(t.configOffset);
-  for (int i = 0; i < kMinimumSettings; ++i) end = std::find(bytes.begin() + end, bytes.end(), 0) - bytes.begin() + 1;
+  std::vector<uint8_t> stream = WriteRecordBlock(p);
   p.SetText(index, value);
-  std::vector<uint8_t> settings;
-  for (const auto& s : p.settings) {
-    settings.insert(settings.end(), s.begin(), s.end());
-    settings.push_back(0);
-  }
-  bytes.erase(bytes.begin() + t.configOffset, bytes.begin() + end);
-  bytes.insert(bytes.begin() + t.configOffset, settings.begin(), settings.end());
-  Trailer fixed = t;
-  fixed.supportOffset = static_cast<int64_t>(bytes.size() - Trailer::kSize);
-  fixed.fileCabinetOffset = bytes.size() - Trailer::kSize;
-  const auto enc = fixed.Encode();
-  std::copy(enc.begin(), enc.end(), bytes.end() - Trailer::kSize);
-  return bytes;
+  const std::vector<uint8_t> settings = WriteSettingsBlock(p);
+  stream.insert(stream.begin(), settings.begin(), settings.end());
+  return AssembleInstaller(std::vector<uint8_t>(100, 'S'), stream, p.settings.size(), {}, {});
 }
 
 void Rewrite(std::vector<uint8_t>& bytes, const Trailer& t) {

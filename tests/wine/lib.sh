@@ -71,9 +71,9 @@ expect_eq() {
   echo "ok: $what"
 }
 
-# Runs a program in the background; qb_wait_exit PID gives its exit code.
+# Waits for a background program started by this shell and puts its exit
+# code in QB_RC (wait must run in this shell, not in a subshell).
 qb_wait_exit() {
-  local rc=0
-  wait "$1" || rc=$?
-  echo "$rc"
+  QB_RC=0
+  wait "$1" || QB_RC=$?
 }

@@ -14,7 +14,8 @@ check_damaged() {
     "The setup files are corrupted. Please obtain a new copy of the program." "$what: box text"
   [ ! -e "$QB_WORK" ] || fail "$what: working folder still there while the box shows"
   qb_drive click Error OK '#32770'
-  expect_eq "$(qb_wait_exit $pid)" 1 "$what: exit code"
+  qb_wait_exit $pid
+  expect_eq "$QB_RC" 1 "$what: exit code"
   [ ! -e "$QB_WORK" ] || fail "$what: working folder left behind"
 }
 
@@ -28,9 +29,9 @@ printf '\x64' | dd of="$QB_TMP/short.exe" bs=1 seek=$((size - 2)) conv=notrunc s
 check_damaged "$QB_TMP/short.exe" "too few settings"
 
 # A negative record count.
-"$QB_PACK" "$QB_STUB" "$QB_TMP/negative.exe" --set 93=-1
+"$QB_PACK" "$QB_STUB" "$QB_TMP/negative.exe" --claim 93=-1
 check_damaged "$QB_TMP/negative.exe" "negative count"
 
 # A count that promises more strings than the file holds bytes.
-"$QB_PACK" "$QB_STUB" "$QB_TMP/huge.exe" --set 57=900000000
+"$QB_PACK" "$QB_STUB" "$QB_TMP/huge.exe" --claim 57=900000000
 check_damaged "$QB_TMP/huge.exe" "impossible language table"

@@ -21,5 +21,6 @@ rm -f "$QB_TMP/work/quillbox.exe.ran"
 pid=$!
 qb_drive wait Error 30000 '#32770' || fail "TEST was taken for test mode"
 qb_drive click Error OK '#32770'
-expect_eq "$(qb_wait_exit $pid)" 1 "TEST reads the (missing) package"
+qb_wait_exit $pid
+  expect_eq "$QB_RC" 1 "TEST reads the (missing) package"
 [ ! -e "$QB_TMP/work/quillbox.exe.ran" ] || fail "TEST started the authoring tool"
