@@ -69,6 +69,13 @@ void WriteSupportCabinet(qb::PackageReader& reader, tk::TFileStream& stream) {
   stream.Close();
 }
 
+// Unpacks support file 2 into the user's temporary folder: its entries are
+// named "$inst\n.tmp", so the support files land in the working folder.
+void ExtractSupportCabinet() {
+  en::TCab cab;
+  cab.Extract(SupportFile(qb::kSupportCabinetCopy), tk::TempFolder());
+}
+
 void SettleLanguage() {
   const qb::RecordList& languages = Package.Records(qb::List::kLanguages);
   const int64_t count = Package.LanguageCount();
@@ -151,7 +158,7 @@ void StartupRoutine() {
 
   if (!reader.ReadRemainingLists()) DamagedPackage(stream);
   WriteSupportCabinet(reader, stream);
-  en::ExtractSupportCabinet();
+  ExtractSupportCabinet();
 
   SettleLanguage();
 

@@ -77,3 +77,12 @@ qb_wait_exit() {
   QB_RC=0
   wait "$1" || QB_RC=$?
 }
+
+# The Windows form of a Unix path (Wine maps / to drive Z:).
+qb_win() { local p=$1; echo "Z:${p//\//\\}"; }
+
+# Same contents?
+expect_same_file() {
+  cmp -s "$1" "$2" || fail "$3: $2 differs from $1"
+  echo "ok: $3"
+}

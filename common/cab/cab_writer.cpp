@@ -1,0 +1,421 @@
+#include "cab/cab_writer.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+namespace qb::cab {
+
+uint32_t Checksum(const uint8_t* data, size_t size, uint32_t seed) {
+  uint32_t sum = seed;
+  size_t i = 0;
+  for (; i + 4 <= size; i += 4) {
+    sum ^= uint32_t(data[i]) | uint32_t(data[i + 1]) << 8 | uint32_t(data[i + 2]) << 16 |
+           uint32_t(data[i + 3]) << 24;
+  }
+  uint32_t rest = 0;
+  switch (size - i) {
+    case 3:
+      rest |= uint32_t(data[i++]) << 16;
+      [[fallthrough]];
+    case 2:
+      rest |= uint32_t(data[i++]) << 8;
+      [[fallthrough]];
+    case 1:
+      rest |= data[i];
+      break;
+    default:
+      break;
+  }
+  return sum ^ rest;
+}
+
+void ToDosDateTime(int64_t unixTime, uint16_t& date, uint16_t& time) {
+  std::time_t t = static_cast<std::time_t>(unixTime);
+  std::tm tm{};
+#ifdef _WIN32
+  localtime_s(&tm, &t);
+#else
+  localtime_r(&t, &tm);
+#endif
+  int year = tm.tm_year + 1900;
+  if (year < 1980) year = 1980, tm.tm_mon = 0, tm.tm_mday = 1, tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
+  if (year > 2107) year = 2107;
+  date = static_cast<uint16_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
+  time = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
+}
+
+namespace {
+
+void Put16(std::vector<uint8_t>& out, uint16_t v) {
+  out.push_back(static_cast<uint8_t>(v));
+  out.push_back(static_cast<uint8_t>(v >> 8));
+}
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  Put16(out, static_cast<uint16_t>(v));
+  Put16(out, static_cast<uint16_t>(v >> 16));
+}
+void PutName(std::vector<uint8_t>& out, const std::string& s) {
+  out.insert(out.end(), s.begin(), s.end());
+  out.push_back(0);
+}
+
+// Room a cabinet always keeps so that one more file entry, a new folder and
+// the start of a split block still fit.
+constexpr size_t kMaxName = 255;
+constexpr size_t kSplitRoom = kDataHeaderSize + 1;
+constexpr size_t kEntryRoom = kFileFixedSize + kMaxName + 1 + kFolderSize;
+
+struct Entry {
+  int file;
+  uint32_t offset;
+  int folder;  // index of the folder in its cabinet
+  bool fromPrev = false;
+  bool toNext = false;
+};
+
+struct Folder {
+  size_t dataStart;  // offset of its first block within the cabinet's data
+  uint16_t blocks = 0;
+};
+
+struct Cabinet {
+  size_t headerSize = 0;
+  std::vector<Folder> folders;
+  std::vector<Entry> entries;
+  std::vector<uint8_t> data;  // CFDATA blocks
+  size_t used = 0;            // bytes taken so far, header included
+};
+
+class Writer {
+ public:
+  Writer(const std::vector<InputFile>& files, const Options& options)
+      : files_(files), options_(options) {}
+  Result Run();
+
+ private:
+  size_t Capacity() const {
+    return options_.cabinetSize ? options_.cabinetSize : SIZE_MAX / 2;
+  }
+  size_t Room() const { return Capacity() - cab().used; }
+  Cabinet& cab() { return cabinets_.back(); }
+  const Cabinet& cab() const { return cabinets_.back(); }
+  static size_t EntrySize(const InputFile& f) { return kFileFixedSize + f.name.size() + 1; }
+
+  void OpenCabinet();
+  void OpenFolder();
+  void CloseFolder() { folderOpen_ = false; }
+  void AddEntry(int file, uint32_t offset, bool fromPrev);
+  bool StartFile(int index);
+  void Append(const uint8_t* data, size_t size);
+  void EmitBlock(bool forceSplit);
+  void PlaceBlock(const std::vector<uint8_t>& block, uint32_t uncompressed, bool forceSplit);
+  void AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed);
+  void SpanIntoNextCabinet();
+  std::vector<uint8_t> Compress(const std::vector<uint8_t>& input);
+  std::vector<uint8_t> Serialize(size_t k, bool last);
+
+  const std::vector<InputFile>& files_;
+  const Options& options_;
+  std::vector<Cabinet> cabinets_;
+  std::vector<int> lastEntry_;  // per file: index of its newest entry in cab()
+  bool folderOpen_ = false;
+  uint32_t folderOffset_ = 0;   // uncompressed bytes of the folder placed so far
+  std::vector<uint8_t> pending_;
+  std::vector<int> pendingFiles_;  // files whose data lies in pending_
+  bool closeAfterFile_ = false;
+  size_t maxFilesPerBlock_ = 0;
+  std::unique_ptr<z_stream> zs_;
+  std::string error_;
+};
+
+void Writer::OpenCabinet() {
+  const int k = static_cast<int>(cabinets_.size());
+  Cabinet c;
+  c.headerSize = kHeaderSize + options_.cabinetName(k + 1).size() + 2;
+  if (k > 0) c.headerSize += options_.cabinetName(k - 1).size() + 2;
+  c.used = c.headerSize;
+  cabinets_.push_back(std::move(c));
+}
+
+void Writer::OpenFolder() {
+  cab().folders.push_back(Folder{cab().data.size()});
+  cab().used += kFolderSize;
+  folderOpen_ = true;
+  folderOffset_ = 0;
+}
+
+void Writer::AddEntry(int file, uint32_t offset, bool fromPrev) {
+  Entry e{file, offset, static_cast<int>(cab().folders.size()) - 1};
+  e.fromPrev = fromPrev;
+  lastEntry_[file] = static_cast<int>(cab().entries.size());
+  cab().entries.push_back(e);
+  cab().used += EntrySize(files_[file]);
+}
+
+std::vector<uint8_t> Writer::Compress(const std::vector<uint8_t>& input) {
+  if (options_.compression == Compression::kNone) return input;
+  if (!zs_) {
+    zs_ = std::make_unique<z_stream>();
+    std::memset(zs_.get(), 0, sizeof(z_stream));
+    deflateInit2(zs_.get(), options_.level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  } else {
+    deflateReset(zs_.get());
+  }
+  std::vector<uint8_t> out(2 + deflateBound(zs_.get(), input.size()));
+  out[0] = 'C';
+  out[1] = 'K';
+  zs_->next_in = const_cast<Bytef*>(input.data());
+  zs_->avail_in = static_cast<uInt>(input.size());
+  zs_->next_out = out.data() + 2;
+  zs_->avail_out = static_cast<uInt>(out.size() - 2);
+  deflate(zs_.get(), Z_FINISH);
+  out.resize(out.size() - zs_->avail_out);
+  return out;
+}
+
+void Writer::AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed) {
+  std::vector<uint8_t>& out = cab().data;
+  uint8_t header[4] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
+                       static_cast<uint8_t>(uncompressed),
+                       static_cast<uint8_t>(uncompressed >> 8)};
+  Put32(out, Checksum(header, 4, Checksum(data, size, 0)));
+  out.insert(out.end(), header, header + 4);
+  out.insert(out.end(), data, data + size);
+  cab().folders.back().blocks++;
+  cab().used += kDataHeaderSize + size;
+}
+
+void Writer::SpanIntoNextCabinet() {
+  // Every file with data in the split block continues in the next cabinet.
+  std::vector<std::pair<int, uint32_t>> spanning;
+  for (int f : pendingFiles_) {
+    Entry& e = cab().entries[lastEntry_[f]];
+    e.toNext = true;
+    spanning.emplace_back(f, e.offset);
+  }
+  OpenCabinet();
+  cab().folders.push_back(Folder{0});
+  cab().used += kFolderSize;
+  for (const auto& s : spanning) AddEntry(s.first, s.second, true);
+  closeAfterFile_ = true;
+}
+
+void Writer::PlaceBlock(const std::vector<uint8_t>& block, uint32_t uncompressed,
+                        bool forceSplit) {
+  size_t offset = 0;
+  for (;;) {
+    const size_t rest = block.size() - offset;
+    const size_t room = Room();
+    const bool fitsWhole = kDataHeaderSize + rest + kEntryRoom + kSplitRoom <= room;
+    if (fitsWhole && !forceSplit) {
+      AppendPart(block.data() + offset, rest, static_cast<uint16_t>(uncompressed));
+      return;
+    }
+    // Split: this cabinet takes what it has room for (leaving at least one
+    // byte for the next), the rest continues in the next cabinet.
+    size_t part = room - kDataHeaderSize;
+    if (part >= rest) part = rest > 1 ? rest - 1 : rest;
+    AppendPart(block.data() + offset, part, 0);
+    offset += part;
+    forceSplit = false;
+    SpanIntoNextCabinet();
+  }
+}
+
+void Writer::EmitBlock(bool forceSplit) {
+  if (pending_.empty()) return;
+  const std::vector<uint8_t> block = Compress(pending_);
+  PlaceBlock(block, static_cast<uint32_t>(pending_.size()), forceSplit);
+  folderOffset_ += static_cast<uint32_t>(pending_.size());
+  pending_.clear();
+  pendingFiles_.clear();
+}
+
+bool Writer::StartFile(int index) {
+  const InputFile& f = files_[index];
+  const size_t need = EntrySize(f) + (folderOpen_ ? 0 : kFolderSize);
+  const bool tooManyFiles = cab().entries.size() >= 65000;
+  if (options_.cabinetSize && (Room() < need + kSplitRoom || tooManyFiles)) {
+    // No room for this file's entry: the pending data crosses into the next
+    // cabinet and this file starts a new folder there.
+    EmitBlock(true);
+    CloseFolder();
+    closeAfterFile_ = false;
+  } else if (tooManyFiles) {
+    error_ = "more than 65000 files in one cabinet; set a cabinet size";
+    return false;
+  }
+  if (pendingFiles_.size() >= maxFilesPerBlock_) EmitBlock(false);
+  if (!folderOpen_) OpenFolder();
+  AddEntry(index, folderOffset_ + static_cast<uint32_t>(pending_.size()), false);
+  pendingFiles_.push_back(index);
+  return true;
+}
+
+void Writer::Append(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const size_t n = std::min(size, kMaxBlock - pending_.size());
+    pending_.insert(pending_.end(), data, data + n);
+    data += n;
+    size -= n;
+    if (pending_.size() == kMaxBlock) {
+      const int current = pendingFiles_.back();
+      EmitBlock(false);
+      if (size > 0) pendingFiles_.push_back(current);
+    }
+  }
+}
+
+std::vector<uint8_t> Writer::Serialize(size_t k, bool last) {
+  const Cabinet& c = cabinets_[k];
+  std::vector<uint8_t> out;
+  const std::string prev = k > 0 ? options_.cabinetName(static_cast<int>(k) - 1) : "";
+  const std::string next = last ? "" : options_.cabinetName(static_cast<int>(k) + 1);
+  size_t header = kHeaderSize + (k > 0 ? prev.size() + 2 : 0) + (last ? 0 : next.size() + 2);
+  size_t filesSize = 0;
+  for (const Entry& e : c.entries) filesSize += EntrySize(files_[e.file]);
+  const size_t coffFiles = header + kFolderSize * c.folders.size();
+  const size_t dataStart = coffFiles + filesSize;
+  size_t total = dataStart + c.data.size();
+  if (!last && options_.pad && options_.cabinetSize > total) total = options_.cabinetSize;
+
+  out.insert(out.end(), {'M', 'S', 'C', 'F'});
+  Put32(out, 0);
+  Put32(out, static_cast<uint32_t>(total));
+  Put32(out, 0);
+  Put32(out, static_cast<uint32_t>(coffFiles));
+  Put32(out, 0);
+  out.push_back(3);
+  out.push_back(1);
+  Put16(out, static_cast<uint16_t>(c.folders.size()));
+  Put16(out, static_cast<uint16_t>(c.entries.size()));
+  Put16(out, static_cast<uint16_t>((k > 0 ? kPrevCabinet : 0) | (last ? 0 : kNextCabinet)));
+  Put16(out, options_.setId);
+  Put16(out, static_cast<uint16_t>(k));
+  if (k > 0) {
+    PutName(out, prev);
+    PutName(out, "");
+  }
+  if (!last) {
+    PutName(out, next);
+    PutName(out, "");
+  }
+  for (const Folder& f : c.folders) {
+    Put32(out, static_cast<uint32_t>(dataStart + f.dataStart));
+    Put16(out, f.blocks);
+    Put16(out, static_cast<uint16_t>(options_.compression));
+  }
+  for (const Entry& e : c.entries) {
+    const InputFile& f = files_[e.file];
+    Put32(out, f.size);
+    Put32(out, e.offset);
+    uint16_t index = static_cast<uint16_t>(e.folder);
+    if (e.fromPrev && e.toNext) {
+      index = kContinuedPrevAndNext;
+    } else if (e.fromPrev) {
+      index = kContinuedFromPrev;
+    } else if (e.toNext) {
+      index = kContinuedToNext;
+    }
+    Put16(out, index);
+    Put16(out, f.date);
+    Put16(out, f.time);
+    Put16(out, f.attributes);
+    PutName(out, f.name);
+  }
+  out.insert(out.end(), c.data.begin(), c.data.end());
+  out.resize(total, 0);
+  return out;
+}
+
+Result Writer::Run() {
+  Result result;
+  if (options_.cabinetSize && options_.cabinetSize < kMinimumCabinetSize) {
+    result.error = "the cabinet size must be at least " + std::to_string(kMinimumCabinetSize);
+    return result;
+  }
+  for (const InputFile& f : files_) {
+    if (f.name.empty() || f.name.size() > kMaxName) {
+      result.error = "a name inside a cabinet must have 1 to 255 characters: " + f.name;
+      return result;
+    }
+  }
+  // Files that a split block carries are listed again in the next cabinet;
+  // keep those lists to a quarter of a cabinet.
+  maxFilesPerBlock_ = options_.cabinetSize
+                          ? std::max<size_t>(8, options_.cabinetSize / 4 / (kFileFixedSize + kMaxName + 1))
+                          : SIZE_MAX;
+  lastEntry_.assign(files_.size(), -1);
+  OpenCabinet();
+  OpenFolder();
+  // Empty files need no data: they are listed in the first folder, where a
+  // decompressor finds them before anything else.
+  for (size_t i = 0; i < files_.size(); ++i) {
+    if (files_[i].size == 0) AddEntry(static_cast<int>(i), 0, false);
+  }
+  std::vector<uint8_t> buffer(1 << 20);
+  for (size_t i = 0; i < files_.size() && error_.empty(); ++i) {
+    const InputFile& f = files_[i];
+    if (f.size == 0) continue;
+    if (!StartFile(static_cast<int>(i))) break;
+    if (f.sourcePath.empty()) {
+      if (f.bytes.size() != f.size) {
+        error_ = "size mismatch for " + f.name;
+        break;
+      }
+      Append(f.bytes.data(), f.bytes.size());
+    } else {
+      std::FILE* in = std::fopen(f.sourcePath.c_str(), "rb");
+      if (!in) {
+        error_ = "cannot read " + f.sourcePath;
+        break;
+      }
+      uint64_t total = 0;
+      size_t n;
+      while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(n, f.size - total));
+        Append(buffer.data(), take);
+        total += take;
+        if (total == f.size) break;
+      }
+      std::fclose(in);
+      if (total != f.size) {
+        error_ = "the file changed while it was packed: " + f.sourcePath;
+        break;
+      }
+    }
+    if (closeAfterFile_) {
+      EmitBlock(false);
+      CloseFolder();
+      closeAfterFile_ = false;
+    }
+  }
+  if (error_.empty()) EmitBlock(false);
+  if (zs_) deflateEnd(zs_.get());
+  if (!error_.empty()) {
+    result.error = error_;
+    return result;
+  }
+  // A cabinet that ended up without entries or data (a split exactly at the
+  // end) is dropped.
+  while (cabinets_.size() > 1 && cabinets_.back().data.empty() && cabinets_.back().entries.empty()) {
+    cabinets_.pop_back();
+  }
+  for (size_t k = 0; k < cabinets_.size(); ++k) {
+    result.cabinets.push_back(Serialize(k, k + 1 == cabinets_.size()));
+  }
+  return result;
+}
+
+}  // namespace
+
+Result WriteCabinets(const std::vector<InputFile>& files, const Options& options) {
+  Writer writer(files, options);
+  return writer.Run();
+}
+
+}  // namespace qb::cab

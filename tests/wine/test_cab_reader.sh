@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# TCab, the stub's cabinet reader over cabinet.dll, under Wine: single
+# cabinets and sets from our writer and from gcab, files spanning cabinets,
+# times and attributes, unsafe names, and the create-error event.
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+cabtest() { wine "$QB_WIN/tests/win/cabtest.exe" "$@" | tr -d '\r'; }
+QBCAB="$QB_NATIVE/tests/qbcab"
+src=$QB_TMP/src
+mkdir -p "$src/sub"
+echo "hello from a text file" >"$src/a.txt"
+head -c 100000 /dev/urandom >"$src/sub/b.bin"
+head -c 150000 /dev/urandom >"$src/big.bin"
+seq 1 20000 >"$src/numbers.txt"
+for i in 1 2 3 4 5; do head -c $((i * 3000)) /dev/urandom >"$src/c$i.bin"; done
+echo "attributes" >"$src/attr.txt"
+
+# 1. One cabinet from our writer: contents, subfolders, attributes, time.
+mkdir -p "$QB_TMP/one"
+"$QBCAB" "$QB_TMP/one" 0 a.txt="$src/a.txt" 'sub\b.bin'="$src/sub/b.bin" \
+  attr.txt="$src/attr.txt,attr=67,date=58CF,time=6000" >/dev/null
+cabtest extract "$(qb_win "$QB_TMP/one/temp_0.tmp")" "$(qb_win "$QB_TMP/out1")" >/dev/null
+expect_same_file "$src/a.txt" "$QB_TMP/out1/a.txt" "single cabinet: a.txt"
+expect_same_file "$src/sub/b.bin" "$QB_TMP/out1/sub/b.bin" "single cabinet: file in a subfolder"
+expect_eq "$(cabtest stat "$(qb_win "$QB_TMP/out1/attr.txt")")" \
+  "attr=27 written=2024-06-15 12:00:00 created=2024-06-15 12:00:00" \
+  "attributes masked with 0x27 and noon in local time"
+
+# 2. A set from our writer, supplied one cabinet at a time the way the
+#    installer does: a spanning file over three cabinets, then files that
+#    begin in the last cabinet after the tail of the spanning one.
+mkdir -p "$QB_TMP/set" "$QB_TMP/walk"
+count=$("$QBCAB" "$QB_TMP/set" 60000 numbers.txt="$src/numbers.txt" big.bin="$src/big.bin" \
+  c1.bin="$src/c1.bin" c2.bin="$src/c2.bin" c3.bin="$src/c3.bin" c4.bin="$src/c4.bin" \
+  c5.bin="$src/c5.bin")
+[ "$count" -ge 3 ] || fail "the set has only $count cabinets"
+echo "ok: set of $count cabinets"
+cp "$QB_TMP/set/temp_0.tmp" "$QB_TMP/walk/"
+cabtest extract "$(qb_win "$QB_TMP/walk/temp_0.tmp")" "$(qb_win "$QB_TMP/out2")" \
+  --set-from "$(qb_win "$QB_TMP/set")" >/dev/null
+for f in numbers.txt big.bin c1.bin c2.bin c3.bin c4.bin c5.bin; do
+  expect_same_file "$src/$f" "$QB_TMP/out2/$f" "set through TCab: $f"
+done
+# The same set through cabextract, as an independent peer.
+(cd "$QB_TMP/set" && cabextract -q -d "$QB_TMP/out2x" temp_0.tmp 2>/dev/null)
+for f in numbers.txt big.bin c5.bin; do
+  expect_same_file "$src/$f" "$QB_TMP/out2x/$f" "set through cabextract: $f"
+done
+
+# 3. A cabinet made by gcab.
+(cd "$src" && gcab -c -z "$QB_TMP/gcab.cab" a.txt sub/b.bin numbers.txt)
+cabtest extract "$(qb_win "$QB_TMP/gcab.cab")" "$(qb_win "$QB_TMP/out3")" >/dev/null
+expect_same_file "$src/numbers.txt" "$QB_TMP/out3/numbers.txt" "gcab cabinet: numbers.txt"
+expect_same_file "$src/sub/b.bin" "$QB_TMP/out3/sub/b.bin" "gcab cabinet: sub/b.bin"
+
+# 4. Names that would leave the destination folder are skipped, with and
+#    without events.
+mkdir -p "$QB_TMP/unsafe"
+"$QBCAB" "$QB_TMP/unsafe" 0 '..\evil1.txt'="$src/a.txt" 'C:\evil2.txt'="$src/a.txt" \
+  '\evil3.txt'="$src/a.txt" 'ok\..\..\evil4.txt'="$src/a.txt" 'ok\good.txt'="$src/a.txt" >/dev/null
+for flags in "" "--events"; do
+  rm -rf "$QB_TMP/out4"
+  cabtest extract "$(qb_win "$QB_TMP/unsafe/temp_0.tmp")" "$(qb_win "$QB_TMP/out4/inner")" $flags >/dev/null
+  expect_same_file "$src/a.txt" "$QB_TMP/out4/inner/ok/good.txt" "safe name extracted ($flags)"
+  for evil in "$QB_TMP/out4/evil1.txt" "$QB_TMP/out4/evil4.txt" "$WINEPREFIX/drive_c/evil2.txt" \
+    "$QB_TMP/evil4.txt"; do
+    [ ! -e "$evil" ] || fail "unsafe name written: $evil"
+  done
+  [ -z "$(find "$QB_TMP" / -maxdepth 1 -name 'evil*' 2>/dev/null)" ] || fail "unsafe name written"
+  echo "ok: unsafe names skipped ($flags)"
+done
+
+# 5. A destination that cannot be created raises the create-error event
+#    and the file is skipped.
+mkdir -p "$QB_TMP/out5/a.txt"
+events=$(cabtest extract "$(qb_win "$QB_TMP/one/temp_0.tmp")" "$(qb_win "$QB_TMP/out5")" --events)
+echo "$events" | grep -q '^create-error .*out5\\a.txt$' || fail "no create-error event: $events"
+echo "ok: create-error event"
+expect_same_file "$src/sub/b.bin" "$QB_TMP/out5/sub/b.bin" "the other files still extracted"
