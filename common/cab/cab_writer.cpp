@@ -250,6 +250,12 @@ bool Writer::StartFile(int index) {
     return false;
   }
   if (pendingFiles_.size() >= maxFilesPerBlock_) EmitBlock(false);
+  if (closeAfterFile_) {
+    // The block just placed crossed into a new cabinet: its folder ends with
+    // the file before this one.
+    CloseFolder();
+    closeAfterFile_ = false;
+  }
   if (!folderOpen_) OpenFolder();
   AddEntry(index, folderOffset_ + static_cast<uint32_t>(pending_.size()), false);
   pendingFiles_.push_back(index);

@@ -48,6 +48,21 @@ for f in numbers.txt big.bin c5.bin; do
   expect_same_file "$src/$f" "$QB_TMP/out2x/$f" "set through cabextract: $f"
 done
 
+# A set whose boundaries fall among many small files: the files cut by a
+# boundary continue, and the ones after them start a new folder.
+mkdir -p "$QB_TMP/small/src" "$QB_TMP/small/set" "$QB_TMP/small/walk"
+specs=()
+for i in $(seq 0 39); do
+  head -c 700 /dev/urandom >"$QB_TMP/small/src/f$i"
+  specs+=("f$i=$QB_TMP/small/src/f$i")
+done
+"$QBCAB" "$QB_TMP/small/set" 8192 "${specs[@]}" >/dev/null
+cp "$QB_TMP/small/set/temp_0.tmp" "$QB_TMP/small/walk/"
+cabtest extract "$(qb_win "$QB_TMP/small/walk/temp_0.tmp")" "$(qb_win "$QB_TMP/small/out")" \
+  --set-from "$(qb_win "$QB_TMP/small/set")" >/dev/null
+diff -r "$QB_TMP/small/src" "$QB_TMP/small/out" >/dev/null || fail "small files through TCab differ"
+echo "ok: set cut among small files through TCab"
+
 # 3. A cabinet made by gcab.
 (cd "$src" && gcab -c -z "$QB_TMP/gcab.cab" a.txt sub/b.bin numbers.txt)
 cabtest extract "$(qb_win "$QB_TMP/gcab.cab")" "$(qb_win "$QB_TMP/out3")" >/dev/null
