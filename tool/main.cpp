@@ -1,11 +1,131 @@
+// quillbox: the authoring tool. Turns a manifest and the application's files
+// into a finished installer.
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "inspect.h"
+#include "project.h"
+#include "settings_table.h"
+
+#ifndef QB_VERSION
+#define QB_VERSION "0.0.0"
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kUsage[] =
+    "usage: quillbox <command> [options]\n"
+    "\n"
+    "commands:\n"
+    "  build MANIFEST [-o setup.exe] [--stub FILE]   build an installer\n"
+    "  inspect SETUP.EXE                              print the package of an installer\n"
+    "  settings                                       list every setting a manifest can set\n"
+    "\n"
+    "  quillbox --version | --help | <command> --help\n";
+
+const char kBuildHelp[] =
+    "usage: quillbox build MANIFEST [-o OUTPUT] [--stub STUB]\n"
+    "\n"
+    "Builds an installer from a manifest (TOML). OUTPUT defaults to [package] output,\n"
+    "or MANIFEST's name with -setup.exe. STUB defaults to quillbox-stub.exe beside\n"
+    "this program. Errors name the manifest, the line and the reason; nothing is\n"
+    "written when the build fails.\n";
+
+const char kInspectHelp[] =
+    "usage: quillbox inspect SETUP.EXE\n"
+    "\n"
+    "Prints the package trailer, every setting by name, every record list with\n"
+    "readable variables, the messages of each language and the cabinet layout.\n";
+
+std::string ProgramFolder(const char* argv0) {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  if (ec) self = fs::absolute(argv0);
+  return self.parent_path().string();
+}
+
+int Build(const std::vector<std::string>& args, const char* argv0) {
+  std::string manifest, output, stub;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--help" || args[i] == "-h") {
+      std::printf("%s", kBuildHelp);
+      return 0;
+    }
+    if ((args[i] == "-o" || args[i] == "--output") && i + 1 < args.size()) {
+      output = args[++i];
+    } else if (args[i] == "--stub" && i + 1 < args.size()) {
+      stub = args[++i];
+    } else if (manifest.empty() && args[i][0] != '-') {
+      manifest = args[i];
+    } else {
+      std::fprintf(stderr, "quillbox build: unexpected argument \"%s\"\n%s", args[i].c_str(), kBuildHelp);
+      return 2;
+    }
+  }
+  if (manifest.empty()) {
+    std::fprintf(stderr, "%s", kBuildHelp);
+    return 2;
+  }
+  if (stub.empty()) stub = (fs::path(ProgramFolder(argv0)) / "quillbox-stub.exe").string();
+  try {
+    tool::Project project = tool::LoadManifest(manifest);
+    if (!output.empty()) project.outputPath = output;
+    const tool::BuildSummary s = tool::BuildInstaller(project, stub);
+    std::printf("built %s: %llu bytes, %zu files (%llu bytes) in %zu cabinet(s) of %llu bytes\n",
+                s.written[0].c_str(), static_cast<unsigned long long>(s.installerSize),
+                project.files.size(), static_cast<unsigned long long>(s.fileBytes), s.cabinets,
+                static_cast<unsigned long long>(s.packedBytes));
+    for (size_t i = 1; i < s.written.size(); ++i) std::printf("volume %s\n", s.written[i].c_str());
+    return 0;
+  } catch (const tool::ManifestError& e) {
+    std::fprintf(stderr, "%s\n", e.Describe().c_str());
+  } catch (const tool::BuildError& e) {
+    std::fprintf(stderr, "quillbox build: %s\n", e.what());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quillbox build: %s\n", e.what());
+  }
+  return 1;
+}
+
+int Settings() {
+  for (const auto& s : tool::AllSettings()) {
+    if (s.kind == tool::Kind::kComputed) continue;
+    const char* type = s.kind == tool::Kind::kFlag ? "bool"
+                       : s.kind == tool::Kind::kText || s.kind == tool::Kind::kExpanded ? "string"
+                                                                                      : "integer";
+    std::printf("%-26s %-8s %s\n", s.name, type, s.help);
+  }
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("quillbox 0.1.0\n");
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    std::printf("%s", kUsage);
+    return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "--version") {
+    std::printf("quillbox %s\n", QB_VERSION);
     return 0;
   }
-  std::printf("usage: quillbox build MANIFEST [-o setup.exe]\n");
-  return argc > 1 ? 2 : 0;
+  const std::string command = args[0];
+  args.erase(args.begin());
+  if (command == "build") return Build(args, argv[0]);
+  if (command == "inspect") {
+    if (args.size() != 1 || args[0] == "--help" || args[0] == "-h") {
+      std::printf("%s", kInspectHelp);
+      return args.size() == 1 ? 0 : 2;
+    }
+    return tool::Inspect(args[0]);
+  }
+  if (command == "settings") return Settings();
+  std::fprintf(stderr, "quillbox: unknown command \"%s\"\n%s", command.c_str(), kUsage);
+  return 2;
 }

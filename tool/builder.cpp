@@ -1,0 +1,184 @@
+// Building an installer: the file list and its cabinet set, the support
+// cabinet, the counts the settings state, the package and the volumes.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "project.h"
+#include "text/text.h"
+#include "text_convert.h"
+
+namespace fs = std::filesystem;
+
+namespace tool {
+
+namespace {
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw BuildError("cannot read \"" + path + "\"");
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool IsTextSupportFile(int number) {
+  return number == 15 || number == 16 || (number >= 20 && number < 80);
+}
+
+// Writes all outputs under temporary names first and renames them only when
+// every one is complete, so that a failed build leaves nothing behind.
+class OutputSet {
+ public:
+  ~OutputSet() {
+    for (const auto& o : pending_) std::remove(o.second.c_str());
+  }
+  void Add(const std::string& path, const uint8_t* data, size_t size) {
+    const std::string temp = path + ".part";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    pending_.emplace_back(path, temp);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    if (!out) throw BuildError("cannot write \"" + path + "\"");
+  }
+  std::vector<std::string> Commit() {
+    std::vector<std::string> done;
+    for (const auto& o : pending_) {
+      std::error_code ec;
+      fs::rename(o.second, o.first, ec);
+      if (ec) throw BuildError("cannot write \"" + o.first + "\": " + ec.message());
+      done.push_back(o.first);
+    }
+    pending_.clear();
+    return done;
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> pending_;
+};
+
+}  // namespace
+
+BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
+  qb::Package& pkg = project.package;
+  BuildSummary summary;
+  const std::vector<uint8_t> stub = ReadAll(stubPath);
+  if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') {
+    throw BuildError("\"" + stubPath + "\" is not a setup stub");
+  }
+
+  // The file list: record n describes the packed file named n.
+  auto& fileRecords = pkg.Records(qb::List::kFiles).items;
+  fileRecords.clear();
+  std::vector<qb::cab::InputFile> inputs;
+  for (size_t i = 0; i < project.files.size(); ++i) {
+    const PackedFile& f = project.files[i];
+    fileRecords.insert(fileRecords.end(),
+                       {f.destination, std::to_string(f.overwrite), f.uninstall ? "1" : "0"});
+    qb::cab::InputFile in;
+    in.name = std::to_string(i);
+    in.sourcePath = f.source;
+    in.size = f.size;
+    qb::cab::ToDosDateTime(f.mtime, in.date, in.time);
+    inputs.push_back(in);
+    summary.fileBytes += f.size;
+  }
+
+  // Every count the settings state comes from the lists themselves.
+  const auto count = [&](qb::List list) { return std::to_string(pkg.Records(list).Count()); };
+  pkg.SetText(qb::kRegistryVariableCount, count(qb::List::kRegistryVariables));
+  pkg.SetText(qb::kRegistryValueCount, count(qb::List::kRegistryValues));
+  pkg.SetText(qb::kRegistryKeyCount, count(qb::List::kRegistryKeys));
+  pkg.SetText(qb::kFontCount, count(qb::List::kFonts));
+  pkg.SetText(qb::kShortcutCount, count(qb::List::kShortcuts));
+  pkg.SetText(qb::kFileCount, count(qb::List::kFiles));
+  pkg.SetText(qb::kFolderCount, count(qb::List::kFolders));
+  const size_t programs = pkg.Records(qb::List::kPrograms).Count();
+  pkg.SetText(qb::kInstallProgramCount, std::to_string(project.installProgramCount));
+  pkg.SetText(qb::kUninstallProgramCount, std::to_string(programs - project.installProgramCount));
+  pkg.SetText(qb::kIniCount, count(qb::List::kIniEntries));
+  pkg.SetText(qb::kUninstallExtraCount, count(qb::List::kUninstallExtras));
+  pkg.SetText(qb::kComponentCount, count(qb::List::kComponents));
+  pkg.SetText(qb::kVolumePattern, project.volumePattern);
+
+  // The progress bar counts one step per packed file, folder, registry
+  // value, font, shortcut, INI entry, component and program that runs, and
+  // one for the uninstall log.
+  uint64_t steps = project.files.size() + pkg.Records(qb::List::kFolders).Count() +
+                   pkg.Records(qb::List::kRegistryValues).Count() +
+                   pkg.Records(qb::List::kFonts).Count() + pkg.Records(qb::List::kShortcuts).Count() +
+                   pkg.Records(qb::List::kIniEntries).Count() +
+                   pkg.Records(qb::List::kComponents).Count() + (pkg.Flag(qb::kWriteUninstall) ? 1 : 0);
+  for (size_t r = 0; r < project.installProgramCount; ++r) {
+    const int64_t when = qb::ReadNumber(pkg.Records(qb::List::kPrograms).Field(r, 4));
+    if (when == 0 || when == 1) ++steps;
+  }
+  pkg.SetText(qb::kProgressTotal, std::to_string(steps));
+
+  // The application's files as a cabinet set.
+  qb::cab::Options options;
+  options.compression = project.compression;
+  options.level = project.level;
+  options.cabinetSize = project.cabinetSize;
+  qb::cab::Result cabs = qb::cab::WriteCabinets(inputs, options);
+  if (!cabs.error.empty()) throw BuildError(cabs.error);
+  std::vector<uint8_t> data;
+  for (const auto& cab : cabs.cabinets) data.insert(data.end(), cab.begin() + 4, cab.end());
+  const size_t last = cabs.cabinets.size() - 1;
+  const uint64_t lastSize = cabs.cabinets[last].size() - 4;
+  pkg.SetText(qb::kCabinetSize, std::to_string(last ? project.cabinetSize - 4 : lastSize));
+  pkg.SetText(qb::kLastCabinetNumber, std::to_string(last));
+  pkg.SetText(qb::kLastCabinetSize, std::to_string(lastSize));
+  summary.cabinets = cabs.cabinets.size();
+  summary.packedBytes = data.size();
+
+  // The support cabinet: its entries land in the working folder "$inst\".
+  std::vector<uint8_t> support;
+  if (!project.supportFiles.empty()) {
+    std::vector<qb::cab::InputFile> entries;
+    for (const auto& [number, bytes] : project.supportFiles) {
+      qb::cab::InputFile in;
+      in.name = "$inst\\" + std::to_string(number) + ".tmp";
+      const std::string text(bytes.begin(), bytes.end());
+      if (IsTextSupportFile(number) && text.rfind("{\\rtf", 0) != 0) {
+        const std::string rtf = PlainTextToRtf(text);
+        in.bytes.assign(rtf.begin(), rtf.end());
+      } else {
+        in.bytes = bytes;
+      }
+      in.size = static_cast<uint32_t>(in.bytes.size());
+      qb::cab::ToDosDateTime(0x60000000, in.date, in.time);
+      entries.push_back(std::move(in));
+    }
+    qb::cab::Options supportOptions;
+    qb::cab::Result r = qb::cab::WriteCabinets(entries, supportOptions);
+    if (!r.error.empty()) throw BuildError(r.error);
+    support = std::move(r.cabinets[0]);
+  }
+
+  // Volumes: the installer keeps the first volume_size bytes of cabinet
+  // data, each further volume the next volume_size bytes.
+  std::vector<uint8_t> inside = data;
+  std::vector<std::vector<uint8_t>> volumes;
+  if (project.volumeSize && data.size() > project.volumeSize) {
+    inside.assign(data.begin(), data.begin() + project.volumeSize);
+    for (uint64_t at = project.volumeSize; at < data.size(); at += project.volumeSize) {
+      const uint64_t end = std::min<uint64_t>(at + project.volumeSize, data.size());
+      volumes.emplace_back(data.begin() + at, data.begin() + end);
+    }
+  }
+
+  const std::vector<uint8_t> installer = qb::AssembleInstaller(stub, pkg, support, inside);
+  summary.installerSize = installer.size();
+  OutputSet outputs;
+  outputs.Add(project.outputPath, installer.data(), installer.size());
+  const fs::path folder = fs::path(project.outputPath).parent_path();
+  for (size_t v = 0; v < volumes.size(); ++v) {
+    std::string name = project.volumePattern;
+    name.replace(name.find("@$&%19"), 6, std::to_string(v + 2));
+    outputs.Add((folder / name).string(), volumes[v].data(), volumes[v].size());
+  }
+  summary.written = outputs.Commit();
+  return summary;
+}
+
+}  // namespace tool

@@ -1,0 +1,661 @@
+// Reading a manifest (TOML) into a Project.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+#define TOML_EXCEPTIONS 1
+#include <toml++/toml.h>
+
+#include "messages.h"
+#include "project.h"
+#include "settings_table.h"
+#include "text/text.h"
+#include "text_convert.h"
+#include "variables.h"
+
+namespace fs = std::filesystem;
+
+namespace tool {
+
+namespace {
+
+int EditDistance(const std::string& a, const std::string& b) {
+  std::vector<int> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = static_cast<int>(j);
+  for (size_t i = 1; i <= a.size(); ++i) {
+    int prev = row[0];
+    row[0] = static_cast<int>(i);
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const int keep = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, prev + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      prev = keep;
+    }
+  }
+  return row[b.size()];
+}
+
+std::string Suggest(const std::string& key, const std::vector<std::string>& known) {
+  std::string best;
+  int bestDistance = 3;
+  for (const auto& k : known) {
+    const int d = EditDistance(key, k);
+    if (d < bestDistance) bestDistance = d, best = k;
+  }
+  return best.empty() ? "" : " (did you mean \"" + best + "\"?)";
+}
+
+class Loader {
+ public:
+  explicit Loader(std::string path) : path_(std::move(path)) {
+    base_ = fs::absolute(fs::path(path_)).parent_path();
+  }
+  Project Load();
+
+ private:
+  [[noreturn]] void Fail(const toml::node* node, const std::string& reason) const {
+    throw ManifestError(path_, node ? static_cast<int>(node->source().begin.line) : 0, reason);
+  }
+  void CheckKeys(const toml::table& t, const std::string& where,
+                 const std::vector<std::string>& allowed) const;
+  const toml::table& Table(const toml::node& n, const std::string& where) const;
+  std::vector<const toml::table*> Array(const toml::table& root, const std::string& key) const;
+  std::string String(const toml::table& t, const std::string& key, const std::string& def,
+                     bool required = false) const;
+  int64_t Integer(const toml::table& t, const std::string& key, int64_t def) const;
+  bool Bool(const toml::table& t, const std::string& key, bool def) const;
+  // A text for the package: converted to ANSI, variables translated unless raw.
+  std::string PackageText(const toml::table& t, const std::string& key, const std::string& def,
+                          bool expanded, bool required = false) const;
+  std::string Convert(const toml::node* node, const std::string& utf8, bool expanded,
+                      bool allowVolume = false) const;
+  std::string Path(const toml::table& t, const std::string& key, bool required) const;
+  std::vector<uint8_t> ReadFile(const toml::node* node, const std::string& path) const;
+  std::string Root(const toml::table& t) const;
+  std::string Choice(const toml::table& t, const std::string& key, const std::string& def,
+                     const std::vector<std::pair<std::string, int>>& choices) const;
+
+  void LoadApp(const toml::table& root);
+  void LoadPackage(const toml::table& root);
+  void LoadSettings(const toml::table& root);
+  void LoadPictures(const toml::table& root);
+  void LoadFiles(const toml::table& root);
+  void LoadRegistryVariables(const toml::table& root);
+  void LoadLists(const toml::table& root);
+  void LoadLanguages(const toml::table& root);
+  void FillDerivedSettings();
+  void Add(qb::List list, std::initializer_list<std::string> fields) {
+    auto& items = project_.package.Records(list).items;
+    items.insert(items.end(), fields.begin(), fields.end());
+  }
+
+  std::string path_;
+  fs::path base_;
+  Project project_;
+  std::string appName_;  // ANSI
+  std::set<int> userSettings_;
+  std::vector<std::vector<std::string>> programsInstall_, programsUninstall_;
+  bool hasLicense_ = false, hasReadme_ = false;
+};
+
+void Loader::CheckKeys(const toml::table& t, const std::string& where,
+                       const std::vector<std::string>& allowed) const {
+  for (const auto& [key, node] : t) {
+    const std::string k(key.str());
+    if (std::find(allowed.begin(), allowed.end(), k) == allowed.end()) {
+      Fail(&node, "unknown key \"" + k + "\" in " + where + Suggest(k, allowed));
+    }
+  }
+}
+
+const toml::table& Loader::Table(const toml::node& n, const std::string& where) const {
+  if (!n.is_table()) Fail(&n, where + " must be a table");
+  return *n.as_table();
+}
+
+std::vector<const toml::table*> Loader::Array(const toml::table& root, const std::string& key) const {
+  std::vector<const toml::table*> out;
+  const toml::node* n = root.get(key);
+  if (!n) return out;
+  if (!n->is_array_of_tables()) Fail(n, "\"" + key + "\" must be written as [[" + key + "]] entries");
+  for (const auto& e : *n->as_array()) out.push_back(e.as_table());
+  return out;
+}
+
+std::string Loader::String(const toml::table& t, const std::string& key, const std::string& def,
+                           bool required) const {
+  const toml::node* n = t.get(key);
+  if (!n) {
+    if (required) Fail(&t, "missing key \"" + key + "\"");
+    return def;
+  }
+  if (!n->is_string()) Fail(n, "\"" + key + "\" must be a string");
+  return n->as_string()->get();
+}
+
+int64_t Loader::Integer(const toml::table& t, const std::string& key, int64_t def) const {
+  const toml::node* n = t.get(key);
+  if (!n) return def;
+  if (!n->is_integer()) Fail(n, "\"" + key + "\" must be an integer");
+  return n->as_integer()->get();
+}
+
+bool Loader::Bool(const toml::table& t, const std::string& key, bool def) const {
+  const toml::node* n = t.get(key);
+  if (!n) return def;
+  if (!n->is_boolean()) Fail(n, "\"" + key + "\" must be true or false");
+  return n->as_boolean()->get();
+}
+
+std::string Loader::Convert(const toml::node* node, const std::string& utf8, bool expanded,
+                            bool allowVolume) const {
+  std::string ansi, bad;
+  if (!Utf8ToAnsi(utf8, ansi, bad)) {
+    Fail(node, "the character " + bad + " cannot be written in the Windows ANSI code page");
+  }
+  if (!expanded) return ansi;
+  const Translation t = TranslateVariables(ansi, project_.registryVariableNames, allowVolume);
+  if (!t.error.empty()) Fail(node, t.error);
+  return t.text;
+}
+
+std::string Loader::PackageText(const toml::table& t, const std::string& key,
+                                const std::string& def, bool expanded, bool required) const {
+  const toml::node* n = t.get(key);
+  const std::string value = String(t, key, def, required);
+  return Convert(n ? n : &t, value, expanded);
+}
+
+std::string Loader::Path(const toml::table& t, const std::string& key, bool required) const {
+  const std::string value = String(t, key, "", required);
+  if (value.empty()) return value;
+  return (base_ / fs::path(value)).lexically_normal().string();
+}
+
+std::vector<uint8_t> Loader::ReadFile(const toml::node* node, const std::string& path) const {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) Fail(node, "cannot read \"" + path + "\"");
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Loader::Root(const toml::table& t) const {
+  const toml::node* n = t.get("root");
+  const std::string root = String(t, "root", "", true);
+  static const std::vector<std::pair<std::string, int>> kRoots = {
+      {"HKCR", 0}, {"HKEY_CLASSES_ROOT", 0}, {"HKCU", 1}, {"HKEY_CURRENT_USER", 1},
+      {"HKLM", 2}, {"HKEY_LOCAL_MACHINE", 2}, {"HKU", 3}, {"HKEY_USERS", 3},
+      {"HKCC", 5}, {"HKEY_CURRENT_CONFIG", 5}};
+  for (const auto& r : kRoots) {
+    if (qb::UpperAscii(root) == r.first) return std::to_string(r.second);
+  }
+  Fail(n, "unknown registry root \"" + root + "\" (use HKCR, HKCU, HKLM, HKU or HKCC)");
+}
+
+std::string Loader::Choice(const toml::table& t, const std::string& key, const std::string& def,
+                           const std::vector<std::pair<std::string, int>>& choices) const {
+  const toml::node* n = t.get(key);
+  if (n && n->is_integer()) return std::to_string(n->as_integer()->get());
+  const std::string value = String(t, key, def);
+  std::string known;
+  for (const auto& c : choices) {
+    if (value == c.first) return std::to_string(c.second);
+    known += (known.empty() ? "\"" : ", \"") + c.first + "\"";
+  }
+  Fail(n, "\"" + key + "\" must be one of " + known);
+}
+
+void Loader::LoadApp(const toml::table& root) {
+  const toml::node* n = root.get("app");
+  if (!n) Fail(nullptr, "the manifest needs an [app] table with at least name and version");
+  const toml::table& app = Table(*n, "[app]");
+  CheckKeys(app, "[app]",
+            {"name", "version", "title", "destination", "group", "password", "license", "readme"});
+  auto& pkg = project_.package;
+  appName_ = PackageText(app, "name", "", false, true);
+  const std::string version = PackageText(app, "version", "", false, true);
+  if (appName_.empty()) Fail(app.get("name"), "the application name must not be empty");
+  const std::string nameBraced = [&] {
+    std::string s;
+    for (char c : appName_) s += c == '{' ? "{{" : c == '}' ? "}}" : std::string(1, c);
+    return s;
+  }();
+  pkg.SetText(qb::kInstallerTitle,
+              PackageText(app, "title", appName_ + " " + version + " Setup", true));
+  pkg.SetText(qb::kDefaultDestination, PackageText(app, "destination", "{pf}\\" + nameBraced, true));
+  pkg.SetText(qb::kDefaultGroup, PackageText(app, "group", appName_, false));
+  const std::string password = PackageText(app, "password", "", false);
+  pkg.SetText(qb::kPassword, qb::PasswordForm(password));
+  if (const std::string license = Path(app, "license", false); !license.empty()) {
+    const std::vector<uint8_t> bytes = ReadFile(app.get("license"), license);
+    project_.supportFiles[15] = bytes;
+    hasLicense_ = true;
+  }
+  if (const std::string readme = Path(app, "readme", false); !readme.empty()) {
+    project_.supportFiles[16] = ReadFile(app.get("readme"), readme);
+    hasReadme_ = true;
+  }
+}
+
+void Loader::LoadPackage(const toml::table& root) {
+  const toml::node* n = root.get("package");
+  const std::string stem = fs::path(path_).stem().string();
+  project_.outputPath = (base_ / (stem + "-setup.exe")).string();
+  project_.volumePattern = Convert(nullptr, stem + "-setup-{volume}.bin", true, true);
+  if (!n) return;
+  const toml::table& p = Table(*n, "[package]");
+  CheckKeys(p, "[package]",
+            {"output", "compression", "level", "cabinet_size", "volume_size", "volume_pattern"});
+  if (const std::string out = Path(p, "output", false); !out.empty()) project_.outputPath = out;
+  project_.compression = Choice(p, "compression", "mszip", {{"mszip", 1}, {"none", 0}}) == "1"
+                             ? qb::cab::Compression::kMszip
+                             : qb::cab::Compression::kNone;
+  project_.level = static_cast<int>(Integer(p, "level", 6));
+  if (project_.level < 1 || project_.level > 9) Fail(p.get("level"), "\"level\" must be 1 to 9");
+  const int64_t cabinet = Integer(p, "cabinet_size", 0);
+  if (cabinet != 0 && (cabinet < qb::cab::kMinimumCabinetSize || cabinet > 0x7FFF0000)) {
+    Fail(p.get("cabinet_size"), "\"cabinet_size\" must be 0 (one cabinet) or " +
+                                    std::to_string(qb::cab::kMinimumCabinetSize) +
+                                    " to 2147418112 bytes");
+  }
+  project_.cabinetSize = static_cast<uint32_t>(cabinet);
+  const int64_t volume = Integer(p, "volume_size", 0);
+  if (volume < 0 || (volume > 0 && volume < 65536)) {
+    Fail(p.get("volume_size"), "\"volume_size\" must be 0 (no volumes) or at least 65536 bytes");
+  }
+  project_.volumeSize = static_cast<uint64_t>(volume);
+  if (p.get("volume_pattern")) {
+    const std::string pattern = String(p, "volume_pattern", "");
+    if (pattern.find("{volume}") == std::string::npos) {
+      Fail(p.get("volume_pattern"), "\"volume_pattern\" must contain {volume}");
+    }
+    if (pattern.find_first_of("\\/:") != std::string::npos) {
+      Fail(p.get("volume_pattern"), "\"volume_pattern\" is a file name beside the installer, without folders");
+    }
+    project_.volumePattern = Convert(p.get("volume_pattern"), pattern, true, true);
+  }
+}
+
+void Loader::LoadSettings(const toml::table& root) {
+  const toml::node* n = root.get("settings");
+  if (!n) return;
+  const toml::table& s = Table(*n, "[settings]");
+  std::vector<std::string> names;
+  for (const auto& info : AllSettings()) {
+    if (info.kind != Kind::kComputed) names.push_back(info.name);
+  }
+  for (const auto& [key, node] : s) {
+    const std::string k(key.str());
+    const SettingInfo* info = FindSetting(k);
+    if (!info) Fail(&node, "unknown setting \"" + k + "\"" + Suggest(k, names));
+    if (info->kind == Kind::kComputed) {
+      Fail(&node, "the setting \"" + k + "\" is computed by the tool (" + info->help + ")");
+    }
+    std::string value;
+    switch (info->kind) {
+      case Kind::kFlag:
+        if (!node.is_boolean()) Fail(&node, "the setting \"" + k + "\" must be true or false");
+        value = node.as_boolean()->get() ? "1" : "0";
+        break;
+      case Kind::kNumber:
+      case Kind::kColour:
+        if (!node.is_integer()) Fail(&node, "the setting \"" + k + "\" must be an integer");
+        value = std::to_string(node.as_integer()->get());
+        if (info->kind == Kind::kColour && (node.as_integer()->get() < 0 || node.as_integer()->get() > 0xFFFFFFFFll)) {
+          Fail(&node, "the colour \"" + k + "\" must be 0x00BBGGRR or 0x80000000 plus a system colour index");
+        }
+        break;
+      default:
+        if (!node.is_string()) Fail(&node, "the setting \"" + k + "\" must be a string");
+        value = Convert(&node, node.as_string()->get(), info->kind == Kind::kExpanded);
+        break;
+    }
+    project_.package.SetText(info->index, value);
+    userSettings_.insert(info->index);
+  }
+}
+
+void Loader::LoadPictures(const toml::table& root) {
+  const toml::node* n = root.get("pictures");
+  if (!n) return;
+  const toml::table& p = Table(*n, "[pictures]");
+  const std::vector<std::pair<std::string, int>> kPictures = {
+      {"header", 4}, {"side", 5}, {"background", 6},
+      {"destination_icon", 7}, {"tasks_icon", 8}, {"password_icon", 9}};
+  std::vector<std::string> names;
+  for (const auto& pic : kPictures) names.push_back(pic.first);
+  CheckKeys(p, "[pictures]", names);
+  for (const auto& pic : kPictures) {
+    const std::string path = Path(p, pic.first, false);
+    if (path.empty()) continue;
+    std::vector<uint8_t> bytes = ReadFile(p.get(pic.first), path);
+    if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
+      Fail(p.get(pic.first), "\"" + path + "\" is not a BMP picture");
+    }
+    project_.supportFiles[pic.second] = std::move(bytes);
+  }
+}
+
+// Matches a path relative to the base against a pattern with *, ? and **.
+bool Match(const std::string& pattern, size_t p, const std::string& text, size_t t) {
+  while (p < pattern.size()) {
+    if (pattern.compare(p, 3, "**/") == 0) {
+      for (size_t k = t; k <= text.size(); ++k) {
+        if ((k == t || text[k - 1] == '/') && Match(pattern, p + 3, text, k)) return true;
+      }
+      return false;
+    }
+    if (pattern.compare(p, 2, "**") == 0) return true;
+    if (pattern[p] == '*') {
+      for (size_t k = t; k <= text.size(); ++k) {
+        if (Match(pattern, p + 1, text, k)) return true;
+        if (k < text.size() && text[k] == '/') return false;
+      }
+      return false;
+    }
+    if (t >= text.size()) return false;
+    if (pattern[p] == '?' ? text[t] == '/' : pattern[p] != text[t]) return false;
+    ++p;
+    ++t;
+  }
+  return t == text.size();
+}
+
+void Loader::LoadFiles(const toml::table& root) {
+  const std::vector<std::pair<std::string, int>> kRules = {
+      {"ask", 0}, {"ask-if-newer", 1}, {"always", 2}, {"if-newer", 3}, {"never", 4}};
+  for (const toml::table* f : Array(root, "files")) {
+    CheckKeys(*f, "[[files]]", {"source", "destination", "name", "overwrite", "uninstall"});
+    const std::string source = String(*f, "source", "", true);
+    const std::string destination = PackageText(*f, "destination", "{app}", true);
+    const std::string rule = Choice(*f, "overwrite", "always", kRules);
+    const bool uninstall = Bool(*f, "uninstall", true);
+    std::vector<std::pair<fs::path, std::string>> matches;  // file, relative name
+    if (source.find_first_of("*?") == std::string::npos) {
+      const fs::path file = (base_ / source).lexically_normal();
+      if (!fs::is_regular_file(file)) Fail(f->get("source"), "missing source file \"" + file.string() + "\"");
+      matches.emplace_back(file, f->get("name") ? String(*f, "name", "") : file.filename().string());
+    } else {
+      if (f->get("name")) Fail(f->get("name"), "\"name\" is only allowed for a single file");
+      // The folder before the first wildcard is the base of the relative names.
+      const size_t wild = source.find_first_of("*?");
+      const size_t slash = source.rfind('/', wild);
+      const std::string folderPart = slash == std::string::npos ? "" : source.substr(0, slash);
+      const std::string pattern = slash == std::string::npos ? source : source.substr(slash + 1);
+      const fs::path folder = (base_ / folderPart).lexically_normal();
+      if (!fs::is_directory(folder)) Fail(f->get("source"), "missing source folder \"" + folder.string() + "\"");
+      for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+        if (!it->is_regular_file()) continue;
+        const std::string rel = fs::relative(it->path(), folder).generic_string();
+        if (Match(pattern, 0, rel, 0)) matches.emplace_back(it->path(), rel);
+      }
+      std::sort(matches.begin(), matches.end());
+      if (matches.empty()) Fail(f->get("source"), "\"" + source + "\" matches no file");
+    }
+    for (const auto& m : matches) {
+      PackedFile packed;
+      packed.source = m.first.string();
+      std::string rel = Convert(f->get("source"), m.second, false);
+      std::replace(rel.begin(), rel.end(), '/', '\\');
+      packed.destination = destination + (destination.empty() || destination.back() == '\\' ? "" : "\\") + rel;
+      packed.overwrite = std::stoi(rule);
+      packed.uninstall = uninstall;
+      struct stat st {};
+      if (stat(packed.source.c_str(), &st) != 0) Fail(f->get("source"), "cannot read \"" + packed.source + "\"");
+      if (st.st_size > 0x7FFFFFFF) Fail(f->get("source"), "\"" + packed.source + "\" is larger than 2 GB");
+      packed.size = static_cast<uint32_t>(st.st_size);
+      packed.mtime = st.st_mtime;
+      project_.files.push_back(packed);
+    }
+  }
+}
+
+void Loader::LoadRegistryVariables(const toml::table& root) {
+  using L = qb::List;
+  for (const toml::table* r : Array(root, "registry_variables")) {
+    CheckKeys(*r, "[[registry_variables]]", {"name", "root", "key", "value", "default"});
+    const std::string name = String(*r, "name", "", true);
+    if (std::find(project_.registryVariableNames.begin(), project_.registryVariableNames.end(), name) !=
+        project_.registryVariableNames.end()) {
+      Fail(r->get("name"), "registry variable \"" + name + "\" is declared twice");
+    }
+    const std::string rootIndex = Root(*r);
+    Add(L::kRegistryVariables, {rootIndex, PackageText(*r, "key", "", false, true),
+                                PackageText(*r, "value", "", false), ""});
+    project_.registryVariableNames.push_back(name);
+  }
+  // Defaults may name earlier registry variables, so translate them now.
+  {
+    auto& items = project_.package.Records(L::kRegistryVariables).items;
+    const auto vars = Array(root, "registry_variables");
+    for (size_t k = 0; k < vars.size(); ++k) items[k * 4 + 3] = PackageText(*vars[k], "default", "", true);
+  }
+}
+
+void Loader::LoadLists(const toml::table& root) {
+  using L = qb::List;
+  for (const toml::table* r : Array(root, "registry")) {
+    CheckKeys(*r, "[[registry]]", {"root", "key", "name", "value", "type", "overwrite", "uninstall"});
+    const std::string type = Choice(*r, "type", "string", {{"string", 0}, {"binary", 1}, {"dword", 2}, {"key", 3}});
+    std::string value;
+    const toml::node* v = r->get("value");
+    if (type == "2" && v && v->is_integer()) {
+      value = std::to_string(v->as_integer()->get());
+    } else {
+      value = PackageText(*r, "value", "", true);
+    }
+    if (type == "1") {
+      std::string hex;
+      for (char c : value) {
+        if (c == ' ' || c == ',') continue;
+        if (!std::isxdigit(static_cast<unsigned char>(c))) Fail(v, "binary data must be hexadecimal pairs such as \"0A FF 10\"");
+        hex += c;
+      }
+      if (hex.size() % 2) Fail(v, "binary data must be hexadecimal pairs such as \"0A FF 10\"");
+      value = hex;
+    }
+    Add(L::kRegistryValues, {Root(*r), PackageText(*r, "key", "", true, true),
+                             PackageText(*r, "name", "", true), value, type,
+                             Bool(*r, "overwrite", true) ? "1" : "0",
+                             Bool(*r, "uninstall", true) ? "1" : "0"});
+  }
+  for (const toml::table* r : Array(root, "registry_keys")) {
+    CheckKeys(*r, "[[registry_keys]]", {"root", "key", "extra"});
+    Add(L::kRegistryKeys, {Root(*r), PackageText(*r, "key", "", true, true), PackageText(*r, "extra", "", true)});
+  }
+  for (const toml::table* f : Array(root, "fonts")) {
+    CheckKeys(*f, "[[fonts]]", {"name", "file"});
+    Add(L::kFonts, {PackageText(*f, "name", "", true, true), PackageText(*f, "file", "", true, true)});
+  }
+  const std::vector<std::pair<std::string, int>> kLocations = {
+      {"group", 0}, {"desktop", 1}, {"startmenu", 2}, {"quicklaunch", 3}, {"path", 4}};
+  for (const toml::table* s : Array(root, "shortcuts")) {
+    CheckKeys(*s, "[[shortcuts]]", {"location", "name", "target", "arguments", "description", "icon",
+                                    "icon_index", "working_folder"});
+    std::string name = PackageText(*s, "name", "", true, true);
+    if (name.size() < 4 || qb::UpperAscii(name.substr(name.size() - 4)) != ".LNK") name += ".lnk";
+    Add(L::kShortcuts, {Choice(*s, "location", "group", kLocations), name,
+                        PackageText(*s, "target", "", true, true), PackageText(*s, "arguments", "", true),
+                        PackageText(*s, "description", "", true), PackageText(*s, "icon", "", true),
+                        std::to_string(Integer(*s, "icon_index", 0)),
+                        PackageText(*s, "working_folder", "", true)});
+  }
+  for (const toml::table* d : Array(root, "folders")) {
+    CheckKeys(*d, "[[folders]]", {"path", "uninstall"});
+    Add(L::kFolders, {PackageText(*d, "path", "", true, true), Bool(*d, "uninstall", true) ? "1" : "0"});
+  }
+  const std::vector<std::pair<std::string, int>> kShow = {
+      {"hidden", 0}, {"normal", 1}, {"minimized", 2}, {"maximized", 3}};
+  const std::vector<std::pair<std::string, int>> kWhen = {
+      {"install-start", 0}, {"install-end", 1}, {"uninstall-start", 10}, {"uninstall-end", 11}};
+  for (const toml::table* p : Array(root, "programs")) {
+    CheckKeys(*p, "[[programs]]", {"file", "parameters", "show", "when", "wait", "note"});
+    const int when = std::stoi(Choice(*p, "when", "install-end", kWhen));
+    std::vector<std::string> fields = {PackageText(*p, "note", "", false),
+                                       PackageText(*p, "file", "", true, true),
+                                       PackageText(*p, "parameters", "", true),
+                                       Choice(*p, "show", "normal", kShow),
+                                       std::to_string(when % 10),
+                                       Bool(*p, "wait", false) ? "1" : "0"};
+    (when >= 10 ? programsUninstall_ : programsInstall_).push_back(fields);
+  }
+  project_.installProgramCount = programsInstall_.size();
+  for (const auto* group : {&programsInstall_, &programsUninstall_}) {
+    for (const auto& p : *group) {
+      auto& items = project_.package.Records(L::kPrograms).items;
+      items.insert(items.end(), p.begin(), p.end());
+    }
+  }
+  for (const toml::table* i : Array(root, "ini")) {
+    CheckKeys(*i, "[[ini]]", {"file", "section", "key", "value", "overwrite", "uninstall"});
+    Add(L::kIniEntries, {PackageText(*i, "file", "", true, true), PackageText(*i, "section", "", true, true),
+                         PackageText(*i, "key", "", true, true), PackageText(*i, "value", "", true),
+                         Bool(*i, "overwrite", true) ? "1" : "0", Bool(*i, "uninstall", true) ? "1" : "0"});
+  }
+  for (const toml::table* e : Array(root, "uninstall_extras")) {
+    CheckKeys(*e, "[[uninstall_extras]]", {"key", "value"});
+    Add(L::kUninstallExtras, {PackageText(*e, "key", "", false, true), PackageText(*e, "value", "", true)});
+  }
+  for (const toml::table* c : Array(root, "components")) {
+    CheckKeys(*c, "[[components]]", {"file", "uninstall"});
+    Add(L::kComponents, {PackageText(*c, "file", "", true, true), Bool(*c, "uninstall", true) ? "1" : "0"});
+  }
+}
+
+void Loader::LoadLanguages(const toml::table& root) {
+  auto& pkg = project_.package;
+  const auto english = [&](int m) {
+    std::string text = MessageAt(m)->english;
+    for (size_t at; (at = text.find("%APP%")) != std::string::npos;) text.replace(at, 5, appName_);
+    return text;
+  };
+  std::vector<const toml::table*> languages = Array(root, "languages");
+  std::vector<std::string> messageNames;
+  for (const auto& m : AllMessages()) messageNames.push_back(m.name);
+  const size_t count = languages.empty() ? 1 : languages.size();
+  if (count > 30) Fail(root.get("languages"), "a package holds at most 30 languages");
+  pkg.strings.assign(1, "");
+  for (size_t k = 0; k < count; ++k) {
+    std::vector<std::string> texts;
+    for (int m = 1; m <= qb::kMessageCount; ++m) texts.push_back(english(m));
+    if (languages.empty()) {
+      Add(qb::List::kLanguages, {"English", "1033", "", ""});
+    } else {
+      const toml::table& l = *languages[k];
+      CheckKeys(l, "[[languages]]", {"name", "id", "license", "readme", "messages"});
+      const std::string name = PackageText(l, "name", "", false, true);
+      if (!l.get("id")) Fail(&l, "missing key \"id\" (the Windows language identifier, 1033 for English)");
+      const int64_t id = Integer(l, "id", 0);
+      std::string license, readme;
+      if (const std::string path = Path(l, "license", false); !path.empty()) {
+        project_.supportFiles[20 + static_cast<int>(k)] = ReadFile(l.get("license"), path);
+        license = std::to_string(20 + k);
+        hasLicense_ = true;
+      }
+      if (const std::string path = Path(l, "readme", false); !path.empty()) {
+        project_.supportFiles[50 + static_cast<int>(k)] = ReadFile(l.get("readme"), path);
+        readme = std::to_string(50 + k);
+        hasReadme_ = true;
+      }
+      Add(qb::List::kLanguages, {name, std::to_string(id), license, readme});
+      if (const toml::node* n = l.get("messages")) {
+        for (const auto& [key, node] : Table(*n, "messages")) {
+          const MessageInfo* info = FindMessage(std::string(key.str()));
+          if (!info) Fail(&node, "unknown message \"" + std::string(key.str()) + "\"" + Suggest(std::string(key.str()), messageNames));
+          if (!node.is_string()) Fail(&node, "the message \"" + std::string(key.str()) + "\" must be a string");
+          texts[info->index - 1] = Convert(&node, node.as_string()->get(), false);
+        }
+      }
+    }
+    pkg.strings.insert(pkg.strings.end(), texts.begin(), texts.end());
+  }
+  pkg.SetText(qb::kLanguageCount, std::to_string(count));
+  pkg.SetText(qb::kMessagesPerLanguage, std::to_string(qb::kMessageCount));
+}
+
+void Loader::FillDerivedSettings() {
+  auto& pkg = project_.package;
+  const auto derive = [&](int index, bool on) {
+    if (!userSettings_.count(index)) pkg.SetText(index, on ? "1" : "0");
+  };
+  const auto& shortcuts = pkg.Records(qb::List::kShortcuts);
+  bool group = false, desktop = false, start = false, quick = false;
+  for (size_t r = 0; r < shortcuts.Count(); ++r) {
+    const std::string& loc = shortcuts.Field(r, 0);
+    group |= loc == "0";
+    desktop |= loc == "1";
+    start |= loc == "2";
+    quick |= loc == "3";
+  }
+  derive(qb::kProgramGroup, group);
+  derive(qb::kGroupPage, pkg.Flag(qb::kProgramGroup));
+  derive(qb::kTask1Offered, desktop);
+  derive(qb::kTask2Offered, start);
+  derive(qb::kTask3Offered, quick);
+  derive(qb::kShortcutTasks, desktop || start || quick);
+  derive(qb::kTasksPage, pkg.Flag(qb::kShortcutTasks));
+  derive(qb::kLicensePage, hasLicense_);
+  derive(qb::kReadmePage, hasReadme_);
+  derive(qb::kHeaderBitmap, project_.supportFiles.count(4) > 0);
+  derive(qb::kSideBitmap, project_.supportFiles.count(5) > 0);
+  derive(qb::kRunProgramOffered, !pkg.Text(qb::kProgramToRun).empty());
+  derive(qb::kReadmeOffered, !pkg.Text(qb::kReadmeDocument).empty());
+  derive(qb::kThirdItemOffered, !pkg.Text(qb::kThirdItem).empty());
+  if (!userSettings_.count(qb::kAppSubfolder)) {
+    pkg.SetText(qb::kAppSubfolder, Convert(nullptr, [&] {
+      std::string s;
+      for (char c : appName_) s += c == '{' ? "{{" : c == '}' ? "}}" : std::string(1, c);
+      return s;
+    }(), true));
+  }
+  if (!userSettings_.count(qb::kRequiredDiskSpace)) {
+    uint64_t total = 0;
+    for (const auto& f : project_.files) total += f.size;
+    pkg.SetText(qb::kRequiredDiskSpace, std::to_string(total));
+  }
+}
+
+Project Loader::Load() {
+  project_.manifestPath = path_;
+  toml::table root;
+  try {
+    root = toml::parse_file(path_);
+  } catch (const toml::parse_error& e) {
+    throw ManifestError(path_, static_cast<int>(e.source().begin.line), std::string(e.description()));
+  }
+  CheckKeys(root, "the manifest",
+            {"app", "package", "settings", "pictures", "files", "folders", "registry",
+             "registry_keys", "registry_variables", "ini", "shortcuts", "programs", "fonts",
+             "components", "uninstall_extras", "languages"});
+  // Defaults for every setting the manifest can name.
+  auto& pkg = project_.package;
+  pkg.settings.assign(qb::kMinimumSettings, "");
+  for (const auto& info : AllSettings()) pkg.SetText(info.index, info.defaultValue);
+  for (const auto& info : AllSettings()) {
+    if (info.kind == Kind::kExpanded && info.defaultValue[0]) {
+      pkg.SetText(info.index, Convert(nullptr, info.defaultValue, true));
+    }
+  }
+  LoadRegistryVariables(root);  // before any text that may use them
+  LoadApp(root);
+  LoadLists(root);
+  LoadPackage(root);
+  LoadSettings(root);
+  LoadPictures(root);
+  LoadFiles(root);
+  LoadLanguages(root);
+  FillDerivedSettings();
+  return project_;
+}
+
+}  // namespace
+
+Project LoadManifest(const std::string& path) {
+  if (!fs::is_regular_file(path)) throw ManifestError(path, 0, "cannot read the manifest");
+  Loader loader(path);
+  return loader.Load();
+}
+
+}  // namespace tool

@@ -1,0 +1,70 @@
+// What a manifest describes, ready to be built into an installer.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cab/cab_writer.h"
+#include "package/package.h"
+
+namespace tool {
+
+// A manifest problem: the file, the line (0 when there is none) and why.
+struct ManifestError : std::runtime_error {
+  ManifestError(std::string file, int line, const std::string& reason)
+      : std::runtime_error(reason), file(std::move(file)), line(line) {}
+  std::string Describe() const {
+    return file + (line > 0 ? ":" + std::to_string(line) : "") + ": " + what();
+  }
+  std::string file;
+  int line;
+};
+
+struct PackedFile {
+  std::string source;       // path on the building machine
+  std::string destination;  // full destination path, variable tokens included
+  int overwrite = 2;
+  bool uninstall = true;
+  uint32_t size = 0;
+  int64_t mtime = 0;
+};
+
+struct Project {
+  std::string manifestPath;
+  std::string outputPath;
+  qb::Package package;                 // settings and every list but the files
+  std::vector<PackedFile> files;       // the file list, in record order
+  std::map<int, std::vector<uint8_t>> supportFiles;  // support file number -> bytes
+  qb::cab::Compression compression = qb::cab::Compression::kMszip;
+  int level = 6;
+  uint32_t cabinetSize = 0;            // 0: one cabinet
+  uint64_t volumeSize = 0;             // 0: everything inside the installer
+  std::string volumePattern;           // file name with {volume}, for volumes 2, 3, ...
+  std::vector<std::string> registryVariableNames;
+  size_t installProgramCount = 0;      // the first records of the program list
+};
+
+struct BuildError : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// What a build wrote.
+struct BuildSummary {
+  std::vector<std::string> written;    // the installer, then any volumes
+  uint64_t installerSize = 0;
+  size_t cabinets = 0;
+  uint64_t packedBytes = 0;            // stored cabinet data
+  uint64_t fileBytes = 0;              // the files' own size
+};
+
+// Builds the installer (and its volumes) from a project and the stub.
+// Throws BuildError; leaves no partial output behind.
+BuildSummary BuildInstaller(Project& project, const std::string& stubPath);
+
+// Reads and checks a manifest. Throws ManifestError.
+Project LoadManifest(const std::string& path);
+
+}  // namespace tool
