@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds an installer and runs it under Wine, in a prefix of its own
-# (build/demo-prefix), on the current display or on a private Xvfb display.
+# Builds the example installer (examples/tally) with the authoring tool and
+# runs it under Wine, in a prefix of its own (build/demo-prefix), on the
+# current display or on a private Xvfb display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source tests/wine/lib.sh
@@ -12,11 +13,11 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 [ -d "$WINEPREFIX/drive_c" ] || { echo "demo: creating the Wine prefix"; wineboot -i >/dev/null 2>&1; wineserver -w; }
 
-echo "demo: building build/demo/setup.exe"
-head -c 4000 /dev/urandom >build/demo/support.bin
-build/native/tests/qbpack build/win/stub/quillbox-stub.exe build/demo/setup.exe \
-  --set "65=Quillbox Demo" --support build/demo/support.bin
-echo "demo: running setup.exe /S under Wine"
+echo "demo: building the example installer"
+build/native/tool/quillbox build examples/tally/tally.toml
+build/native/tool/quillbox inspect build/demo/tally-setup.exe | sed -n '/^Files/,/^$/p'
+
+echo "demo: running tally-setup.exe /S under Wine"
 rc=0
-wine build/demo/setup.exe /S || rc=$?
-echo "demo: setup.exe ended with exit code $rc"
+wine build/demo/tally-setup.exe /S || rc=$?
+echo "demo: tally-setup.exe ended with exit code $rc"

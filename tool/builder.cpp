@@ -34,6 +34,9 @@ class OutputSet {
   }
   void Add(const std::string& path, const uint8_t* data, size_t size) {
     const std::string temp = path + ".part";
+    std::error_code ec;
+    const fs::path parent = fs::path(path).parent_path();
+    if (!parent.empty()) fs::create_directories(parent, ec);
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     pending_.emplace_back(path, temp);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
@@ -103,11 +106,11 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   // The progress bar counts one step per packed file, folder, registry
   // value, font, shortcut, INI entry, component and program that runs, and
   // one for the uninstall log.
-  uint64_t steps = project.files.size() + pkg.Records(qb::List::kFolders).Count() +
-                   pkg.Records(qb::List::kRegistryValues).Count() +
-                   pkg.Records(qb::List::kFonts).Count() + pkg.Records(qb::List::kShortcuts).Count() +
-                   pkg.Records(qb::List::kIniEntries).Count() +
-                   pkg.Records(qb::List::kComponents).Count() + (pkg.Flag(qb::kWriteUninstall) ? 1 : 0);
+  uint64_t steps =
+      project.files.size() + pkg.Records(qb::List::kFolders).Count() +
+      pkg.Records(qb::List::kRegistryValues).Count() + pkg.Records(qb::List::kFonts).Count() +
+      pkg.Records(qb::List::kShortcuts).Count() + pkg.Records(qb::List::kIniEntries).Count() +
+      pkg.Records(qb::List::kComponents).Count() + (pkg.Flag(qb::kWriteUninstall) ? 1 : 0);
   for (size_t r = 0; r < project.installProgramCount; ++r) {
     const int64_t when = qb::ReadNumber(pkg.Records(qb::List::kPrograms).Field(r, 4));
     if (when == 0 || when == 1) ++steps;

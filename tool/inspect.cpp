@@ -40,7 +40,8 @@ const std::vector<std::vector<const char*>> kFieldNames = {
     {"root", "key", "name", "data", "type", "overwrite", "uninstall"},
     {"root", "key", "extra"},
     {"name", "file"},
-    {"location", "name", "target", "arguments", "description", "icon", "icon_index", "working_folder"},
+    {"location", "name", "target", "arguments", "description", "icon", "icon_index",
+     "working_folder"},
     {"destination", "overwrite", "uninstall"},
     {"path", "uninstall"},
     {"note", "file", "parameters", "show", "when", "wait"},
@@ -68,8 +69,10 @@ int Inspect(const std::string& path) {
   std::printf("Package trailer (last 34 bytes)\n");
   std::printf("  configuration stream at   %lld\n", static_cast<long long>(t.configOffset));
   std::printf("  support cabinet at        %lld, %llu bytes stored\n",
-              static_cast<long long>(t.supportOffset), static_cast<unsigned long long>(t.supportLength));
-  std::printf("  file cabinet data at      %llu\n", static_cast<unsigned long long>(t.fileCabinetOffset));
+              static_cast<long long>(t.supportOffset),
+              static_cast<unsigned long long>(t.supportLength));
+  std::printf("  file cabinet data at      %llu\n",
+              static_cast<unsigned long long>(t.fileCabinetOffset));
   std::printf("  settings                  %d\n", t.settingsCountMinusOne + 1);
   if (!reader.ReadSettings() || !reader.ReadRegistryVariables() || !reader.ReadRemainingLists()) {
     std::fprintf(stderr, "quillbox: the package of %s is damaged\n", path.c_str());
@@ -95,13 +98,15 @@ int Inspect(const std::string& path) {
                   static_cast<long long>(pkg.Number(qb::kInstallProgramCount)),
                   static_cast<long long>(pkg.Number(qb::kUninstallProgramCount)));
     } else {
-      std::printf("\n%c%s (%zu)\n", layout.name[0] - ('a' <= layout.name[0] && layout.name[0] <= 'z' ? 32 : 0),
+      std::printf("\n%c%s (%zu)\n",
+                  layout.name[0] - ('a' <= layout.name[0] && layout.name[0] <= 'z' ? 32 : 0),
                   layout.name + 1, list.Count());
     }
     for (size_t r = 0; r < list.Count(); ++r) {
       std::printf("  %zu:", r);
       for (int f = 0; f < list.width; ++f) {
-        std::printf(" %s=\"%s\"", kFieldNames[l][f], ReadableVariables(list.Field(r, f), regNames).c_str());
+        std::printf(" %s=\"%s\"", kFieldNames[l][f],
+                    ReadableVariables(list.Field(r, f), regNames).c_str());
       }
       std::printf("\n");
     }
@@ -115,7 +120,8 @@ int Inspect(const std::string& path) {
       const MessageInfo* info = MessageAt(static_cast<int>(i));
       std::string text = pkg.Msg(static_cast<int>(k * m + i));
       for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\\n");
-      std::printf("  %2lld %-26s %s\n", static_cast<long long>(i), info ? info->name : "", text.c_str());
+      std::printf("  %2lld %-26s %s\n", static_cast<long long>(i), info ? info->name : "",
+                  text.c_str());
     }
   }
   std::printf("\nCabinets: %lld, stored size %lld each, the last %lld\n",
@@ -126,10 +132,11 @@ int Inspect(const std::string& path) {
   const uint64_t total = static_cast<uint64_t>(pkg.Number(qb::kLastCabinetNumber)) *
                              static_cast<uint64_t>(pkg.Number(qb::kCabinetSize)) +
                          static_cast<uint64_t>(pkg.Number(qb::kLastCabinetSize));
-  std::printf("Cabinet data: %llu bytes, %llu inside the installer", static_cast<unsigned long long>(total),
-              static_cast<unsigned long long>(inside));
+  std::printf("Cabinet data: %llu bytes, %llu inside the installer",
+              static_cast<unsigned long long>(total), static_cast<unsigned long long>(inside));
   if (total > inside) {
-    std::printf(", the rest in volumes named %s", ReadableVariables(pkg.Text(qb::kVolumePattern), regNames).c_str());
+    std::printf(", the rest in volumes named %s",
+                ReadableVariables(pkg.Text(qb::kVolumePattern), regNames).c_str());
   }
   std::printf("\n");
   return 0;

@@ -63,7 +63,8 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
     } else if (manifest.empty() && args[i][0] != '-') {
       manifest = args[i];
     } else {
-      std::fprintf(stderr, "quillbox build: unexpected argument \"%s\"\n%s", args[i].c_str(), kBuildHelp);
+      std::fprintf(stderr, "quillbox build: unexpected argument \"%s\"\n%s", args[i].c_str(),
+                   kBuildHelp);
       return 2;
     }
   }
@@ -95,9 +96,9 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
 int Settings() {
   for (const auto& s : tool::AllSettings()) {
     if (s.kind == tool::Kind::kComputed) continue;
-    const char* type = s.kind == tool::Kind::kFlag ? "bool"
+    const char* type = s.kind == tool::Kind::kFlag                                      ? "bool"
                        : s.kind == tool::Kind::kText || s.kind == tool::Kind::kExpanded ? "string"
-                                                                                      : "integer";
+                                                                                        : "integer";
     std::printf("%-26s %-8s %s\n", s.name, type, s.help);
   }
   return 0;

@@ -116,11 +116,13 @@ const toml::table& Loader::Table(const toml::node& n, const std::string& where) 
   return *n.as_table();
 }
 
-std::vector<const toml::table*> Loader::Array(const toml::table& root, const std::string& key) const {
+std::vector<const toml::table*> Loader::Array(const toml::table& root,
+                                              const std::string& key) const {
   std::vector<const toml::table*> out;
   const toml::node* n = root.get(key);
   if (!n) return out;
-  if (!n->is_array_of_tables()) Fail(n, "\"" + key + "\" must be written as [[" + key + "]] entries");
+  if (!n->is_array_of_tables())
+    Fail(n, "\"" + key + "\" must be written as [[" + key + "]] entries");
   for (const auto& e : *n->as_array()) out.push_back(e.as_table());
   return out;
 }
@@ -185,8 +187,8 @@ std::string Loader::Root(const toml::table& t) const {
   const toml::node* n = t.get("root");
   const std::string root = String(t, "root", "", true);
   static const std::vector<std::pair<std::string, int>> kRoots = {
-      {"HKCR", 0}, {"HKEY_CLASSES_ROOT", 0}, {"HKCU", 1}, {"HKEY_CURRENT_USER", 1},
-      {"HKLM", 2}, {"HKEY_LOCAL_MACHINE", 2}, {"HKU", 3}, {"HKEY_USERS", 3},
+      {"HKCR", 0}, {"HKEY_CLASSES_ROOT", 0},  {"HKCU", 1}, {"HKEY_CURRENT_USER", 1},
+      {"HKLM", 2}, {"HKEY_LOCAL_MACHINE", 2}, {"HKU", 3},  {"HKEY_USERS", 3},
       {"HKCC", 5}, {"HKEY_CURRENT_CONFIG", 5}};
   for (const auto& r : kRoots) {
     if (qb::UpperAscii(root) == r.first) return std::to_string(r.second);
@@ -224,7 +226,8 @@ void Loader::LoadApp(const toml::table& root) {
   }();
   pkg.SetText(qb::kInstallerTitle,
               PackageText(app, "title", appName_ + " " + version + " Setup", true));
-  pkg.SetText(qb::kDefaultDestination, PackageText(app, "destination", "{pf}\\" + nameBraced, true));
+  pkg.SetText(qb::kDefaultDestination,
+              PackageText(app, "destination", "{pf}\\" + nameBraced, true));
   pkg.SetText(qb::kDefaultGroup, PackageText(app, "group", appName_, false));
   const std::string password = PackageText(app, "password", "", false);
   pkg.SetText(qb::kPassword, qb::PasswordForm(password));
@@ -272,7 +275,8 @@ void Loader::LoadPackage(const toml::table& root) {
       Fail(p.get("volume_pattern"), "\"volume_pattern\" must contain {volume}");
     }
     if (pattern.find_first_of("\\/:") != std::string::npos) {
-      Fail(p.get("volume_pattern"), "\"volume_pattern\" is a file name beside the installer, without folders");
+      Fail(p.get("volume_pattern"),
+           "\"volume_pattern\" is a file name beside the installer, without folders");
     }
     project_.volumePattern = Convert(p.get("volume_pattern"), pattern, true, true);
   }
@@ -303,8 +307,10 @@ void Loader::LoadSettings(const toml::table& root) {
       case Kind::kColour:
         if (!node.is_integer()) Fail(&node, "the setting \"" + k + "\" must be an integer");
         value = std::to_string(node.as_integer()->get());
-        if (info->kind == Kind::kColour && (node.as_integer()->get() < 0 || node.as_integer()->get() > 0xFFFFFFFFll)) {
-          Fail(&node, "the colour \"" + k + "\" must be 0x00BBGGRR or 0x80000000 plus a system colour index");
+        if (info->kind == Kind::kColour &&
+            (node.as_integer()->get() < 0 || node.as_integer()->get() > 0xFFFFFFFFll)) {
+          Fail(&node, "the colour \"" + k +
+                          "\" must be 0x00BBGGRR or 0x80000000 plus a system colour index");
         }
         break;
       default:
@@ -322,7 +328,7 @@ void Loader::LoadPictures(const toml::table& root) {
   if (!n) return;
   const toml::table& p = Table(*n, "[pictures]");
   const std::vector<std::pair<std::string, int>> kPictures = {
-      {"header", 4}, {"side", 5}, {"background", 6},
+      {"header", 4},           {"side", 5},       {"background", 6},
       {"destination_icon", 7}, {"tasks_icon", 8}, {"password_icon", 9}};
   std::vector<std::string> names;
   for (const auto& pic : kPictures) names.push_back(pic.first);
@@ -375,8 +381,10 @@ void Loader::LoadFiles(const toml::table& root) {
     std::vector<std::pair<fs::path, std::string>> matches;  // file, relative name
     if (source.find_first_of("*?") == std::string::npos) {
       const fs::path file = (base_ / source).lexically_normal();
-      if (!fs::is_regular_file(file)) Fail(f->get("source"), "missing source file \"" + file.string() + "\"");
-      matches.emplace_back(file, f->get("name") ? String(*f, "name", "") : file.filename().string());
+      if (!fs::is_regular_file(file))
+        Fail(f->get("source"), "missing source file \"" + file.string() + "\"");
+      matches.emplace_back(file,
+                           f->get("name") ? String(*f, "name", "") : file.filename().string());
     } else {
       if (f->get("name")) Fail(f->get("name"), "\"name\" is only allowed for a single file");
       // The folder before the first wildcard is the base of the relative names.
@@ -385,8 +393,10 @@ void Loader::LoadFiles(const toml::table& root) {
       const std::string folderPart = slash == std::string::npos ? "" : source.substr(0, slash);
       const std::string pattern = slash == std::string::npos ? source : source.substr(slash + 1);
       const fs::path folder = (base_ / folderPart).lexically_normal();
-      if (!fs::is_directory(folder)) Fail(f->get("source"), "missing source folder \"" + folder.string() + "\"");
-      for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it) {
+      if (!fs::is_directory(folder))
+        Fail(f->get("source"), "missing source folder \"" + folder.string() + "\"");
+      for (auto it = fs::recursive_directory_iterator(folder);
+           it != fs::recursive_directory_iterator(); ++it) {
         if (!it->is_regular_file()) continue;
         const std::string rel = fs::relative(it->path(), folder).generic_string();
         if (Match(pattern, 0, rel, 0)) matches.emplace_back(it->path(), rel);
@@ -399,12 +409,15 @@ void Loader::LoadFiles(const toml::table& root) {
       packed.source = m.first.string();
       std::string rel = Convert(f->get("source"), m.second, false);
       std::replace(rel.begin(), rel.end(), '/', '\\');
-      packed.destination = destination + (destination.empty() || destination.back() == '\\' ? "" : "\\") + rel;
+      packed.destination =
+          destination + (destination.empty() || destination.back() == '\\' ? "" : "\\") + rel;
       packed.overwrite = std::stoi(rule);
       packed.uninstall = uninstall;
       struct stat st {};
-      if (stat(packed.source.c_str(), &st) != 0) Fail(f->get("source"), "cannot read \"" + packed.source + "\"");
-      if (st.st_size > 0x7FFFFFFF) Fail(f->get("source"), "\"" + packed.source + "\" is larger than 2 GB");
+      if (stat(packed.source.c_str(), &st) != 0)
+        Fail(f->get("source"), "cannot read \"" + packed.source + "\"");
+      if (st.st_size > 0x7FFFFFFF)
+        Fail(f->get("source"), "\"" + packed.source + "\" is larger than 2 GB");
       packed.size = static_cast<uint32_t>(st.st_size);
       packed.mtime = st.st_mtime;
       project_.files.push_back(packed);
@@ -417,8 +430,8 @@ void Loader::LoadRegistryVariables(const toml::table& root) {
   for (const toml::table* r : Array(root, "registry_variables")) {
     CheckKeys(*r, "[[registry_variables]]", {"name", "root", "key", "value", "default"});
     const std::string name = String(*r, "name", "", true);
-    if (std::find(project_.registryVariableNames.begin(), project_.registryVariableNames.end(), name) !=
-        project_.registryVariableNames.end()) {
+    if (std::find(project_.registryVariableNames.begin(), project_.registryVariableNames.end(),
+                  name) != project_.registryVariableNames.end()) {
       Fail(r->get("name"), "registry variable \"" + name + "\" is declared twice");
     }
     const std::string rootIndex = Root(*r);
@@ -430,15 +443,18 @@ void Loader::LoadRegistryVariables(const toml::table& root) {
   {
     auto& items = project_.package.Records(L::kRegistryVariables).items;
     const auto vars = Array(root, "registry_variables");
-    for (size_t k = 0; k < vars.size(); ++k) items[k * 4 + 3] = PackageText(*vars[k], "default", "", true);
+    for (size_t k = 0; k < vars.size(); ++k)
+      items[k * 4 + 3] = PackageText(*vars[k], "default", "", true);
   }
 }
 
 void Loader::LoadLists(const toml::table& root) {
   using L = qb::List;
   for (const toml::table* r : Array(root, "registry")) {
-    CheckKeys(*r, "[[registry]]", {"root", "key", "name", "value", "type", "overwrite", "uninstall"});
-    const std::string type = Choice(*r, "type", "string", {{"string", 0}, {"binary", 1}, {"dword", 2}, {"key", 3}});
+    CheckKeys(*r, "[[registry]]",
+              {"root", "key", "name", "value", "type", "overwrite", "uninstall"});
+    const std::string type =
+        Choice(*r, "type", "string", {{"string", 0}, {"binary", 1}, {"dword", 2}, {"key", 3}});
     std::string value;
     const toml::node* v = r->get("value");
     if (type == "2" && v && v->is_integer()) {
@@ -450,41 +466,46 @@ void Loader::LoadLists(const toml::table& root) {
       std::string hex;
       for (char c : value) {
         if (c == ' ' || c == ',') continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c))) Fail(v, "binary data must be hexadecimal pairs such as \"0A FF 10\"");
+        if (!std::isxdigit(static_cast<unsigned char>(c)))
+          Fail(v, "binary data must be hexadecimal pairs such as \"0A FF 10\"");
         hex += c;
       }
       if (hex.size() % 2) Fail(v, "binary data must be hexadecimal pairs such as \"0A FF 10\"");
       value = hex;
     }
-    Add(L::kRegistryValues, {Root(*r), PackageText(*r, "key", "", true, true),
-                             PackageText(*r, "name", "", true), value, type,
-                             Bool(*r, "overwrite", true) ? "1" : "0",
-                             Bool(*r, "uninstall", true) ? "1" : "0"});
+    Add(L::kRegistryValues,
+        {Root(*r), PackageText(*r, "key", "", true, true), PackageText(*r, "name", "", true), value,
+         type, Bool(*r, "overwrite", true) ? "1" : "0", Bool(*r, "uninstall", true) ? "1" : "0"});
   }
   for (const toml::table* r : Array(root, "registry_keys")) {
     CheckKeys(*r, "[[registry_keys]]", {"root", "key", "extra"});
-    Add(L::kRegistryKeys, {Root(*r), PackageText(*r, "key", "", true, true), PackageText(*r, "extra", "", true)});
+    Add(L::kRegistryKeys,
+        {Root(*r), PackageText(*r, "key", "", true, true), PackageText(*r, "extra", "", true)});
   }
   for (const toml::table* f : Array(root, "fonts")) {
     CheckKeys(*f, "[[fonts]]", {"name", "file"});
-    Add(L::kFonts, {PackageText(*f, "name", "", true, true), PackageText(*f, "file", "", true, true)});
+    Add(L::kFonts,
+        {PackageText(*f, "name", "", true, true), PackageText(*f, "file", "", true, true)});
   }
   const std::vector<std::pair<std::string, int>> kLocations = {
       {"group", 0}, {"desktop", 1}, {"startmenu", 2}, {"quicklaunch", 3}, {"path", 4}};
   for (const toml::table* s : Array(root, "shortcuts")) {
-    CheckKeys(*s, "[[shortcuts]]", {"location", "name", "target", "arguments", "description", "icon",
-                                    "icon_index", "working_folder"});
+    CheckKeys(*s, "[[shortcuts]]",
+              {"location", "name", "target", "arguments", "description", "icon", "icon_index",
+               "working_folder"});
     std::string name = PackageText(*s, "name", "", true, true);
     if (name.size() < 4 || qb::UpperAscii(name.substr(name.size() - 4)) != ".LNK") name += ".lnk";
-    Add(L::kShortcuts, {Choice(*s, "location", "group", kLocations), name,
-                        PackageText(*s, "target", "", true, true), PackageText(*s, "arguments", "", true),
-                        PackageText(*s, "description", "", true), PackageText(*s, "icon", "", true),
-                        std::to_string(Integer(*s, "icon_index", 0)),
-                        PackageText(*s, "working_folder", "", true)});
+    Add(L::kShortcuts,
+        {Choice(*s, "location", "group", kLocations), name,
+         PackageText(*s, "target", "", true, true), PackageText(*s, "arguments", "", true),
+         PackageText(*s, "description", "", true), PackageText(*s, "icon", "", true),
+         std::to_string(Integer(*s, "icon_index", 0)),
+         PackageText(*s, "working_folder", "", true)});
   }
   for (const toml::table* d : Array(root, "folders")) {
     CheckKeys(*d, "[[folders]]", {"path", "uninstall"});
-    Add(L::kFolders, {PackageText(*d, "path", "", true, true), Bool(*d, "uninstall", true) ? "1" : "0"});
+    Add(L::kFolders,
+        {PackageText(*d, "path", "", true, true), Bool(*d, "uninstall", true) ? "1" : "0"});
   }
   const std::vector<std::pair<std::string, int>> kShow = {
       {"hidden", 0}, {"normal", 1}, {"minimized", 2}, {"maximized", 3}};
@@ -510,17 +531,20 @@ void Loader::LoadLists(const toml::table& root) {
   }
   for (const toml::table* i : Array(root, "ini")) {
     CheckKeys(*i, "[[ini]]", {"file", "section", "key", "value", "overwrite", "uninstall"});
-    Add(L::kIniEntries, {PackageText(*i, "file", "", true, true), PackageText(*i, "section", "", true, true),
-                         PackageText(*i, "key", "", true, true), PackageText(*i, "value", "", true),
-                         Bool(*i, "overwrite", true) ? "1" : "0", Bool(*i, "uninstall", true) ? "1" : "0"});
+    Add(L::kIniEntries,
+        {PackageText(*i, "file", "", true, true), PackageText(*i, "section", "", true, true),
+         PackageText(*i, "key", "", true, true), PackageText(*i, "value", "", true),
+         Bool(*i, "overwrite", true) ? "1" : "0", Bool(*i, "uninstall", true) ? "1" : "0"});
   }
   for (const toml::table* e : Array(root, "uninstall_extras")) {
     CheckKeys(*e, "[[uninstall_extras]]", {"key", "value"});
-    Add(L::kUninstallExtras, {PackageText(*e, "key", "", false, true), PackageText(*e, "value", "", true)});
+    Add(L::kUninstallExtras,
+        {PackageText(*e, "key", "", false, true), PackageText(*e, "value", "", true)});
   }
   for (const toml::table* c : Array(root, "components")) {
     CheckKeys(*c, "[[components]]", {"file", "uninstall"});
-    Add(L::kComponents, {PackageText(*c, "file", "", true, true), Bool(*c, "uninstall", true) ? "1" : "0"});
+    Add(L::kComponents,
+        {PackageText(*c, "file", "", true, true), Bool(*c, "uninstall", true) ? "1" : "0"});
   }
 }
 
@@ -546,7 +570,8 @@ void Loader::LoadLanguages(const toml::table& root) {
       const toml::table& l = *languages[k];
       CheckKeys(l, "[[languages]]", {"name", "id", "license", "readme", "messages"});
       const std::string name = PackageText(l, "name", "", false, true);
-      if (!l.get("id")) Fail(&l, "missing key \"id\" (the Windows language identifier, 1033 for English)");
+      if (!l.get("id"))
+        Fail(&l, "missing key \"id\" (the Windows language identifier, 1033 for English)");
       const int64_t id = Integer(l, "id", 0);
       std::string license, readme;
       if (const std::string path = Path(l, "license", false); !path.empty()) {
@@ -563,8 +588,11 @@ void Loader::LoadLanguages(const toml::table& root) {
       if (const toml::node* n = l.get("messages")) {
         for (const auto& [key, node] : Table(*n, "messages")) {
           const MessageInfo* info = FindMessage(std::string(key.str()));
-          if (!info) Fail(&node, "unknown message \"" + std::string(key.str()) + "\"" + Suggest(std::string(key.str()), messageNames));
-          if (!node.is_string()) Fail(&node, "the message \"" + std::string(key.str()) + "\" must be a string");
+          if (!info)
+            Fail(&node, "unknown message \"" + std::string(key.str()) + "\"" +
+                            Suggest(std::string(key.str()), messageNames));
+          if (!node.is_string())
+            Fail(&node, "the message \"" + std::string(key.str()) + "\" must be a string");
           texts[info->index - 1] = Convert(&node, node.as_string()->get(), false);
         }
       }
@@ -604,11 +632,16 @@ void Loader::FillDerivedSettings() {
   derive(qb::kReadmeOffered, !pkg.Text(qb::kReadmeDocument).empty());
   derive(qb::kThirdItemOffered, !pkg.Text(qb::kThirdItem).empty());
   if (!userSettings_.count(qb::kAppSubfolder)) {
-    pkg.SetText(qb::kAppSubfolder, Convert(nullptr, [&] {
-      std::string s;
-      for (char c : appName_) s += c == '{' ? "{{" : c == '}' ? "}}" : std::string(1, c);
-      return s;
-    }(), true));
+    pkg.SetText(qb::kAppSubfolder,
+                Convert(
+                    nullptr,
+                    [&] {
+                      std::string s;
+                      for (char c : appName_)
+                        s += c == '{' ? "{{" : c == '}' ? "}}" : std::string(1, c);
+                      return s;
+                    }(),
+                    true));
   }
   if (!userSettings_.count(qb::kRequiredDiskSpace)) {
     uint64_t total = 0;
@@ -623,7 +656,8 @@ Project Loader::Load() {
   try {
     root = toml::parse_file(path_);
   } catch (const toml::parse_error& e) {
-    throw ManifestError(path_, static_cast<int>(e.source().begin.line), std::string(e.description()));
+    throw ManifestError(path_, static_cast<int>(e.source().begin.line),
+                        std::string(e.description()));
   }
   CheckKeys(root, "the manifest",
             {"app", "package", "settings", "pictures", "files", "folders", "registry",

@@ -6,12 +6,18 @@ namespace {
 
 const std::vector<MessageInfo> kMessages = {
     {1, "welcome_title", "Welcome to the %APP% Setup"},
-    {2, "welcome_body", "This will install %APP% on your computer.\r\n\r\nIt is a good idea to close other programs before you go on.\r\n\r\nClick Next to continue, or Cancel to leave Setup."},
-    {3, "destination_description", "Setup will install %APP% in the folder below. To use another folder, type its path or click Browse."},
-    {4, "ready_description", "Setup is ready to install %APP%. Click Install to begin, or Back to change something."},
+    {2, "welcome_body",
+     "This will install %APP% on your computer.\r\n\r\nIt is a good idea to close other programs "
+     "before you go on.\r\n\r\nClick Next to continue, or Cancel to leave Setup."},
+    {3, "destination_description",
+     "Setup will install %APP% in the folder below. To use another folder, type its path or click "
+     "Browse."},
+    {4, "ready_description",
+     "Setup is ready to install %APP%. Click Install to begin, or Back to change something."},
     {5, "progress_description", "Please wait while Setup installs %APP% on your computer."},
     {6, "finish_title", "%APP% is installed"},
-    {7, "finish_body", "Setup has finished installing %APP% on your computer.\r\n\r\nClick Finish to close Setup."},
+    {7, "finish_body",
+     "Setup has finished installing %APP% on your computer.\r\n\r\nClick Finish to close Setup."},
     {8, "disk_space_before", "There is not enough free space on drive "},
     {9, "license_title", "License Agreement"},
     {10, "license_subtitle", "Please read the license terms before you install %APP%."},
@@ -51,7 +57,9 @@ const std::vector<MessageInfo> kMessages = {
     {44, "ready_group", "Start menu folder:"},
     {45, "ready_tasks", "Extra shortcuts:\r\n"},
     {46, "cancel_question", "Setup is not finished yet. Do you really want to leave it?"},
-    {47, "next_volume", "Setup needs the next part of the installation. Please make this file available and click OK: volume "},
+    {47, "next_volume",
+     "Setup needs the next part of the installation. Please make this file available and click OK: "
+     "volume "},
     {48, "disk_space_after", ". Please free some space or choose another folder."},
     {49, "folder_picker_title", "Choose the folder to install %APP% in:"},
     {50, "tasks_description", "Choose the shortcuts Setup should create, then click Next."},
@@ -63,17 +71,20 @@ const std::vector<MessageInfo> kMessages = {
     {56, "password_frame", "Password"},
     {57, "status_programs", "Running programs..."},
     {58, "status_font_prefix", "Registering "},
-    {59, "abandoned", "Setup could not finish and has stopped. Files that were already installed stay in place."},
+    {59, "abandoned",
+     "Setup could not finish and has stopped. Files that were already installed stay in place."},
     {60, "status_ini", "Writing settings files..."},
     {61, "progress_title", "Installing"},
     {62, "ready_subtitle", "Setup has everything it needs."},
     {63, "uninstall_title", "Uninstall %APP%"},
-    {64, "uninstall_question", "Do you want to remove %APP% and all of its parts from your computer?"},
+    {64, "uninstall_question",
+     "Do you want to remove %APP% and all of its parts from your computer?"},
     {65, "uninstall_progress", "Removing %APP%..."},
     {66, "restart_now", "Restart &now"},
     {67, "restart_later", "I will restart &later"},
     {68, "uninstall_welcome_title", "Remove %APP%"},
-    {69, "uninstall_welcome_body", "This will remove %APP% from your computer. Click Next to continue."},
+    {69, "uninstall_welcome_body",
+     "This will remove %APP% from your computer. Click Next to continue."},
     {70, "uninstall_ready_title", "Ready to Remove"},
     {71, "uninstall_ready_body", "Click Remove to take %APP% off your computer."},
     {72, "uninstall_remove_button", "&Remove"},
@@ -83,14 +94,19 @@ const std::vector<MessageInfo> kMessages = {
     {76, "uninstall_finish_body", "%APP% has been removed from your computer."},
     {77, "uninstall_files_left", "Some files could not be removed. You can delete them yourself."},
     {78, "uninstall_running", "%APP% is still running. Please close it and try again."},
-    {79, "finish_body_restart", "Setup has finished installing %APP%. Windows must restart before you use it.\r\n\r\nShould Setup restart Windows now?"},
+    {79, "finish_body_restart",
+     "Setup has finished installing %APP%. Windows must restart before you use it.\r\n\r\nShould "
+     "Setup restart Windows now?"},
     {80, "status_folders", "Creating folders..."},
     {81, "uninstall_cancel_question", "Do you really want to stop removing %APP%?"},
     {82, "readme", "Please read the following notes."},
     {83, "unused_83", ""},
     {84, "third_item_check", "&Open the program's web page"},
-    {85, "admin_required", "You need administrator rights to install %APP%. Please sign in as an administrator and try again."},
-    {86, "dotnet_missing", "%APP% needs the Microsoft .NET Framework, which is not installed on this computer."},
+    {85, "admin_required",
+     "You need administrator rights to install %APP%. Please sign in as an administrator and try "
+     "again."},
+    {86, "dotnet_missing",
+     "%APP% needs the Microsoft .NET Framework, which is not installed on this computer."},
     {87, "dotnet_question", "Would you like to download it now?"},
     {88, "overwrite_heading", "This file already exists. Do you want to replace it?"},
     {89, "overwrite_existing", "Existing file:"},
@@ -115,7 +131,8 @@ const MessageInfo* FindMessage(const std::string& name) {
 }
 
 const MessageInfo* MessageAt(int index) {
-  return index >= 1 && index <= static_cast<int>(kMessages.size()) ? &kMessages[index - 1] : nullptr;
+  return index >= 1 && index <= static_cast<int>(kMessages.size()) ? &kMessages[index - 1]
+                                                                   : nullptr;
 }
 
 }  // namespace tool

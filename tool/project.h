@@ -35,16 +35,16 @@ struct PackedFile {
 struct Project {
   std::string manifestPath;
   std::string outputPath;
-  qb::Package package;                 // settings and every list but the files
-  std::vector<PackedFile> files;       // the file list, in record order
+  qb::Package package;                               // settings and every list but the files
+  std::vector<PackedFile> files;                     // the file list, in record order
   std::map<int, std::vector<uint8_t>> supportFiles;  // support file number -> bytes
   qb::cab::Compression compression = qb::cab::Compression::kMszip;
   int level = 6;
-  uint32_t cabinetSize = 0;            // 0: one cabinet
-  uint64_t volumeSize = 0;             // 0: everything inside the installer
-  std::string volumePattern;           // file name with {volume}, for volumes 2, 3, ...
+  uint32_t cabinetSize = 0;   // 0: one cabinet
+  uint64_t volumeSize = 0;    // 0: everything inside the installer
+  std::string volumePattern;  // file name with {volume}, for volumes 2, 3, ...
   std::vector<std::string> registryVariableNames;
-  size_t installProgramCount = 0;      // the first records of the program list
+  size_t installProgramCount = 0;  // the first records of the program list
 };
 
 struct BuildError : std::runtime_error {
@@ -53,11 +53,11 @@ struct BuildError : std::runtime_error {
 
 // What a build wrote.
 struct BuildSummary {
-  std::vector<std::string> written;    // the installer, then any volumes
+  std::vector<std::string> written;  // the installer, then any volumes
   uint64_t installerSize = 0;
   size_t cabinets = 0;
-  uint64_t packedBytes = 0;            // stored cabinet data
-  uint64_t fileBytes = 0;              // the files' own size
+  uint64_t packedBytes = 0;  // stored cabinet data
+  uint64_t fileBytes = 0;    // the files' own size
 };
 
 // Builds the installer (and its volumes) from a project and the stub.

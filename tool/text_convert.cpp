@@ -9,10 +9,10 @@ namespace tool {
 namespace {
 
 // Code points of the bytes 0x80 to 0x9F in Windows-1252 (0 where unused).
-const uint16_t k1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0, 0x017D, 0, 0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+const uint16_t k1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 // Decodes UTF-8; bytes that are not valid UTF-8 are taken as Windows-1252.
 std::vector<uint32_t> Decode(const std::string& s) {
@@ -25,7 +25,10 @@ std::vector<uint32_t> Decode(const std::string& s) {
       ++i;
       continue;
     }
-    const int extra = c >= 0xC2 && c <= 0xDF ? 1 : c >= 0xE0 && c <= 0xEF ? 2 : c >= 0xF0 && c <= 0xF4 ? 3 : 0;
+    const int extra = c >= 0xC2 && c <= 0xDF   ? 1
+                      : c >= 0xE0 && c <= 0xEF ? 2
+                      : c >= 0xF0 && c <= 0xF4 ? 3
+                                               : 0;
     uint32_t cp = c & (0x3F >> extra);
     bool ok = extra > 0;
     for (int k = 1; ok && k <= extra; ++k) {

@@ -12,16 +12,36 @@ struct Variable {
 };
 
 const Variable kVariables[] = {
-    {"pf", 1},           {"win", 2},           {"sys", 3},
-    {"app", 4},          {"temp", 5},          {"desktop", 6},
-    {"quicklaunch", 7},  {"programs", 8},      {"startmenu", 9},
-    {"documents", 10},   {"favorites", 11},    {"sendto", 12},
-    {"profile", 13},     {"startup", 14},      {"fonts", 15},
-    {"cf", 16},          {"sysdrive", 17},     {"src", 18},
-    {"username", 20},    {"language", 21},     {"computername", 22},
-    {"appdata", 26},     {"commonappdata", 27}, {"commondesktop", 28},
-    {"commondocuments", 29}, {"commonfavorites", 30}, {"commonprograms", 31},
-    {"commonstartmenu", 32}, {"commonstartup", 33}, {"templates", 34},
+    {"pf", 1},
+    {"win", 2},
+    {"sys", 3},
+    {"app", 4},
+    {"temp", 5},
+    {"desktop", 6},
+    {"quicklaunch", 7},
+    {"programs", 8},
+    {"startmenu", 9},
+    {"documents", 10},
+    {"favorites", 11},
+    {"sendto", 12},
+    {"profile", 13},
+    {"startup", 14},
+    {"fonts", 15},
+    {"cf", 16},
+    {"sysdrive", 17},
+    {"src", 18},
+    {"username", 20},
+    {"language", 21},
+    {"computername", 22},
+    {"appdata", 26},
+    {"commonappdata", 27},
+    {"commondesktop", 28},
+    {"commondocuments", 29},
+    {"commonfavorites", 30},
+    {"commonprograms", 31},
+    {"commonstartmenu", 32},
+    {"commonstartup", 33},
+    {"templates", 34},
     {"commontemplates", 35},
 };
 
@@ -122,8 +142,8 @@ Translation TranslateVariables(const std::string& text,
     if (!number) {
       std::string known;
       for (const auto& v : kVariables) known += std::string(known.empty() ? "" : ", ") + v.name;
-      t.error = "unknown variable {" + name + "}; known are " + known +
-                ", reg:NAME and the :short forms";
+      t.error =
+          "unknown variable {" + name + "}; known are " + known + ", reg:NAME and the :short forms";
       return t;
     }
     t.text += Token(shortForm ? number + kShortOffset : number);
@@ -145,7 +165,8 @@ std::string ReadableVariables(const std::string& stored,
           if (v.number == base) name = v.name;
         }
         if (n == kVolumeNumber) name = "volume";
-        if (n > kRegistryOffset && n - kRegistryOffset <= static_cast<int>(registryVariables.size())) {
+        if (n > kRegistryOffset &&
+            n - kRegistryOffset <= static_cast<int>(registryVariables.size())) {
           name = "reg:" + registryVariables[n - kRegistryOffset - 1];
         } else if (!name.empty() && base != n) {
           name += ":short";

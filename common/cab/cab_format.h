@@ -7,11 +7,11 @@
 
 namespace qb::cab {
 
-constexpr size_t kHeaderSize = 36;      // CFHEADER without optional fields
-constexpr size_t kFolderSize = 8;       // CFFOLDER
-constexpr size_t kFileFixedSize = 16;   // CFFILE without its name
-constexpr size_t kDataHeaderSize = 8;   // CFDATA without its data
-constexpr size_t kMaxBlock = 32768;     // uncompressed bytes per CFDATA block
+constexpr size_t kHeaderSize = 36;     // CFHEADER without optional fields
+constexpr size_t kFolderSize = 8;      // CFFOLDER
+constexpr size_t kFileFixedSize = 16;  // CFFILE without its name
+constexpr size_t kDataHeaderSize = 8;  // CFDATA without its data
+constexpr size_t kMaxBlock = 32768;    // uncompressed bytes per CFDATA block
 
 enum HeaderFlags : uint16_t {
   kPrevCabinet = 0x0001,

@@ -2,10 +2,15 @@
 
 #include <zlib.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
+#include <future>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 namespace qb::cab {
 
@@ -42,7 +47,8 @@ void ToDosDateTime(int64_t unixTime, uint16_t& date, uint16_t& time) {
   localtime_r(&t, &tm);
 #endif
   int year = tm.tm_year + 1900;
-  if (year < 1980) year = 1980, tm.tm_mon = 0, tm.tm_mday = 1, tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
+  if (year < 1980)
+    year = 1980, tm.tm_mon = 0, tm.tm_mday = 1, tm.tm_hour = tm.tm_min = tm.tm_sec = 0;
   if (year > 2107) year = 2107;
   date = static_cast<uint16_t>(((year - 1980) << 9) | ((tm.tm_mon + 1) << 5) | tm.tm_mday);
   time = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
@@ -68,6 +74,110 @@ void PutName(std::vector<uint8_t>& out, const std::string& s) {
 constexpr size_t kMaxName = 255;
 constexpr size_t kSplitRoom = kDataHeaderSize + 1;
 constexpr size_t kEntryRoom = kFileFixedSize + kMaxName + 1 + kFolderSize;
+
+// One MSZIP block: "CK" and a deflate stream of the input. The previous
+// block of the same folder serves as the dictionary, as decoders keep that
+// history from block to block.
+class BlockCompressor {
+ public:
+  explicit BlockCompressor(int level) {
+    std::memset(&zs_, 0, sizeof zs_);
+    deflateInit2(&zs_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  }
+  ~BlockCompressor() { deflateEnd(&zs_); }
+  BlockCompressor(const BlockCompressor&) = delete;
+  BlockCompressor& operator=(const BlockCompressor&) = delete;
+
+  std::vector<uint8_t> Compress(const std::vector<uint8_t>& input,
+                                const std::vector<uint8_t>* dictionary) {
+    deflateReset(&zs_);
+    if (dictionary && !dictionary->empty()) {
+      deflateSetDictionary(&zs_, dictionary->data(), static_cast<uInt>(dictionary->size()));
+    }
+    std::vector<uint8_t> out(2 + deflateBound(&zs_, input.size()));
+    out[0] = 'C';
+    out[1] = 'K';
+    zs_.next_in = const_cast<Bytef*>(input.data());
+    zs_.avail_in = static_cast<uInt>(input.size());
+    zs_.next_out = out.data() + 2;
+    zs_.avail_out = static_cast<uInt>(out.size() - 2);
+    deflate(&zs_, Z_FINISH);
+    out.resize(out.size() - zs_.avail_out);
+    return out;
+  }
+
+ private:
+  z_stream zs_;
+};
+
+using Bytes = std::shared_ptr<const std::vector<uint8_t>>;
+
+// Compresses blocks on every core. Blocks are independent jobs: each carries
+// its own input and dictionary.
+class CompressionPool {
+ public:
+  CompressionPool(Compression compression, int level) {
+    unsigned n = std::thread::hardware_concurrency();
+    n = n < 1 ? 1 : n > 8 ? 8 : n;
+    for (unsigned i = 0; i < n; ++i) {
+      workers_.emplace_back([this, compression, level] {
+        BlockCompressor compressor(level);
+        for (;;) {
+          Job job;
+          {
+            std::unique_lock<std::mutex> lock(mutex_);
+            ready_.wait(lock, [this] { return stop_ || !jobs_.empty(); });
+            if (jobs_.empty()) return;
+            job = std::move(jobs_.front());
+            jobs_.pop_front();
+          }
+          job.result.set_value(compression == Compression::kNone
+                                   ? *job.input
+                                   : compressor.Compress(*job.input, job.dictionary.get()));
+        }
+      });
+    }
+  }
+  ~CompressionPool() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stop_ = true;
+    }
+    ready_.notify_all();
+    for (auto& w : workers_) w.join();
+  }
+  std::future<std::vector<uint8_t>> Submit(Bytes input, Bytes dictionary) {
+    Job job{std::move(input), std::move(dictionary), {}};
+    auto future = job.result.get_future();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      jobs_.push_back(std::move(job));
+    }
+    ready_.notify_one();
+    return future;
+  }
+  size_t Threads() const { return workers_.size(); }
+
+ private:
+  struct Job {
+    Bytes input;
+    Bytes dictionary;
+    std::promise<std::vector<uint8_t>> result;
+  };
+  std::vector<std::thread> workers_;
+  std::deque<Job> jobs_;
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  bool stop_ = false;
+};
+
+// A block on its way to a cabinet: being compressed, in stream order.
+struct InFlight {
+  std::future<std::vector<uint8_t>> block;
+  uint32_t uncompressed;
+  std::vector<int> files;  // files with data in the block
+  bool forceSplit;
+};
 
 struct Entry {
   int file;
@@ -97,9 +207,7 @@ class Writer {
   Result Run();
 
  private:
-  size_t Capacity() const {
-    return options_.cabinetSize ? options_.cabinetSize : SIZE_MAX / 2;
-  }
+  size_t Capacity() const { return options_.cabinetSize ? options_.cabinetSize : SIZE_MAX / 2; }
   size_t Room() const { return Capacity() - cab().used; }
   Cabinet& cab() { return cabinets_.back(); }
   const Cabinet& cab() const { return cabinets_.back(); }
@@ -112,10 +220,13 @@ class Writer {
   bool StartFile(int index);
   void Append(const uint8_t* data, size_t size);
   void EmitBlock(bool forceSplit);
-  void PlaceBlock(const std::vector<uint8_t>& block, uint32_t uncompressed, bool forceSplit);
+  // Places the blocks being compressed; with a cabinet size, decisions about
+  // room wait for this.
+  void Drain();
+  void PlaceNext();
+  void PlaceBlock(const std::vector<uint8_t>& block, const InFlight& info);
   void AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed);
-  void SpanIntoNextCabinet();
-  std::vector<uint8_t> Compress(const std::vector<uint8_t>& input);
+  void SpanIntoNextCabinet(const std::vector<int>& files);
   std::vector<uint8_t> Serialize(size_t k, bool last);
 
   const std::vector<InputFile>& files_;
@@ -123,12 +234,14 @@ class Writer {
   std::vector<Cabinet> cabinets_;
   std::vector<int> lastEntry_;  // per file: index of its newest entry in cab()
   bool folderOpen_ = false;
-  uint32_t folderOffset_ = 0;   // uncompressed bytes of the folder placed so far
+  uint32_t folderOffset_ = 0;  // uncompressed bytes of the folder placed so far
   std::vector<uint8_t> pending_;
   std::vector<int> pendingFiles_;  // files whose data lies in pending_
   bool closeAfterFile_ = false;
   size_t maxFilesPerBlock_ = 0;
-  std::unique_ptr<z_stream> zs_;
+  std::unique_ptr<CompressionPool> pool_;
+  std::deque<InFlight> inFlight_;
+  Bytes previousInput_;  // the folder's last block, for the dictionary
   std::string error_;
 };
 
@@ -146,6 +259,7 @@ void Writer::OpenFolder() {
   cab().used += kFolderSize;
   folderOpen_ = true;
   folderOffset_ = 0;
+  previousInput_.reset();
 }
 
 void Writer::AddEntry(int file, uint32_t offset, bool fromPrev) {
@@ -156,32 +270,10 @@ void Writer::AddEntry(int file, uint32_t offset, bool fromPrev) {
   cab().used += EntrySize(files_[file]);
 }
 
-std::vector<uint8_t> Writer::Compress(const std::vector<uint8_t>& input) {
-  if (options_.compression == Compression::kNone) return input;
-  if (!zs_) {
-    zs_ = std::make_unique<z_stream>();
-    std::memset(zs_.get(), 0, sizeof(z_stream));
-    deflateInit2(zs_.get(), options_.level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  } else {
-    deflateReset(zs_.get());
-  }
-  std::vector<uint8_t> out(2 + deflateBound(zs_.get(), input.size()));
-  out[0] = 'C';
-  out[1] = 'K';
-  zs_->next_in = const_cast<Bytef*>(input.data());
-  zs_->avail_in = static_cast<uInt>(input.size());
-  zs_->next_out = out.data() + 2;
-  zs_->avail_out = static_cast<uInt>(out.size() - 2);
-  deflate(zs_.get(), Z_FINISH);
-  out.resize(out.size() - zs_->avail_out);
-  return out;
-}
-
 void Writer::AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed) {
   std::vector<uint8_t>& out = cab().data;
   uint8_t header[4] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
-                       static_cast<uint8_t>(uncompressed),
-                       static_cast<uint8_t>(uncompressed >> 8)};
+                       static_cast<uint8_t>(uncompressed), static_cast<uint8_t>(uncompressed >> 8)};
   Put32(out, Checksum(header, 4, Checksum(data, size, 0)));
   out.insert(out.end(), header, header + 4);
   out.insert(out.end(), data, data + size);
@@ -189,10 +281,10 @@ void Writer::AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed)
   cab().used += kDataHeaderSize + size;
 }
 
-void Writer::SpanIntoNextCabinet() {
+void Writer::SpanIntoNextCabinet(const std::vector<int>& files) {
   // Every file with data in the split block continues in the next cabinet.
   std::vector<std::pair<int, uint32_t>> spanning;
-  for (int f : pendingFiles_) {
+  for (int f : files) {
     Entry& e = cab().entries[lastEntry_[f]];
     e.toNext = true;
     spanning.emplace_back(f, e.offset);
@@ -204,15 +296,15 @@ void Writer::SpanIntoNextCabinet() {
   closeAfterFile_ = true;
 }
 
-void Writer::PlaceBlock(const std::vector<uint8_t>& block, uint32_t uncompressed,
-                        bool forceSplit) {
+void Writer::PlaceBlock(const std::vector<uint8_t>& block, const InFlight& info) {
+  bool forceSplit = info.forceSplit;
   size_t offset = 0;
   for (;;) {
     const size_t rest = block.size() - offset;
     const size_t room = Room();
     const bool fitsWhole = kDataHeaderSize + rest + kEntryRoom + kSplitRoom <= room;
     if (fitsWhole && !forceSplit) {
-      AppendPart(block.data() + offset, rest, static_cast<uint16_t>(uncompressed));
+      AppendPart(block.data() + offset, rest, static_cast<uint16_t>(info.uncompressed));
       return;
     }
     // Split: this cabinet takes what it has room for (leaving at least one
@@ -222,22 +314,43 @@ void Writer::PlaceBlock(const std::vector<uint8_t>& block, uint32_t uncompressed
     AppendPart(block.data() + offset, part, 0);
     offset += part;
     forceSplit = false;
-    SpanIntoNextCabinet();
+    SpanIntoNextCabinet(info.files);
   }
+}
+
+void Writer::PlaceNext() {
+  InFlight next = std::move(inFlight_.front());
+  inFlight_.pop_front();
+  const std::vector<uint8_t> block = next.block.get();
+  PlaceBlock(block, next);
+}
+
+void Writer::Drain() {
+  while (!inFlight_.empty()) PlaceNext();
 }
 
 void Writer::EmitBlock(bool forceSplit) {
   if (pending_.empty()) return;
-  const std::vector<uint8_t> block = Compress(pending_);
-  PlaceBlock(block, static_cast<uint32_t>(pending_.size()), forceSplit);
-  folderOffset_ += static_cast<uint32_t>(pending_.size());
+  if (!pool_) pool_ = std::make_unique<CompressionPool>(options_.compression, options_.level);
+  auto input = std::make_shared<const std::vector<uint8_t>>(std::move(pending_));
+  InFlight f;
+  f.block = pool_->Submit(input, previousInput_);
+  f.uncompressed = static_cast<uint32_t>(input->size());
+  f.files = pendingFiles_;
+  f.forceSplit = forceSplit;
+  inFlight_.push_back(std::move(f));
+  previousInput_ = input;
+  folderOffset_ += static_cast<uint32_t>(input->size());
   pending_.clear();
   pendingFiles_.clear();
+  while (inFlight_.size() > 2 * pool_->Threads()) PlaceNext();
+  if (forceSplit) Drain();
 }
 
 bool Writer::StartFile(int index) {
   const InputFile& f = files_[index];
   const size_t need = EntrySize(f) + (folderOpen_ ? 0 : kFolderSize);
+  if (options_.cabinetSize) Drain();
   const bool tooManyFiles = cab().entries.size() >= 65000;
   if (options_.cabinetSize && (Room() < need + kSplitRoom || tooManyFiles)) {
     // No room for this file's entry: the pending data crosses into the next
@@ -249,7 +362,10 @@ bool Writer::StartFile(int index) {
     error_ = "more than 65000 files in one cabinet; set a cabinet size";
     return false;
   }
-  if (pendingFiles_.size() >= maxFilesPerBlock_) EmitBlock(false);
+  if (pendingFiles_.size() >= maxFilesPerBlock_) {
+    EmitBlock(false);
+    if (options_.cabinetSize) Drain();
+  }
   if (closeAfterFile_) {
     // The block just placed crossed into a new cabinet: its folder ends with
     // the file before this one.
@@ -352,9 +468,10 @@ Result Writer::Run() {
   }
   // Files that a split block carries are listed again in the next cabinet;
   // keep those lists to a quarter of a cabinet.
-  maxFilesPerBlock_ = options_.cabinetSize
-                          ? std::max<size_t>(8, options_.cabinetSize / 4 / (kFileFixedSize + kMaxName + 1))
-                          : SIZE_MAX;
+  maxFilesPerBlock_ =
+      options_.cabinetSize
+          ? std::max<size_t>(8, options_.cabinetSize / 4 / (kFileFixedSize + kMaxName + 1))
+          : SIZE_MAX;
   lastEntry_.assign(files_.size(), -1);
   OpenCabinet();
   OpenFolder();
@@ -394,21 +511,25 @@ Result Writer::Run() {
         break;
       }
     }
+    if (options_.cabinetSize) Drain();
     if (closeAfterFile_) {
       EmitBlock(false);
+      Drain();
       CloseFolder();
       closeAfterFile_ = false;
     }
   }
   if (error_.empty()) EmitBlock(false);
-  if (zs_) deflateEnd(zs_.get());
+  Drain();
+  pool_.reset();
   if (!error_.empty()) {
     result.error = error_;
     return result;
   }
   // A cabinet that ended up without entries or data (a split exactly at the
   // end) is dropped.
-  while (cabinets_.size() > 1 && cabinets_.back().data.empty() && cabinets_.back().entries.empty()) {
+  while (cabinets_.size() > 1 && cabinets_.back().data.empty() &&
+         cabinets_.back().entries.empty()) {
     cabinets_.pop_back();
   }
   for (size_t k = 0; k < cabinets_.size(); ++k) {

@@ -20,18 +20,18 @@
 namespace qb::cab {
 
 struct InputFile {
-  std::string name;         // name inside the cabinet
-  std::string sourcePath;   // read from here when not empty...
+  std::string name;            // name inside the cabinet
+  std::string sourcePath;      // read from here when not empty...
   std::vector<uint8_t> bytes;  // ...otherwise these are the contents
-  uint32_t size = 0;        // size of the contents
-  uint16_t date = 0;        // DOS date and time (local time)
+  uint32_t size = 0;           // size of the contents
+  uint16_t date = 0;           // DOS date and time (local time)
   uint16_t time = 0;
   uint16_t attributes = 0x20;
 };
 
 struct Options {
   Compression compression = Compression::kMszip;
-  int level = 6;                  // zlib level for MSZIP
+  int level = 6;  // zlib level for MSZIP
   // Size of every cabinet but the last; 0 puts everything in one cabinet.
   uint32_t cabinetSize = 0;
   // Pad every cabinet but the last to exactly cabinetSize.

@@ -4,14 +4,14 @@
 namespace qb {
 
 enum class ExitReason {
-  kInstalled,           // the run finished (or a page flow ended normally)
-  kTestMode,            // "test" started the authoring tool
-  kDamagedPackage,      // the package could not be read
-  kCancelled,           // the user cancelled
-  kAbandoned,           // a file error or a missing volume stopped the run
-  kAnotherRunning,      // another installer holds the single-instance mutex
-  kMachineUnsuitable,   // Windows version, rights or .NET do not suit
-  kPasswordNeeded,      // silent run of a package that still wants a password
+  kInstalled,          // the run finished (or a page flow ended normally)
+  kTestMode,           // "test" started the authoring tool
+  kDamagedPackage,     // the package could not be read
+  kCancelled,          // the user cancelled
+  kAbandoned,          // a file error or a missing volume stopped the run
+  kAnotherRunning,     // another installer holds the single-instance mutex
+  kMachineUnsuitable,  // Windows version, rights or .NET do not suit
+  kPasswordNeeded,     // silent run of a package that still wants a password
 };
 
 enum ExitCode : int {

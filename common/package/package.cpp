@@ -64,8 +64,7 @@ const ListLayout* AllLayouts() { return kLayouts; }
 
 const std::string& RecordList::Field(size_t record, int field) const {
   const size_t index = record * width + field;
-  return field >= 0 && field < width && index < items.size() ? items[index]
-                                                             : kEmpty;
+  return field >= 0 && field < width && index < items.size() ? items[index] : kEmpty;
 }
 
 Package::Package() {
@@ -74,9 +73,7 @@ Package::Package() {
 }
 
 const std::string& Package::Text(int index) const {
-  return index >= 0 && static_cast<size_t>(index) < settings.size()
-             ? settings[index]
-             : kEmpty;
+  return index >= 0 && static_cast<size_t>(index) < settings.size() ? settings[index] : kEmpty;
 }
 
 bool Package::Flag(int index) const { return ReadFlag(Text(index)); }
@@ -96,9 +93,7 @@ int64_t Package::CountOf(List list) const {
 }
 
 const std::string& Package::Msg(int index) const {
-  return index >= 0 && static_cast<size_t>(index) < strings.size()
-             ? strings[index]
-             : kEmpty;
+  return index >= 0 && static_cast<size_t>(index) < strings.size() ? strings[index] : kEmpty;
 }
 
 void Package::SelectLanguage(int k) {
@@ -125,8 +120,7 @@ bool PackageReader::ReadTrailer() {
   if (trailer_.magic != Trailer::kMagic) return false;
   // Offsets must lie in the file and in the range a 32-bit reader can seek.
   const auto fits = [size](int64_t offset) {
-    return offset >= 0 && offset <= kMaxOffset &&
-           static_cast<uint64_t>(offset) <= size;
+    return offset >= 0 && offset <= kMaxOffset && static_cast<uint64_t>(offset) <= size;
   };
   if (!fits(trailer_.configOffset) || !fits(trailer_.supportOffset)) {
     return false;
@@ -168,9 +162,7 @@ bool PackageReader::ReadList(List list) {
   return ReadStrings(package_.Records(list).items, count * layout.width);
 }
 
-bool PackageReader::ReadRegistryVariables() {
-  return ReadList(List::kRegistryVariables);
-}
+bool PackageReader::ReadRegistryVariables() { return ReadList(List::kRegistryVariables); }
 
 bool PackageReader::ReadRemainingLists() {
   for (int i = static_cast<int>(List::kRegistryValues); i < kListCount; ++i) {
@@ -190,8 +182,7 @@ bool PackageReader::ReadRemainingLists() {
 }
 
 bool PackageReader::ReadAll() {
-  return ReadTrailer() && ReadSettings() && ReadRegistryVariables() &&
-         ReadRemainingLists();
+  return ReadTrailer() && ReadSettings() && ReadRegistryVariables() && ReadRemainingLists();
 }
 
 namespace {
@@ -231,8 +222,7 @@ std::vector<uint8_t> WriteConfigurationStream(const Package& package) {
   return out;
 }
 
-std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
-                                       const Package& package,
+std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub, const Package& package,
                                        const std::vector<uint8_t>& supportCab,
                                        const std::vector<uint8_t>& fileData) {
   return AssembleInstaller(stub, WriteConfigurationStream(package), package.settings.size(),
@@ -240,8 +230,7 @@ std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
 }
 
 std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
-                                       const std::vector<uint8_t>& stream,
-                                       size_t settingsCount,
+                                       const std::vector<uint8_t>& stream, size_t settingsCount,
                                        const std::vector<uint8_t>& supportCab,
                                        const std::vector<uint8_t>& fileData) {
   std::vector<uint8_t> out(stub);

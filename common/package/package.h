@@ -52,9 +52,9 @@ constexpr int kListCount = 12;
 struct ListLayout {
   List list;
   const char* name;
-  Setting count;             // setting that holds the record count
-  int extraCount;            // second count setting added to it, or 0
-  int width;                 // strings per record
+  Setting count;   // setting that holds the record count
+  int extraCount;  // second count setting added to it, or 0
+  int width;       // strings per record
 };
 const ListLayout& LayoutOf(List list);
 const ListLayout* AllLayouts();  // kListCount entries, in stream order
@@ -91,9 +91,7 @@ class Package {
   void SetText(int index, const std::string& text);
 
   RecordList& Records(List list) { return lists[static_cast<int>(list)]; }
-  const RecordList& Records(List list) const {
-    return lists[static_cast<int>(list)];
-  }
+  const RecordList& Records(List list) const { return lists[static_cast<int>(list)]; }
   // The record count the settings give for a list.
   int64_t CountOf(List list) const;
 
@@ -147,14 +145,12 @@ std::vector<uint8_t> WriteRecordBlock(const Package& package);
 
 // Appends a package to a stub: stream, support cabinet (its "MSCF" signature
 // is dropped), file cabinet data, trailer.
-std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
-                                       const Package& package,
+std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub, const Package& package,
                                        const std::vector<uint8_t>& supportCab,
                                        const std::vector<uint8_t>& fileData);
 // The same with a stream written beforehand, holding settingsCount settings.
 std::vector<uint8_t> AssembleInstaller(const std::vector<uint8_t>& stub,
-                                       const std::vector<uint8_t>& stream,
-                                       size_t settingsCount,
+                                       const std::vector<uint8_t>& stream, size_t settingsCount,
                                        const std::vector<uint8_t>& supportCab,
                                        const std::vector<uint8_t>& fileData);
 

@@ -6,8 +6,8 @@ namespace qb {
 
 size_t MemorySource::Read(void* buffer, size_t size) {
   if (position_ >= bytes_.size()) return 0;
-  const size_t n = static_cast<size_t>(
-      size < bytes_.size() - position_ ? size : bytes_.size() - position_);
+  const size_t n =
+      static_cast<size_t>(size < bytes_.size() - position_ ? size : bytes_.size() - position_);
   std::memcpy(buffer, bytes_.data() + position_, n);
   position_ += n;
   return n;

@@ -4,10 +4,8 @@
 
 namespace qb {
 
-std::string SupportFilePath(const std::string& tempFolder, int number,
-                            bool piece) {
-  return tempFolder + kWorkFolderName + (piece ? "temp_" : "") +
-         Decimal(number) + ".tmp";
+std::string SupportFilePath(const std::string& tempFolder, int number, bool piece) {
+  return tempFolder + kWorkFolderName + (piece ? "temp_" : "") + Decimal(number) + ".tmp";
 }
 
 std::vector<int> SupportFilesToRemove(long long languages) {

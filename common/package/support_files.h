@@ -25,8 +25,7 @@ enum SupportFile : int {
 };
 
 // tempFolder must end with a backslash.
-std::string SupportFilePath(const std::string& tempFolder, int number,
-                            bool piece);
+std::string SupportFilePath(const std::string& tempFolder, int number, bool piece);
 
 // The support file numbers that removing the working folder deletes, in
 // order, for a package with the given number of languages.

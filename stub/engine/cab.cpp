@@ -10,7 +10,7 @@ namespace en {
 namespace {
 
 using FdiCreateFn = HFDI(DIAMONDAPI*)(PFNALLOC, PFNFREE, PFNOPEN, PFNREAD, PFNWRITE, PFNCLOSE,
-                                     PFNSEEK, int, PERF);
+                                      PFNSEEK, int, PERF);
 using FdiCopyFn = BOOL(DIAMONDAPI*)(HFDI, char*, char*, int, PFNFDINOTIFY, PFNFDIDECRYPT, void*);
 using FdiDestroyFn = BOOL(DIAMONDAPI*)(HFDI);
 
@@ -72,12 +72,12 @@ struct FdiCallbacks {
       disposition = OPEN_ALWAYS;
     }
     DWORD attributes = ((flags & kShortLived) && (flags & kCreate)) ? FILE_ATTRIBUTE_TEMPORARY
-                                                                     : FILE_ATTRIBUTE_NORMAL;
+                                                                    : FILE_ATTRIBUTE_NORMAL;
     if (flags & kRandom) attributes |= FILE_FLAG_RANDOM_ACCESS;
     if (flags & kSequential) attributes |= FILE_FLAG_SEQUENTIAL_SCAN;
     if ((flags & kTemporary) && (flags & kCreate)) attributes |= FILE_FLAG_DELETE_ON_CLOSE;
-    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, attributes,
-                           nullptr);
+    HANDLE h =
+        CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, attributes, nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
     if ((flags & kAppend) && SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
       CloseHandle(h);
@@ -88,8 +88,9 @@ struct FdiCallbacks {
 
   static UINT DIAMONDAPI Read(INT_PTR hf, void* buffer, UINT size) {
     DWORD done = 0;
-    return ReadFile(reinterpret_cast<HANDLE>(hf), buffer, size, &done, nullptr) ? done
-                                                                                 : static_cast<UINT>(-1);
+    return ReadFile(reinterpret_cast<HANDLE>(hf), buffer, size, &done, nullptr)
+               ? done
+               : static_cast<UINT>(-1);
   }
 
   static UINT DIAMONDAPI Write(INT_PTR hf, void* buffer, UINT size) {
@@ -104,8 +105,8 @@ struct FdiCallbacks {
   }
 
   static LONG DIAMONDAPI Seek(INT_PTR hf, LONG distance, int origin) {
-    const DWORD at = SetFilePointer(reinterpret_cast<HANDLE>(hf), distance, nullptr,
-                                    static_cast<DWORD>(origin));
+    const DWORD at =
+        SetFilePointer(reinterpret_cast<HANDLE>(hf), distance, nullptr, static_cast<DWORD>(origin));
     return at == INVALID_SET_FILE_POINTER ? -1 : static_cast<LONG>(at);
   }
 
@@ -146,11 +147,9 @@ TCab::~TCab() {
   if (context_ && Fdi().destroy) Fdi().destroy(static_cast<HFDI>(context_));
 }
 
-void TCab::SetFileInfo(const std::string& path, uint16_t date, uint16_t time,
-                       uint16_t attributes) {
+void TCab::SetFileInfo(const std::string& path, uint16_t date, uint16_t time, uint16_t attributes) {
   HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
-                         nullptr);
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h == INVALID_HANDLE_VALUE) return;
   FILETIME local, utc;
   if (DosDateTimeToFileTime(date, time, &local) && LocalFileTimeToFileTime(&local, &utc)) {
@@ -248,8 +247,8 @@ void TCab::Extract(const std::string& cabinetFile, const std::string& destinatio
     }
     std::string name = next.substr(next.find_last_of('\\') + 1);
     std::string folder = tk::FolderOf(next);
-    fdi.copy(static_cast<HFDI>(context_), &name[0], &folder[0], 0, FdiCallbacks::Notify,
-             nullptr, this);
+    fdi.copy(static_cast<HFDI>(context_), &name[0], &folder[0], 0, FdiCallbacks::Notify, nullptr,
+             this);
     const std::string processed = next;
     if (cabinetRequested_) {
       next = requestedCabinet_;

@@ -25,8 +25,8 @@ struct TEvent {
 // joined with the name; the handler may change it, empty it to skip the file,
 // or set abort.
 using CopyFileFn = void (*)(void* owner, TCab& sender, const std::string& name, int32_t size,
-                            uint16_t date, uint16_t time, uint16_t attributes,
-                            uint16_t folderIndex, std::string& dest, bool& abort);
+                            uint16_t date, uint16_t time, uint16_t attributes, uint16_t folderIndex,
+                            std::string& dest, bool& abort);
 // Called when a destination cannot be created; abort stops the extraction,
 // otherwise the file is skipped.
 using CreateErrorFn = void (*)(void* owner, TCab& sender, const std::string& dest, bool& abort);

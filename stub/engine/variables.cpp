@@ -7,8 +7,7 @@
 
 namespace en {
 
-std::string ReadRegistryText(long long root, const std::string& key,
-                             const std::string& name) {
+std::string ReadRegistryText(long long root, const std::string& key, const std::string& name) {
   if (root < 0 || root > 0x7FFFFFFF) return std::string();
   HKEY rootKey = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u + root));
   HKEY handle = nullptr;
@@ -18,11 +17,10 @@ std::string ReadRegistryText(long long root, const std::string& key,
   std::string text;
   DWORD type = 0;
   DWORD size = 0;
-  if (RegQueryValueExA(handle, name.c_str(), nullptr, &type, nullptr, &size) ==
-      ERROR_SUCCESS) {
+  if (RegQueryValueExA(handle, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
     std::string data(size + 1, '\0');
-    if (RegQueryValueExA(handle, name.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(&data[0]), &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExA(handle, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&data[0]),
+                         &size) == ERROR_SUCCESS) {
       data.resize(size);
       if (type == REG_SZ || type == REG_EXPAND_SZ) {
         text = data.c_str();
@@ -49,8 +47,8 @@ void LoadRegistryVariables() {
   qb::RecordList& list = st::Package.Records(qb::List::kRegistryVariables);
   std::vector<std::string> values;
   for (size_t r = 0; r < list.Count(); ++r) {
-    std::string value = ReadRegistryText(qb::ReadNumber(list.Field(r, 0)),
-                                         list.Field(r, 1), list.Field(r, 2));
+    std::string value =
+        ReadRegistryText(qb::ReadNumber(list.Field(r, 0)), list.Field(r, 1), list.Field(r, 2));
     values.push_back(value.empty() ? list.Field(r, 3) : value);
   }
   list.width = 1;

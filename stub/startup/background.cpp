@@ -8,9 +8,8 @@ namespace st {
 TBackgroundWindow Background;
 
 bool TBackgroundWindow::Create() {
-  if (!CreateTopLevel("TQuillboxBackground", "", WS_POPUP, 0, 0, 0,
-                      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
-                      tk::Application.Handle())) {
+  if (!CreateTopLevel("TQuillboxBackground", "", WS_POPUP, 0, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                      GetSystemMetrics(SM_CYSCREEN), tk::Application.Handle())) {
     return false;
   }
   StartupRoutine();

@@ -7,9 +7,9 @@
 namespace st {
 
 void EndProgram(qb::ExitReason reason) {
-  const int code = qb::ExitCodeFor(reason, Startup.silent,
-                                   Package.settings.size() > qb::kRestartRequired &&
-                                       Package.Flag(qb::kRestartRequired));
+  const int code = qb::ExitCodeFor(
+      reason, Startup.silent,
+      Package.settings.size() > qb::kRestartRequired && Package.Flag(qb::kRestartRequired));
   ExitProcess(static_cast<UINT>(code));
 }
 

@@ -29,8 +29,8 @@ constexpr char kMutexName[] = "InstallExists";
   stream.Close();
   RemoveWorkFolder();
   MessageBoxA(tk::Application.Handle(),
-              "The setup files are corrupted. Please obtain a new copy of the program.",
-              "Error", MB_ICONERROR | MB_OK);
+              "The setup files are corrupted. Please obtain a new copy of the program.", "Error",
+              MB_ICONERROR | MB_OK);
   EndProgram(qb::ExitReason::kDamagedPackage);
 }
 
@@ -84,8 +84,7 @@ void SettleLanguage() {
     bool matched = false;
     const std::string wanted = qb::UpperAscii(Startup.languageName);
     for (size_t i = 0; i < languages.Count(); ++i) {
-      if (qb::UpperAscii(languages.Field(i, qb::kLanguageName)).find(wanted) !=
-          std::string::npos) {
+      if (qb::UpperAscii(languages.Field(i, qb::kLanguageName)).find(wanted) != std::string::npos) {
         Startup.languageIndex = static_cast<unsigned char>(i);
         matched = true;
       }
@@ -115,8 +114,8 @@ void SettleLanguage() {
 
 HBITMAP LoadPicture(int supportFile, bool wanted) {
   if (!wanted) return nullptr;
-  return static_cast<HBITMAP>(LoadImageA(nullptr, SupportFile(supportFile).c_str(),
-                                         IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  return static_cast<HBITMAP>(
+      LoadImageA(nullptr, SupportFile(supportFile).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
 }
 
 void LoadWizardPictures() {

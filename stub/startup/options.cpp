@@ -1,7 +1,7 @@
 #include "startup/options.h"
 
-#include <windows.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include "startup/state.h"
 #include "text/text.h"

@@ -6,12 +6,11 @@ TApplication Application;
 
 HICON MainIcon(bool small) {
   const int size = small ? GetSystemMetrics(SM_CXSMICON) : GetSystemMetrics(SM_CXICON);
-  return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "MAINICON",
-                                       IMAGE_ICON, size, size, LR_SHARED));
+  return static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON, size, size, LR_SHARED));
 }
 
-LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wp,
-                                          LPARAM lp) {
+LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CLOSE:
       Application.Terminate();
@@ -36,8 +35,8 @@ bool TApplication::Create(const char* caption) {
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2;
   const int y = GetSystemMetrics(SM_CYSCREEN) / 2;
   handle_ = CreateWindowExA(0, wc.lpszClassName, caption,
-                            WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                            x, y, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+                            WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, x, y, 0, 0,
+                            nullptr, nullptr, wc.hInstance, nullptr);
   return handle_ != nullptr;
 }
 
@@ -71,6 +70,9 @@ void TApplication::Run() {
   while (!terminated_ && GetMessageA(&msg, nullptr, 0, 0) > 0) Dispatch(msg);
 }
 
-void TApplication::Terminate() { terminated_ = true; PostMessageA(handle_, WM_NULL, 0, 0); }
+void TApplication::Terminate() {
+  terminated_ = true;
+  PostMessageA(handle_, WM_NULL, 0, 0);
+}
 
 }  // namespace tk

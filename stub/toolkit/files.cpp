@@ -4,16 +4,15 @@ namespace tk {
 
 bool TFileStream::OpenRead(const std::string& path) {
   Close();
-  handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   return IsOpen();
 }
 
 bool TFileStream::Create(const std::string& path) {
   Close();
-  handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                        FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, nullptr);
+  handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   return IsOpen();
 }
 
@@ -44,8 +43,7 @@ uint64_t TFileStream::Size() {
 
 bool TFileStream::Write(const void* data, size_t size) {
   DWORD done = 0;
-  return IsOpen() &&
-         WriteFile(handle_, data, static_cast<DWORD>(size), &done, nullptr) &&
+  return IsOpen() && WriteFile(handle_, data, static_cast<DWORD>(size), &done, nullptr) &&
          done == size;
 }
 

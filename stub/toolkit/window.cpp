@@ -25,9 +25,8 @@ LRESULT TWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(handle_, msg, wp, lp);
 }
 
-bool TWindow::CreateTopLevel(const char* className, const char* caption,
-                             DWORD style, DWORD exStyle, int x, int y, int w,
-                             int h, HWND owner) {
+bool TWindow::CreateTopLevel(const char* className, const char* caption, DWORD style, DWORD exStyle,
+                             int x, int y, int w, int h, HWND owner) {
   WNDCLASSEXA wc = {};
   wc.cbSize = sizeof wc;
   if (!GetClassInfoExA(GetModuleHandleA(nullptr), className, &wc)) {
@@ -41,8 +40,8 @@ bool TWindow::CreateTopLevel(const char* className, const char* caption,
     wc.lpszClassName = className;
     RegisterClassExA(&wc);
   }
-  CreateWindowExA(exStyle, className, caption, style, x, y, w, h, owner,
-                  nullptr, GetModuleHandleA(nullptr), this);
+  CreateWindowExA(exStyle, className, caption, style, x, y, w, h, owner, nullptr,
+                  GetModuleHandleA(nullptr), this);
   if (handle_) Created();
   return handle_ != nullptr;
 }

@@ -15,8 +15,8 @@ class TWindow {
 
  protected:
   // Creates the window; Created() runs once the handle exists.
-  bool CreateTopLevel(const char* className, const char* caption, DWORD style,
-                      DWORD exStyle, int x, int y, int w, int h, HWND owner);
+  bool CreateTopLevel(const char* className, const char* caption, DWORD style, DWORD exStyle, int x,
+                      int y, int w, int h, HWND owner);
   virtual void Created() {}
   virtual LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
 

@@ -86,8 +86,8 @@ int main(int argc, char** argv) {
   for (const auto& c : claims) package.SetText(c.first, c.second);
   const std::vector<uint8_t> settings = qb::WriteSettingsBlock(package);
   stream.insert(stream.begin(), settings.begin(), settings.end());
-  const std::vector<uint8_t> out = qb::AssembleInstaller(
-      ReadFile(argv[1]), stream, package.settings.size(), support, files);
+  const std::vector<uint8_t> out =
+      qb::AssembleInstaller(ReadFile(argv[1]), stream, package.settings.size(), support, files);
   std::ofstream os(argv[2], std::ios::binary);
   os.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
   return os ? 0 : 1;

@@ -1,6 +1,8 @@
 // The cabinet writer against independent peers: everything it writes must
 // extract bit-exactly with cabextract (single cabinets and sets) and gcab
 // (single cabinets; gcab does not read cabinet sets).
+#include "cab/cab_writer.h"
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,8 +10,6 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-
-#include "cab/cab_writer.h"
 
 namespace qb::cab {
 namespace {
@@ -34,7 +34,8 @@ uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
 std::vector<uint8_t> Contents(std::mt19937& rng, size_t size, bool random) {
   std::vector<uint8_t> data(size);
   for (size_t i = 0; i < size; ++i) {
-    data[i] = random ? static_cast<uint8_t>(rng()) : static_cast<uint8_t>("quillbox "[i % 9] + (i / 4096) % 3);
+    data[i] = random ? static_cast<uint8_t>(rng())
+                     : static_cast<uint8_t>("quillbox "[i % 9] + (i / 4096) % 3);
   }
   return data;
 }
@@ -94,7 +95,8 @@ TEST_P(CabWriterPeerTest, ExtractsBitExactly) {
     EXPECT_EQ(result.cabinets.size(), 1u);
   }
 
-  ASSERT_EQ(std::system(("cd " + dir_ + " && cabextract -q -d cx temp_0.tmp 2>/dev/null").c_str()), 0);
+  ASSERT_EQ(std::system(("cd " + dir_ + " && cabextract -q -d cx temp_0.tmp 2>/dev/null").c_str()),
+            0);
   const bool single = result.cabinets.size() == 1;
   if (single) {
     ASSERT_EQ(std::system(("cd " + dir_ + " && gcab -x -C gx temp_0.tmp").c_str()), 0);
@@ -112,13 +114,27 @@ TEST_P(CabWriterPeerTest, ExtractsBitExactly) {
 }
 
 const Case kCases[] = {
-    {"SingleMszip", Compression::kMszip, 0, {{0, false}, {100, false}, {70000, false}, {50000, true}}},
+    {"SingleMszip",
+     Compression::kMszip,
+     0,
+     {{0, false}, {100, false}, {70000, false}, {50000, true}}},
     {"SingleStored", Compression::kNone, 0, {{10, false}, {40000, true}, {0, false}}},
-    {"SetSpanningThreeCabinets", Compression::kMszip, 60000, {{1000, false}, {150000, true}, {3000, true}, {5000, true}, {7000, false}}},
-    {"SetStored", Compression::kNone, 20000, {{30000, true}, {12, false}, {45000, false}, {5, true}}},
-    {"SetOfSmallCabinets", Compression::kMszip, 4096, {{20000, true}, {1, false}, {20000, true}, {100, true}}},
-    {"ManyTinyFiles", Compression::kMszip, 4096, std::vector<std::pair<size_t, bool>>(3000, {10, true})},
-    {"CabinetBoundaryInsideSmallFiles", Compression::kMszip, 8192, std::vector<std::pair<size_t, bool>>(40, {700, true})},
+    {"SetSpanningThreeCabinets",
+     Compression::kMszip,
+     60000,
+     {{1000, false}, {150000, true}, {3000, true}, {5000, true}, {7000, false}}},
+    {"SetStored",
+     Compression::kNone,
+     20000,
+     {{30000, true}, {12, false}, {45000, false}, {5, true}}},
+    {"SetOfSmallCabinets",
+     Compression::kMszip,
+     4096,
+     {{20000, true}, {1, false}, {20000, true}, {100, true}}},
+    {"ManyTinyFiles", Compression::kMszip, 4096,
+     std::vector<std::pair<size_t, bool>>(3000, {10, true})},
+    {"CabinetBoundaryInsideSmallFiles", Compression::kMszip, 8192,
+     std::vector<std::pair<size_t, bool>>(40, {700, true})},
 };
 
 INSTANTIATE_TEST_SUITE_P(Peers, CabWriterPeerTest, ::testing::ValuesIn(kCases),

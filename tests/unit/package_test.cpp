@@ -1,7 +1,7 @@
+#include "package/package.h"
+
 #include <gtest/gtest.h>
 
-
-#include "package/package.h"
 #include "text/text.h"
 
 namespace qb {
@@ -197,35 +197,76 @@ TEST_P(DamagedPackageTest, IsRejected) {
 }
 
 const DamageCase kDamageCases[] = {
-    {"WrongMagic", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.magic = 0xF0; Rewrite(b, t); }},
+    {"WrongMagic",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.magic = 0xF0;
+       Rewrite(b, t);
+     }},
     {"NoPackage", [](Package&, Trailer&, std::vector<uint8_t>& b) { b.assign(100, 'S'); }},
-    {"ShorterThanTrailer", [](Package&, Trailer&, std::vector<uint8_t>& b) { b.assign(b.end() - 20, b.end()); }},
-    {"NegativeConfigOffset", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.configOffset = -1; Rewrite(b, t); }},
-    {"HugeConfigOffset", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.configOffset = INT64_C(1) << 31; Rewrite(b, t); }},
-    {"ConfigOffsetBeyondFile", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.configOffset = b.size() + 1; Rewrite(b, t); }},
-    {"NegativeSupportOffset", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.supportOffset = -5; Rewrite(b, t); }},
-    {"SupportOffsetBeyondFile", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.supportOffset = b.size() + 10; Rewrite(b, t); }},
-    {"SupportLength4GiB", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.supportLength = UINT64_C(1) << 32; Rewrite(b, t); }},
-    {"SupportBeyondFile", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.supportLength = b.size(); Rewrite(b, t); }},
-    {"FewerThan119Settings", [](Package&, Trailer& t, std::vector<uint8_t>& b) { t.settingsCountMinusOne = 117; Rewrite(b, t); }},
-    {"NegativeCount", [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+    {"ShorterThanTrailer",
+     [](Package&, Trailer&, std::vector<uint8_t>& b) { b.assign(b.end() - 20, b.end()); }},
+    {"NegativeConfigOffset",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.configOffset = -1;
+       Rewrite(b, t);
+     }},
+    {"HugeConfigOffset",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.configOffset = INT64_C(1) << 31;
+       Rewrite(b, t);
+     }},
+    {"ConfigOffsetBeyondFile",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.configOffset = b.size() + 1;
+       Rewrite(b, t);
+     }},
+    {"NegativeSupportOffset",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.supportOffset = -5;
+       Rewrite(b, t);
+     }},
+    {"SupportOffsetBeyondFile",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.supportOffset = b.size() + 10;
+       Rewrite(b, t);
+     }},
+    {"SupportLength4GiB",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.supportLength = UINT64_C(1) << 32;
+       Rewrite(b, t);
+     }},
+    {"SupportBeyondFile",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.supportLength = b.size();
+       Rewrite(b, t);
+     }},
+    {"FewerThan119Settings",
+     [](Package&, Trailer& t, std::vector<uint8_t>& b) {
+       t.settingsCountMinusOne = 117;
+       Rewrite(b, t);
+     }},
+    {"NegativeCount",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
        p.SetText(kFolderCount, "-1");
        b = Build(p, {'M', 'S', 'C', 'F', 1, 2, 3, 4});
      }},
-    {"NegativeUninstallProgramCount", [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+    {"NegativeUninstallProgramCount",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
        p.SetText(kUninstallProgramCount, "-2");
        b = Build(p);
      }},
-    {"CountBeyondRemainingBytes", [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+    {"CountBeyondRemainingBytes",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
        b = Claiming(p, kShortcutCount, "100000");
      }},
-    {"LanguageTableBeyondFile", [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+    {"LanguageTableBeyondFile",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
        b = Claiming(p, kMessagesPerLanguage, "2000000000");
      }},
-    {"LanguageCountBeyondFile", [](Package& p, Trailer&, std::vector<uint8_t>& b) {
-       b = Claiming(p, kLanguageCount, "50");
-     }},
-    {"NegativeMessageCount", [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+    {"LanguageCountBeyondFile",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) { b = Claiming(p, kLanguageCount, "50"); }},
+    {"NegativeMessageCount",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
        p.SetText(kMessagesPerLanguage, "-96");
        b = Build(p);
      }},

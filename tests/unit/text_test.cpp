@@ -1,8 +1,9 @@
+#include "text/text.h"
+
 #include <gtest/gtest.h>
 
 #include "package/exit_codes.h"
 #include "package/support_files.h"
-#include "text/text.h"
 
 namespace qb {
 namespace {
@@ -11,8 +12,8 @@ TEST(TextTest, ReadNumberIsLenient) {
   const struct {
     const char* text;
     int64_t value;
-  } cases[] = {{"", 0}, {"0", 0}, {"42", 42}, {"+7", 7}, {"-12abc", -12}, {"ab", 0},
-               {"4\\", 4}, {"-", 0}, {" 5", 0}};
+  } cases[] = {{"", 0},   {"0", 0},   {"42", 42}, {"+7", 7}, {"-12abc", -12},
+               {"ab", 0}, {"4\\", 4}, {"-", 0},   {" 5", 0}};
   for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << c.text;
   // Far too many digits saturate instead of overflowing.
   EXPECT_GT(ReadNumber("99999999999999999999999"), INT64_C(1) << 61);
@@ -93,11 +94,16 @@ TEST(ExitCodeTest, EveryReasonHasItsCode) {
     bool silent, restart;
     int code;
   } cases[] = {
-      {ExitReason::kInstalled, false, false, 0},   {ExitReason::kInstalled, false, true, 0},
-      {ExitReason::kInstalled, true, false, 0},    {ExitReason::kInstalled, true, true, 3010},
-      {ExitReason::kTestMode, false, false, 0},    {ExitReason::kDamagedPackage, true, true, 1},
-      {ExitReason::kCancelled, false, false, 2},   {ExitReason::kAbandoned, true, false, 3},
-      {ExitReason::kAnotherRunning, false, false, 4}, {ExitReason::kMachineUnsuitable, true, false, 5},
+      {ExitReason::kInstalled, false, false, 0},
+      {ExitReason::kInstalled, false, true, 0},
+      {ExitReason::kInstalled, true, false, 0},
+      {ExitReason::kInstalled, true, true, 3010},
+      {ExitReason::kTestMode, false, false, 0},
+      {ExitReason::kDamagedPackage, true, true, 1},
+      {ExitReason::kCancelled, false, false, 2},
+      {ExitReason::kAbandoned, true, false, 3},
+      {ExitReason::kAnotherRunning, false, false, 4},
+      {ExitReason::kMachineUnsuitable, true, false, 5},
       {ExitReason::kPasswordNeeded, true, false, 6},
   };
   for (const auto& c : cases) {

@@ -29,8 +29,8 @@ struct Options {
 void OnCopy(void* owner, en::TCab&, const std::string& name, int32_t size, uint16_t date,
             uint16_t time, uint16_t attributes, uint16_t folder, std::string& dest, bool&) {
   if (static_cast<Options*>(owner)->events) {
-    std::printf("copy %s size=%d date=%04x time=%04x attr=%02x folder=%04x dest=%s\n",
-                name.c_str(), size, date, time, attributes, folder, dest.c_str());
+    std::printf("copy %s size=%d date=%04x time=%04x attr=%02x folder=%04x dest=%s\n", name.c_str(),
+                size, date, time, attributes, folder, dest.c_str());
   }
 }
 
@@ -41,11 +41,13 @@ void OnCreateError(void* owner, en::TCab&, const std::string& dest, bool&) {
 void OnNext(void* owner, en::TCab&, const std::string& name, const std::string& disk,
             std::string& folder, bool&) {
   auto* o = static_cast<Options*>(owner);
-  if (o->events) std::printf("next %s disk=%s folder=%s\n", name.c_str(), disk.c_str(), folder.c_str());
+  if (o->events)
+    std::printf("next %s disk=%s folder=%s\n", name.c_str(), disk.c_str(), folder.c_str());
   if (o->setFrom.empty()) return;
   if (o->counter > 0) {
     if (!o->lastWritten.empty()) DeleteFileA(o->lastWritten.c_str());
-    const std::string from = en::JoinPath(o->setFrom, "temp_" + std::to_string(o->counter) + ".tmp");
+    const std::string from =
+        en::JoinPath(o->setFrom, "temp_" + std::to_string(o->counter) + ".tmp");
     const std::string to = en::JoinPath(folder, name);
     CopyFileA(from.c_str(), to.c_str(), FALSE);
     o->lastWritten = to;
@@ -82,8 +84,8 @@ int main(int argc, char** argv) {
       SYSTEMTIME st;
       FileTimeToLocalFileTime(&utc, &local);
       FileTimeToSystemTime(&local, &st);
-      std::printf(" %s=%04d-%02d-%02d %02d:%02d:%02d", what, st.wYear, st.wMonth, st.wDay,
-                  st.wHour, st.wMinute, st.wSecond);
+      std::printf(" %s=%04d-%02d-%02d %02d:%02d:%02d", what, st.wYear, st.wMonth, st.wDay, st.wHour,
+                  st.wMinute, st.wSecond);
     };
     std::printf("attr=%02lx", data.dwFileAttributes & 0xFF);
     print("written", data.ftLastWriteTime);

@@ -55,7 +55,8 @@ HWND Find(const char* title, const char* cls) {
 
 std::string Plain(std::string text) {
   std::string out;
-  for (char c : text) if (c != '&') out += c;
+  for (char c : text)
+    if (c != '&') out += c;
   return out;
 }
 

@@ -86,3 +86,13 @@ expect_same_file() {
   cmp -s "$1" "$2" || fail "$3: $2 differs from $1"
   echo "ok: $3"
 }
+
+# Waits until a file exists (up to $2 seconds, 30 by default).
+qb_wait_file() {
+  local i
+  for i in $(seq $((${2:-30} * 10))); do
+    [ -e "$1" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}

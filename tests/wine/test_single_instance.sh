@@ -11,7 +11,9 @@ head -c 5000 /dev/urandom >"$QB_TMP/support.bin"
 wine "$QB_TMP/setup.exe" &
 first=$!
 qb_drive wait "$title" 30000 || fail "first installer shows no window"
-[ -s "$QB_WORK/2.tmp" ] || fail "first installer wrote no support cabinet copy"
+# The window shows before the support cabinet is copied.
+qb_wait_file "$QB_WORK/2.tmp" || fail "first installer wrote no support cabinet copy"
+sleep 0.5
 before=$(md5sum <"$QB_WORK/2.tmp")
 qb_drive minimize "$title"
 sleep 1

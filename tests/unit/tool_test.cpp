@@ -1,0 +1,251 @@
+// The authoring tool: readable variables, manifest errors (file, line,
+// reason), and what a built package holds.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "package/package.h"
+#include "project.h"
+#include "text/text.h"
+#include "text_convert.h"
+#include "variables.h"
+
+namespace fs = std::filesystem;
+
+namespace tool {
+namespace {
+
+TEST(VariablesTest, Translation) {
+  const std::vector<std::string> regs = {"oldpath", "lang"};
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"plain text", "plain text"},
+      {"{app}\\readme.txt", "@$&%04\\readme.txt"},
+      {"{pf}\\Tool", "@$&%01\\Tool"},
+      {"{sysdrive}\\x", "@$&%17\\x"},
+      {"{app:short}", "@$&%44"},
+      {"{reg:oldpath}", "@$&%81"},
+      {"{reg:lang}{app}{app}", "@$&%82@$&%04@$&%04"},
+      {"{{literal}} braces", "{literal} braces"},
+      {"{commontemplates}", "@$&%35"},
+      {"{sys:short}", "@$&%43"},
+  };
+  for (const auto& c : cases) {
+    const Translation t = TranslateVariables(c.in, regs);
+    EXPECT_EQ(t.error, "") << c.in;
+    EXPECT_EQ(t.text, c.out) << c.in;
+    EXPECT_EQ(ReadableVariables(t.text, regs), std::string(c.in)) << c.in;
+  }
+  EXPECT_EQ(TranslateVariables("app-{volume}.bin", regs, true).text, "app-@$&%19.bin");
+}
+
+TEST(VariablesTest, Errors) {
+  for (const char* bad : {"{nope}", "{app", "a } b", "{reg:missing}", "{app:long}", "{volume}",
+                          "has @$&% inside"}) {
+    EXPECT_NE(TranslateVariables(bad, {}).error, "") << bad;
+  }
+}
+
+TEST(TextConvertTest, AnsiAndRtf) {
+  std::string ansi, bad;
+  ASSERT_TRUE(Utf8ToAnsi("caf\xC3\xA9 \xE2\x82\xAC", ansi, bad));
+  EXPECT_EQ(ansi, "caf\xE9 \x80");
+  EXPECT_FALSE(Utf8ToAnsi("\xE4\xB8\xAD", ansi, bad));
+  EXPECT_EQ(bad, "U+4E2D");
+  EXPECT_EQ(PlainTextToRtf("a{b}\\c\nd\xC3\xA9"),
+            "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Tahoma;}}\\f0\\fs16 "
+            "a\\{b\\}\\\\c\\par\nd\\u233?}");
+}
+
+class ManifestTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qbmanifest.XXXXXX";
+    dir_ = mkdtemp(pattern);
+    fs::create_directories(dir_ + "/app/docs");
+    Write("app/tally.exe", "MZ fake program");
+    Write("app/docs/guide.txt", "how to tally");
+    Write("license.txt", "You may use this.\n{braces} and \\ too.");
+    Write("stub.exe", "MZ fake stub");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
+  }
+  std::string Manifest(const std::string& text) {
+    Write("m.toml", text);
+    return dir_ + "/m.toml";
+  }
+  std::string dir_;
+};
+
+TEST_F(ManifestTest, ErrorsNameFileLineAndReason) {
+  const std::string app = "[app]\nname = \"Tally\"\nversion = \"1.0\"\n";
+  const struct {
+    std::string text;
+    int line;
+    const char* reason;
+  } cases[] = {
+      {app + "destinaton = \"x\"\n", 4, "unknown key \"destinaton\" in [app] (did you mean \"destination\"?)"},
+      {app + "[[files]]\nsource = 5\n", 5, "\"source\" must be a string"},
+      {app + "[[files]]\nsource = \"app/missing.exe\"\n", 5, "missing source file"},
+      {app + "[[files]]\nsource = \"nothing/**\"\n", 5, "missing source folder"},
+      {app + "[package]\ncabinet_size = 100\n", 5, "\"cabinet_size\" must be 0"},
+      {app + "[settings]\nwelcome_page = \"yes\"\n", 5, "must be true or false"},
+      {app + "[settings]\nfile_count = 3\n", 5, "computed by the tool"},
+      {app + "[settings]\nwelcom_page = true\n", 5, "unknown setting \"welcom_page\" (did you mean \"welcome_page\"?)"},
+      {app + "[[folders]]\npath = \"{nowhere}\\\\data\"\n", 5, "unknown variable {nowhere}"},
+      {app + "[[registry]]\nroot = \"HKXX\"\nkey = \"Software\"\n", 5, "unknown registry root"},
+      {app + "[[registry]]\nroot = \"HKCU\"\nkey = \"S\"\ntype = \"binary\"\nvalue = \"0G\"\n", 8, "hexadecimal pairs"},
+      {app + "[[shortcuts]]\nname = \"x\"\ntarget = \"{app}\"\nlocation = \"moon\"\n", 7, "\"location\" must be one of"},
+      {app + "[[languages]]\nname = \"English\"\nid = 1033\n[languages.messages]\nwelcom_title = \"x\"\n", 8, "unknown message \"welcom_title\""},
+      {app + "[[programs]]\nfile = \"{app}\\\\x.exe\"\nwhen = \"later\"\n", 6, "\"when\" must be one of"},
+      {"[app]\nname = \"Tally\"\n", 1, "missing key \"version\""},
+      {app + "title = \"unterminated\n", 4, ""},
+      {app + "[[files]]\nsource = \"app/tally.exe\"\ndestination = \"\xE4\xB8\xAD\"\n", 6, "U+4E2D"},
+  };
+  for (const auto& c : cases) {
+    try {
+      LoadManifest(Manifest(c.text));
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ManifestError& e) {
+      EXPECT_EQ(e.file, dir_ + "/m.toml");
+      EXPECT_EQ(e.line, c.line) << e.Describe();
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.Describe();
+    }
+  }
+}
+
+TEST_F(ManifestTest, BuiltPackageHoldsWhatTheManifestSaid) {
+  const std::string path = Manifest(R"(
+[app]
+name = "Tally"
+version = "2.1"
+destination = "{pf}\\Tally Counter"
+password = "abc"
+license = "license.txt"
+
+[package]
+output = "out/setup.exe"
+cabinet_size = 8192
+
+[settings]
+welcome_page = false
+branding_text = "Tally by {{Example}}"
+
+[[registry_variables]]
+name = "olddir"
+root = "HKCU"
+key = "Software\\Tally"
+value = "Dir"
+default = "{pf}\\Tally"
+
+[[files]]
+source = "app/**"
+destination = "{reg:olddir}"
+overwrite = "if-newer"
+
+[[files]]
+source = "license.txt"
+destination = "{app}\\docs"
+name = "LICENSE.txt"
+uninstall = false
+
+[[shortcuts]]
+location = "desktop"
+name = "Tally"
+target = "{app}\\tally.exe"
+
+[[programs]]
+file = "{app}\\tally.exe"
+when = "uninstall-end"
+
+[[programs]]
+file = "{sys}\\notepad.exe"
+parameters = "{app}\\docs\\guide.txt"
+when = "install-end"
+wait = true
+
+[[ini]]
+file = "{app}\\tally.ini"
+section = "Counter"
+key = "start"
+value = "0"
+)");
+  Project project = LoadManifest(path);
+  const BuildSummary summary = BuildInstaller(project, dir_ + "/stub.exe");
+  ASSERT_EQ(summary.written.size(), 1u);
+  EXPECT_EQ(summary.written[0], dir_ + "/out/setup.exe");
+  std::ifstream in(summary.written[0], std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+  qb::MemorySource source(bytes);
+  qb::Package p;
+  qb::PackageReader reader(source, p);
+  ASSERT_TRUE(reader.ReadAll());
+  EXPECT_EQ(p.Text(qb::kInstallerTitle), "Tally 2.1 Setup");
+  EXPECT_EQ(p.Text(qb::kDefaultDestination), "@$&%01\\Tally Counter");
+  EXPECT_EQ(p.Text(qb::kPassword), "2X<");
+  EXPECT_EQ(p.Text(qb::kWelcomePage), "0");
+  EXPECT_EQ(p.Text(qb::kBrandingText), "Tally by {Example}");
+  EXPECT_EQ(p.Text(qb::kLicensePage), "1");
+  EXPECT_EQ(p.Text(qb::kTask1Offered), "1");
+  EXPECT_EQ(p.Text(qb::kProgramGroup), "0");
+  const auto& files = p.Records(qb::List::kFiles);
+  ASSERT_EQ(files.Count(), 3u);
+  EXPECT_EQ(files.Field(0, 0), "@$&%81\\docs\\guide.txt");
+  EXPECT_EQ(files.Field(0, 1), "3");
+  EXPECT_EQ(files.Field(1, 0), "@$&%81\\tally.exe");
+  EXPECT_EQ(files.Field(2, 0), "@$&%04\\docs\\LICENSE.txt");
+  EXPECT_EQ(files.Field(2, 2), "0");
+  EXPECT_EQ(p.Records(qb::List::kRegistryVariables).items,
+            (std::vector<std::string>{"1", "Software\\Tally", "Dir", "@$&%01\\Tally"}));
+  // Install-time programs come first, whatever the manifest order.
+  EXPECT_EQ(p.Number(qb::kInstallProgramCount), 1);
+  EXPECT_EQ(p.Number(qb::kUninstallProgramCount), 1);
+  EXPECT_EQ(p.Records(qb::List::kPrograms).Field(0, 1), "@$&%03\\notepad.exe");
+  EXPECT_EQ(p.Records(qb::List::kPrograms).Field(1, 1), "@$&%04\\tally.exe");
+  EXPECT_EQ(p.Records(qb::List::kShortcuts).Field(0, 1), "Tally.lnk");
+  // 3 files + 1 shortcut + 1 INI entry + 1 install-time program.
+  EXPECT_EQ(p.Number(qb::kProgressTotal), 6);
+  EXPECT_EQ(p.Msg(qb::kMsgWelcomeTitle), "Welcome to the Tally Setup");
+  EXPECT_EQ(p.Number(qb::kLastCabinetNumber) + 1, static_cast<int64_t>(summary.cabinets));
+  // The cabinet data ends right before the trailer.
+  const qb::Trailer& t = reader.GetTrailer();
+  const int64_t last = p.Number(qb::kLastCabinetNumber);
+  EXPECT_EQ(t.fileCabinetOffset + last * p.Number(qb::kCabinetSize) + p.Number(qb::kLastCabinetSize),
+            bytes.size() - qb::Trailer::kSize);
+}
+
+TEST_F(ManifestTest, VolumesSplitTheCabinetData) {
+  std::string big(300000, 'x');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 3);
+  Write("app/big.bin", big);
+  Project project = LoadManifest(Manifest(
+      "[app]\nname = \"V\"\nversion = \"1\"\n[package]\noutput = \"v.exe\"\ncompression = \"none\"\n"
+      "cabinet_size = 100000\nvolume_size = 131072\nvolume_pattern = \"v-{volume}.dat\"\n"
+      "[[files]]\nsource = \"app/**\"\n"));
+  const BuildSummary s = BuildInstaller(project, dir_ + "/stub.exe");
+  ASSERT_EQ(s.written.size(), 3u);
+  EXPECT_EQ(s.written[1], dir_ + "/v-2.dat");
+  EXPECT_EQ(fs::file_size(s.written[1]), 131072u);
+  EXPECT_EQ(fs::file_size(s.written[2]), s.packedBytes - 2 * 131072);
+}
+
+TEST_F(ManifestTest, FailedBuildLeavesNoOutput) {
+  Project project = LoadManifest(Manifest(
+      "[app]\nname = \"T\"\nversion = \"1\"\n[package]\noutput = \"t.exe\"\n[[files]]\nsource = \"app/**\"\n"));
+  EXPECT_THROW(BuildInstaller(project, dir_ + "/no-such-stub.exe"), BuildError);
+  fs::remove(dir_ + "/app/tally.exe");  // a source that disappears while building
+  EXPECT_THROW(BuildInstaller(project, dir_ + "/stub.exe"), BuildError);
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().filename().string().find("t.exe"), std::string::npos) << entry.path();
+  }
+}
+
+}  // namespace
+}  // namespace tool
