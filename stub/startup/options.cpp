@@ -1,7 +1,8 @@
 #include "startup/options.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// shellapi.h needs windows.h first.
+#include <shellapi.h>
 
 #include "startup/state.h"
 #include "text/text.h"
