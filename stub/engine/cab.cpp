@@ -180,13 +180,25 @@ INT_PTR TCab::Notify(int type, void* notification) {
       if (abort) return -1;
       if (dest.empty()) return 0;
       tk::CreateFolderChain(tk::FolderOf(dest));
-      const INT_PTR h = FdiCallbacks::Open(&dest[0], 0x0001 | kCreate | kTruncate, 0);
+      // An existing file that cannot be replaced (in use, or a folder of that
+      // name) is reported before anything is written.
+      bool creatable = true;
+      if (GetFileAttributesA(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        HANDLE probe = CreateFileA(dest.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        creatable = probe != INVALID_HANDLE_VALUE;
+        if (creatable) CloseHandle(probe);
+      }
+      std::string temporary = dest + ".qbpart";
+      const INT_PTR h =
+          creatable ? FdiCallbacks::Open(&temporary[0], 0x0001 | kCreate | kTruncate, 0) : -1;
       if (h == -1) {
         if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, dest, abort);
         return abort ? -1 : 0;
       }
       pendingNames_.push_back(name);
       pendingDestinations_.push_back(dest);
+      pendingTemporaries_.push_back(temporary);
       return h;
     }
     case fdintCLOSE_FILE_INFO: {
@@ -194,9 +206,17 @@ INT_PTR TCab::Notify(int type, void* notification) {
       for (size_t i = 0; i < pendingNames_.size(); ++i) {
         if (pendingNames_[i] == n->psz1) {
           const std::string dest = pendingDestinations_[i];
+          const std::string temporary = pendingTemporaries_[i];
           pendingNames_.erase(pendingNames_.begin() + i);
           pendingDestinations_.erase(pendingDestinations_.begin() + i);
-          SetFileInfo(dest, n->date, n->time, n->attribs);
+          pendingTemporaries_.erase(pendingTemporaries_.begin() + i);
+          SetFileInfo(temporary, n->date, n->time, n->attribs);
+          if (!MoveFileExA(temporary.c_str(), dest.c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+            DeleteFileA(temporary.c_str());
+            bool abort = false;
+            if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, dest, abort);
+          }
           break;
         }
       }

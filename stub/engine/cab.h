@@ -2,6 +2,11 @@
 // and file callbacks, walks every cabinet of a set, keeps the files being
 // written, sets each file's date, time and attributes, and lets its owner
 // choose destinations and provide the next cabinet through three events.
+//
+// Each file is written under a temporary name beside its destination
+// ("name.qbpart") and moved over the destination only when it is complete
+// with its times and attributes, so that an installation that is killed or
+// cancelled never leaves a half-written file in place of a user's file.
 #pragma once
 
 #include <windows.h>
@@ -67,6 +72,7 @@ class TCab {
   int error_[3] = {};
   std::vector<std::string> pendingNames_;
   std::vector<std::string> pendingDestinations_;
+  std::vector<std::string> pendingTemporaries_;
 };
 
 // Joins a folder and a name with exactly one backslash between them.

@@ -1,11 +1,151 @@
 #include "engine/variables.h"
 
 #include <windows.h>
+// shlobj.h needs windows.h first.
+#include <shlobj.h>
+
+#include <cstring>
 
 #include "startup/state.h"
+#include "text/expand.h"
 #include "text/text.h"
+#include "toolkit/files.h"
 
 namespace en {
+
+namespace {
+
+std::string destinationFolder;
+
+std::string ShellFolder(int csidl) {
+  LPITEMIDLIST list = nullptr;
+  std::string path;
+  if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) && list) {
+    char buffer[1000] = {};
+    if (SHGetPathFromIDListA(list, buffer)) path = buffer;
+    CoTaskMemFree(list);
+  }
+  return path;
+}
+
+std::string WindowsFolder() {
+  char buffer[MAX_PATH + 1] = {};
+  const UINT n = GetWindowsDirectoryA(buffer, MAX_PATH);
+  return n && n <= MAX_PATH ? std::string(buffer, n) : std::string();
+}
+
+std::string QuickLaunchFolder() {
+  std::string path = ReadRegistryText(
+      1, "Software\\Microsoft\\Windows\\CurrentVersion\\GrpConv\\MapGroups", "Quick Launch");
+  if (path.empty()) {
+    path = ShellFolder(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+  }
+  return tk::FolderExists(path) ? path : std::string();
+}
+
+class SystemVariables : public qb::VariableSource {
+ public:
+  std::string Value(int number) override;
+  std::string ShortForm(const std::string& path) override {
+    char buffer[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameA(path.c_str(), buffer, MAX_PATH);
+    // A short form that does not fit the buffer is no short form.
+    return n > 0 && n < MAX_PATH ? std::string(buffer, n) : std::string();
+  }
+};
+
+std::string SystemVariables::Value(int number) {
+  char buffer[MAX_PATH + 1] = {};
+  DWORD size = sizeof buffer;
+  switch (number) {
+    case 1: {
+      const std::string pf = ShellFolder(CSIDL_PROGRAM_FILES);
+      if (!pf.empty()) return pf;
+      const std::string win = WindowsFolder();
+      return win.empty() ? std::string() : win.substr(0, 1) + ":\\Program Files";
+    }
+    case 2:
+      return WindowsFolder();
+    case 3: {
+      const UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
+      return n && n <= MAX_PATH ? std::string(buffer, n) : std::string();
+    }
+    case 4:
+      return destinationFolder;
+    case 5:
+      return tk::TempFolder();
+    case 6:
+      return ShellFolder(CSIDL_DESKTOP);
+    case 7:
+      return QuickLaunchFolder();
+    case 8:
+      return ShellFolder(CSIDL_PROGRAMS);
+    case 9:
+      return ShellFolder(CSIDL_STARTMENU);
+    case 10:
+      return ShellFolder(CSIDL_PERSONAL);
+    case 11:
+      return ShellFolder(CSIDL_FAVORITES);
+    case 12:
+      return ShellFolder(CSIDL_SENDTO);
+    case 13:
+      return ShellFolder(CSIDL_PROFILE);
+    case 14:
+      return ShellFolder(CSIDL_STARTUP);
+    case 15:
+      return ShellFolder(CSIDL_FONTS);
+    case 16:
+      return IsNtFamily() ? ShellFolder(CSIDL_PROGRAM_FILES_COMMON)
+                          : qb::VariableValue(*this, 1) + "\\Common Files";
+    case 17:
+      return WindowsFolder().substr(0, 3);
+    case 18:
+      return tk::FolderOf(tk::ModulePath());
+    case 20: {
+      char name[256] = {};
+      DWORD n = sizeof name;
+      return GetUserNameA(name, &n) ? std::string(name) : std::string();
+    }
+    case 21:
+      return st::Startup.languageName;
+    case 22:
+      return GetComputerNameA(buffer, &size) ? std::string(buffer) : std::string();
+    case 26:
+      return ShellFolder(CSIDL_APPDATA);
+    case 27:
+      return ShellFolder(CSIDL_COMMON_APPDATA);
+    case 28:
+      return ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    case 29:
+      return ShellFolder(CSIDL_COMMON_DOCUMENTS);
+    case 30:
+      return ShellFolder(CSIDL_COMMON_FAVORITES);
+    case 31:
+      return ShellFolder(CSIDL_COMMON_PROGRAMS);
+    case 32:
+      return ShellFolder(CSIDL_COMMON_STARTMENU);
+    case 33:
+      return ShellFolder(CSIDL_COMMON_STARTUP);
+    case 34:
+      return ShellFolder(CSIDL_TEMPLATES);
+    case 35:
+      return ShellFolder(CSIDL_COMMON_TEMPLATES);
+    default:
+      if (number >= 81 && number <= 100) {
+        // Registry variables 1 to 20, read once at startup.
+        const qb::RecordList& list = st::Package.Records(qb::List::kRegistryVariables);
+        return list.Field(static_cast<size_t>(number - 81), 0);
+      }
+      return std::string();
+  }
+}
+
+}  // namespace
+
+bool IsNtFamily() { return (GetVersion() & 0x80000000u) == 0; }
+
+void SetDestinationFolder(const std::string& folder) { destinationFolder = folder; }
+const std::string& DestinationFolder() { return destinationFolder; }
 
 std::string ReadRegistryText(long long root, const std::string& key, const std::string& name) {
   if (root < 0 || root > 0x7FFFFFFF) return std::string();
@@ -32,7 +172,7 @@ std::string ReadRegistryText(long long root, const std::string& key, const std::
         }
       } else if (type == REG_DWORD && size >= 4) {
         DWORD value;
-        memcpy(&value, data.data(), 4);
+        std::memcpy(&value, data.data(), 4);
         text = qb::Decimal(value);
       } else if (type == REG_DWORD_BIG_ENDIAN) {
         text = "0";
@@ -56,9 +196,13 @@ void LoadRegistryVariables() {
 }
 
 std::string ExpandText(const std::string& text) {
-  // The variable table arrives with the installation engine; until then texts
-  // are used as stored.
-  return text;
+  SystemVariables source;
+  return qb::ExpandTokens(text, source);
+}
+
+std::string Variable(int number) {
+  SystemVariables source;
+  return qb::VariableValue(source, number);
 }
 
 }  // namespace en

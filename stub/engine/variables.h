@@ -1,4 +1,4 @@
-// Path variables and text expansion.
+// Path variables and text expansion over the running system.
 #pragma once
 
 #include <string>
@@ -6,12 +6,21 @@
 namespace en {
 
 // Reads a registry value as text: REG_SZ as is, REG_EXPAND_SZ with the
-// environment expanded, REG_DWORD in decimal; anything else is empty.
+// environment expanded, REG_DWORD in decimal, REG_DWORD_BIG_ENDIAN "0";
+// anything else, and a missing key or value, is empty.
 std::string ReadRegistryText(long long root, const std::string& key, const std::string& name);
 // Reduces the registry variable list to one text per record: the registry
 // value, or the record's default when that is empty.
 void LoadRegistryVariables();
 // Replaces every variable token of a text by its value.
 std::string ExpandText(const std::string& text);
+// The value of one variable, without a trailing backslash.
+std::string Variable(int number);
+// The destination folder that variable 4 gives; the wizard keeps it, always
+// with a trailing backslash.
+void SetDestinationFolder(const std::string& folder);
+const std::string& DestinationFolder();
+// Whether Windows is of the NT family.
+bool IsNtFamily();
 
 }  // namespace en

@@ -46,7 +46,10 @@ void EnsureSingleInstance() {
   HANDLE existing = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, kMutexName);
   if (existing) {
     CloseHandle(existing);
-    HWND running = FindWindowA(nullptr, Startup.installerTitle.c_str());
+    // The running installer's wizard and application window both carry its
+    // title; the wizard is the one to bring back.
+    HWND running = FindWindowA("TQuillboxWizard", Startup.installerTitle.c_str());
+    if (!running) running = FindWindowA(nullptr, Startup.installerTitle.c_str());
     if (running) {
       ShowWindow(running, SW_RESTORE);
       SetForegroundWindow(running);
@@ -141,6 +144,7 @@ void StartupRoutine() {
   if (!reader.ReadTrailer() || !reader.ReadSettings() || !reader.ReadRegistryVariables()) {
     DamagedPackage(stream);
   }
+  Startup.fileCabinetOffset = reader.GetTrailer().fileCabinetOffset;
   en::LoadRegistryVariables();
 
   Startup.silent = Package.Flag(qb::kSilentByDefault);

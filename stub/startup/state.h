@@ -25,6 +25,7 @@ struct StartupState {
   HBITMAP tasksIcon = nullptr;
   HBITMAP passwordIcon = nullptr;
   HANDLE instanceMutex = nullptr;
+  uint64_t fileCabinetOffset = 0;  // from the package trailer
 };
 
 // The package's tables, read once at startup and kept until the end.

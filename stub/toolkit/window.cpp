@@ -18,10 +18,10 @@ LRESULT CALLBACK TWindow::Router(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     self->handle_ = hwnd;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  return self ? self->Handle(msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
+  return self ? self->WindowProc(msg, wp, lp) : DefWindowProcA(hwnd, msg, wp, lp);
 }
 
-LRESULT TWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(handle_, msg, wp, lp);
 }
 

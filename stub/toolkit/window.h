@@ -18,7 +18,7 @@ class TWindow {
   bool CreateTopLevel(const char* className, const char* caption, DWORD style, DWORD exStyle, int x,
                       int y, int w, int h, HWND owner);
   virtual void Created() {}
-  virtual LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+  virtual LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp);
 
  private:
   static LRESULT CALLBACK Router(HWND, UINT, WPARAM, LPARAM);

@@ -1,19 +1,309 @@
 #include "wizard/wizard.h"
 
+#include <commctrl.h>
+
+#include "actions/completion.h"
+#include "engine/run.h"
+#include "engine/variables.h"
+#include "package/settings.h"
 #include "startup/ending.h"
 #include "startup/state.h"
 #include "startup/workfolder.h"
+#include "text/expand.h"
+#include "toolkit/application.h"
+#include "toolkit/controls.h"
 
 namespace wz {
 
-void CreateWizard() {
-  // The pages and the installation run are not built yet. A silent start has
-  // nothing more to do; a visible start keeps the application window until
-  // the user closes it.
-  if (st::Startup.silent) {
-    st::RemoveWorkFolder();
-    st::EndProgram(qb::ExitReason::kInstalled);
+TWizard* Wizard = nullptr;
+
+namespace {
+
+enum ControlId : int { kBackId = 101, kNextId = 102, kCancelId = 103 };
+
+constexpr int kClientWidth = 495;
+constexpr int kClientHeight = 359;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+const std::string& Msg(int m) { return st::Package.Msg(m); }
+bool Flag(int s) { return st::Package.Flag(s); }
+
+}  // namespace
+
+void TWizard::CreateControls() {
+  HWND w = Handle();
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  branding_ = tk::CreateLabel(w, "", 12, 307, 10, 14);
+  ShowWindow(branding_, SW_HIDE);
+  EnableWindow(branding_, FALSE);
+  back_ = tk::CreateButton(w, Msg(qb::kMsgBack), 249, 327, 75, 23, kBackId);
+  EnableWindow(back_, FALSE);
+  next_ = tk::CreateButton(w, Msg(qb::kMsgNext), 324, 327, 75, 23, kNextId, BS_DEFPUSHBUTTON);
+  cancel_ = tk::CreateButton(w, Msg(qb::kMsgCancel), 410, 327, 75, 23, kCancelId);
+
+  // The welcome and finish pages share one white panel.
+  HWND welcome = tk::CreatePanel(w, 0, 0, 495, 316, kWhite);
+  panels_[kWelcomePage] = panels_[kFinishPage] = welcome;
+  bigTitle_ = tk::CreateLabel(welcome, Msg(qb::kMsgWelcomeTitle), 176, 16, 300, 56);
+  tk::SetFont(bigTitle_, tk::Font("Verdana", -19, true));
+  bodyText_ = tk::CreateLabel(welcome, Msg(qb::kMsgWelcomeBody), 176, 80, 300, 210);
+  runProgramCheck = tk::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTOCHECKBOX);
+  viewReadmeCheck = tk::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
+  thirdCheck = tk::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
+  restartNow = tk::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTORADIOBUTTON | WS_GROUP);
+  restartLater = tk::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTORADIOBUTTON);
+  tk::SetChecked(restartNow, true);
+  for (HWND c : {runProgramCheck, viewReadmeCheck, thirdCheck, restartNow, restartLater}) {
+    ShowWindow(c, SW_HIDE);
   }
+
+  // The pages between the welcome and the progress page.
+  for (int kind = kLicensePage; kind <= kProgressPage; ++kind) {
+    panels_[kind] = tk::CreatePanel(w, 0, 60, 495, 245, face);
+  }
+  HWND group = panels_[kGroupPage];
+  groupField = tk::CreateEdit(group, st::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21);
+  noGroupCheck = tk::CreateButton(group, qb::DisplayForm(Msg(qb::kMsgNoGroupCheck)), 22, 224, 10,
+                                  10, 0, BS_AUTOCHECKBOX);
+  tk::SizeToText(noGroupCheck);
+  HWND tasks = panels_[kTasksPage];
+  const int taskTops[3] = {128, 152, 176};
+  for (int i = 0; i < 3; ++i) {
+    taskCheck[i] = tk::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
+    tk::SetChecked(taskCheck[i], true);
+  }
+  HWND progress = panels_[kProgressPage];
+  progressDescription_ = tk::CreateLabel(progress, "", 22, 16, 452, 57);
+  statusText_ = tk::CreateLabel(progress, "", 22, 186, 452, 14);
+  progressBar_ = tk::CreateProgressBar(progress, 22, 208, 452, 18);
+}
+
+void TWizard::Build() {
+  RECT r = {0, 0, kClientWidth, kClientHeight};
+  const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+  AdjustWindowRectEx(&r, style, FALSE, WS_EX_CONTROLPARENT);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  CreateTopLevel("TQuillboxWizard", "*", style, WS_EX_CONTROLPARENT,
+                 (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
+                 tk::Application.Handle());
+  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(tk::Font("Tahoma", -11)), FALSE);
+  CreateControls();
+  SetUp();
+}
+
+void TWizard::SetUp() {
+  qb::Package& pkg = st::Package;
+  SetWindowTextA(Handle(), st::Startup.installerTitle.c_str());
+  if (Flag(qb::kWelcomePage)) pages_.push_back(kWelcomePage);
+  if (Flag(qb::kLicensePage)) pages_.push_back(kLicensePage);
+  if (!pkg.Text(qb::kPassword).empty()) pages_.push_back(kPasswordPage);
+  if (Flag(qb::kReadmePage)) pages_.push_back(kReadmePage);
+  if (Flag(qb::kDestinationPage)) pages_.push_back(kDestinationPage);
+  if (Flag(qb::kProgramGroup)) {
+    if (Flag(qb::kGroupPage)) pages_.push_back(kGroupPage);
+    tk::SetText(groupField, pkg.Text(qb::kDefaultGroup));
+  }
+  if (Flag(qb::kShortcutTasks)) {
+    // The task boxes' visibility counts also without the Tasks page: the
+    // shortcuts read them.
+    ShowWindow(taskCheck[0], Flag(qb::kTask1Offered) ? SW_SHOW : SW_HIDE);
+    ShowWindow(taskCheck[1], Flag(qb::kTask2Offered) ? SW_SHOW : SW_HIDE);
+    ShowWindow(taskCheck[2],
+               Flag(qb::kTask3Offered) && !en::Variable(7).empty() ? SW_SHOW : SW_HIDE);
+    if (Flag(qb::kTasksPage)) {
+      pages_.push_back(kTasksPage);
+      const int captions[3] = {qb::kMsgTask1, qb::kMsgTask2, qb::kMsgTask3};
+      for (int i = 0; i < 3; ++i) {
+        tk::SetText(taskCheck[i], qb::DisplayForm(Msg(captions[i])));
+        tk::SizeToText(taskCheck[i]);
+      }
+    }
+  } else {
+    for (HWND c : taskCheck) ShowWindow(c, SW_HIDE);
+  }
+  if (Flag(qb::kReadyPage)) pages_.push_back(kReadyPage);
+  pages_.push_back(kProgressPage);
+  if (Flag(qb::kFinishPage)) pages_.push_back(kFinishPage);
+  pages_.push_back(kCompletion);
+
+  std::string destination = en::ExpandText(pkg.Text(qb::kDefaultDestination));
+  if (destination.empty() || destination.back() != '\\') destination += '\\';
+  en::SetDestinationFolder(destination);
+
+  if (!st::Startup.silent) {
+    Show();
+    ShowCurrentPage();
+  }
+  if (st::Startup.silent) Hide();
+  SetForegroundWindow(Handle());
+  tk::Application.ProcessMessages();
+
+  tk::SetText(runProgramCheck, qb::DisplayForm(Msg(qb::kMsgRunProgramCheck)));
+  tk::SetChecked(runProgramCheck, Flag(qb::kRunProgramChecked));
+  tk::SetText(viewReadmeCheck, qb::DisplayForm(Msg(qb::kMsgViewReadmeCheck)));
+  tk::SetChecked(viewReadmeCheck, Flag(qb::kReadmeChecked));
+  tk::SetText(thirdCheck, qb::DisplayForm(Msg(qb::kMsgThirdItemCheck)));
+  tk::SetChecked(thirdCheck, Flag(qb::kThirdItemChecked));
+  for (HWND c : {runProgramCheck, viewReadmeCheck, thirdCheck}) tk::SizeToText(c);
+
+  tk::SetText(branding_, en::ExpandText(pkg.Text(qb::kBrandingText)));
+  tk::SizeToText(branding_);
+  if (st::Startup.silent) {
+    running_ = true;
+    en::InstallationRun();  // ends the program in silent mode
+  }
+  EnableWindow(cancel_, !st::Startup.noCancel);
+  SetFocus(next_);
+  tk::Application.ProcessMessages();
+}
+
+void TWizard::SetNextCaption(int message) { tk::SetText(next_, Msg(message)); }
+
+void TWizard::ShowCurrentPage() {
+  const unsigned char kind = pages_[position_];
+  const bool band = kind > kWelcomePage && kind < kFinishPage;
+  ShowWindow(back_, band ? SW_SHOW : SW_HIDE);
+  ShowWindow(branding_, band ? SW_SHOW : SW_HIDE);
+  EnableWindow(back_, position_ > 0);
+  if (kind < kCompletion) {
+    for (int k = 0; k < 10; ++k) {
+      if (panels_[k] != panels_[kind]) ShowWindow(panels_[k], SW_HIDE);
+    }
+    ShowWindow(panels_[kind], SW_SHOW);
+    BringWindowToTop(panels_[kind]);
+  }
+  SetNextCaption(kind == kLicensePage ? qb::kMsgNextLicense : qb::kMsgNext);
+  switch (kind) {
+    case kWelcomePage:
+      tk::SetText(bigTitle_, Msg(qb::kMsgWelcomeTitle));
+      tk::SetText(bodyText_, Msg(qb::kMsgWelcomeBody));
+      break;
+    case kProgressPage:
+      tk::SetText(progressDescription_, Msg(qb::kMsgProgressDescription));
+      EnableWindow(next_, FALSE);
+      EnableWindow(back_, FALSE);
+      tk::Application.ProcessMessages();
+      if (!running_) {
+        running_ = true;
+        en::InstallationRun();
+      }
+      return;
+    case kFinishPage:
+      SetUpFinishPage();
+      break;
+    case kCompletion:
+      act::CompletionStep();
+      return;
+    default:
+      break;
+  }
+  // The page before the Progress page starts the installation.
+  if (position_ + 1 < static_cast<int>(pages_.size()) && pages_[position_ + 1] == kProgressPage) {
+    SetNextCaption(qb::kMsgNextBeforeProgress);
+  }
+}
+
+void TWizard::SetUpFinishPage() {
+  ShowWindow(runProgramCheck, Flag(qb::kRunProgramOffered) ? SW_SHOW : SW_HIDE);
+  ShowWindow(viewReadmeCheck, Flag(qb::kReadmeOffered) ? SW_SHOW : SW_HIDE);
+  ShowWindow(thirdCheck, Flag(qb::kThirdItemOffered) ? SW_SHOW : SW_HIDE);
+  if (Flag(qb::kRestartRequired)) {
+    tk::SetText(restartNow, Msg(qb::kMsgRestartNow));
+    tk::SetText(restartLater, Msg(qb::kMsgRestartLater));
+    tk::SizeToText(restartNow);
+    tk::SizeToText(restartLater);
+    ShowWindow(restartNow, SW_SHOW);
+    ShowWindow(restartLater, SW_SHOW);
+    tk::SetText(bodyText_, Msg(qb::kMsgFinishBodyRestart));
+  } else {
+    tk::SetText(bodyText_, Msg(qb::kMsgFinishBody));
+  }
+  tk::SetText(bigTitle_, Msg(qb::kMsgFinishTitle));
+  SetWindowPos(bodyText_, nullptr, 0, 0, 300, 65, SWP_NOMOVE | SWP_NOZORDER);
+  SetNextCaption(qb::kMsgFinish);
+  EnableWindow(next_, TRUE);
+}
+
+void TWizard::OnNext() {
+  if (position_ + 1 >= static_cast<int>(pages_.size())) return;
+  ++position_;
+  ShowCurrentPage();
+}
+
+void TWizard::OnBack() {
+  if (position_ == 0 || running_) return;
+  --position_;
+  ShowCurrentPage();
+}
+
+void TWizard::NextAfterRun() {
+  running_ = false;
+  ++position_;
+  ShowCurrentPage();
+}
+
+void TWizard::OnClose() {
+  if (st::Startup.noCancel) return;
+  // On the Finish page closing simply ends the installer.
+  if (tk::TextOf(next_) == Msg(qb::kMsgFinish)) st::EndProgram(qb::ExitReason::kInstalled);
+  if (MessageBoxA(Handle(), Msg(qb::kMsgCancelQuestion).c_str(), st::Startup.installerTitle.c_str(),
+                  MB_ICONWARNING | MB_YESNO) == IDYES) {
+    st::RemoveWorkFolder();
+    st::EndProgram(qb::ExitReason::kCancelled);
+  }
+}
+
+void TWizard::SetStatus(const std::string& text) { tk::SetText(statusText_, text); }
+
+void TWizard::SetProgressRange(int maximum) {
+  progressMaximum_ = maximum;
+  SendMessageA(progressBar_, PBM_SETRANGE32, 0, maximum);
+  SendMessageA(progressBar_, PBM_SETPOS, 0, 0);
+}
+
+void TWizard::ProgressStep() {
+  const LRESULT position = SendMessageA(progressBar_, PBM_GETPOS, 0, 0);
+  SendMessageA(progressBar_, PBM_SETPOS, position + 1, 0);
+  tk::Application.ProcessMessages();
+  if (progressMaximum_ < 32) Sleep(4);
+}
+
+LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (HIWORD(wp) == BN_CLICKED) {
+        switch (LOWORD(wp)) {
+          case kNextId:
+            OnNext();
+            return 0;
+          case kBackId:
+            OnBack();
+            return 0;
+          case kCancelId:
+          case IDCANCEL:
+            OnClose();
+            return 0;
+          case IDOK:
+            if (IsWindowEnabled(next_)) OnNext();
+            return 0;
+        }
+      }
+      break;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    default:
+      break;
+  }
+  return TWindow::WindowProc(msg, wp, lp);
+}
+
+void CreateWizard() {
+  static TWizard wizard;
+  Wizard = &wizard;
+  wizard.Build();
 }
 
 }  // namespace wz

@@ -1,10 +1,89 @@
-// The wizard window: its pages, controls and page flow.
+// The wizard: the installer's one dialog window, its controls for every
+// page, the page sequence and the navigation between pages.
 #pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "toolkit/window.h"
 
 namespace wz {
 
-// Creates the wizard, owned by the application object, builds the page
-// sequence and starts the page flow (in silent mode: the installation run).
+enum PageKind : unsigned char {
+  kWelcomePage = 0,
+  kLicensePage = 1,
+  kPasswordPage = 2,
+  kReadmePage = 3,
+  kDestinationPage = 4,
+  kGroupPage = 5,
+  kTasksPage = 6,
+  kReadyPage = 7,
+  kProgressPage = 8,
+  kFinishPage = 9,
+  kCompletion = 10,
+};
+
+class TWizard : public tk::TWindow {
+ public:
+  // Builds the window and every control, then runs the set-up: the page
+  // sequence, the initial texts and states, and (in silent mode) the
+  // installation run.
+  void Build();
+
+  // The status line and progress bar of the Progress page.
+  void SetStatus(const std::string& text);
+  void SetProgressRange(int maximum);
+  // One progress step: position + 1, pending messages processed, and a short
+  // pause when the bar has few steps, so that a short run is seen to move.
+  void ProgressStep();
+  // After the installation run: the page that follows the Progress page.
+  void NextAfterRun();
+
+  // Controls the installation run and the actions read.
+  HWND groupField = nullptr;
+  HWND noGroupCheck = nullptr;
+  HWND taskCheck[3] = {};
+  HWND runProgramCheck = nullptr;
+  HWND viewReadmeCheck = nullptr;
+  HWND thirdCheck = nullptr;
+  HWND restartNow = nullptr;
+  HWND restartLater = nullptr;
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+
+ private:
+  void CreateControls();
+  void SetUp();
+  void ShowCurrentPage();
+  void SetUpFinishPage();
+  void OnNext();
+  void OnBack();
+  void OnClose();
+  void SetNextCaption(int message);
+
+  HWND back_ = nullptr;
+  HWND next_ = nullptr;
+  HWND cancel_ = nullptr;
+  HWND branding_ = nullptr;
+  HWND panels_[10] = {};  // by page kind; the welcome and finish pages share one
+  HWND bigTitle_ = nullptr;
+  HWND bodyText_ = nullptr;
+  HWND progressDescription_ = nullptr;
+  HWND statusText_ = nullptr;
+  HWND progressBar_ = nullptr;
+  std::vector<unsigned char> pages_;
+  unsigned char position_ = 0;
+  int progressMaximum_ = 0;
+  bool running_ = false;
+};
+
+// The program-wide wizard reference (null before the wizard is built).
+extern TWizard* Wizard;
+
+// Creates the wizard, owned by the application object.
 void CreateWizard();
 
 }  // namespace wz

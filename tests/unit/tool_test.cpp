@@ -45,8 +45,8 @@ TEST(VariablesTest, Translation) {
 }
 
 TEST(VariablesTest, Errors) {
-  for (const char* bad : {"{nope}", "{app", "a } b", "{reg:missing}", "{app:long}", "{volume}",
-                          "has @$&% inside"}) {
+  for (const char* bad :
+       {"{nope}", "{app", "a } b", "{reg:missing}", "{app:long}", "{volume}", "has @$&% inside"}) {
     EXPECT_NE(TranslateVariables(bad, {}).error, "") << bad;
   }
 }
@@ -91,23 +91,31 @@ TEST_F(ManifestTest, ErrorsNameFileLineAndReason) {
     int line;
     const char* reason;
   } cases[] = {
-      {app + "destinaton = \"x\"\n", 4, "unknown key \"destinaton\" in [app] (did you mean \"destination\"?)"},
+      {app + "destinaton = \"x\"\n", 4,
+       "unknown key \"destinaton\" in [app] (did you mean \"destination\"?)"},
       {app + "[[files]]\nsource = 5\n", 5, "\"source\" must be a string"},
       {app + "[[files]]\nsource = \"app/missing.exe\"\n", 5, "missing source file"},
       {app + "[[files]]\nsource = \"nothing/**\"\n", 5, "missing source folder"},
       {app + "[package]\ncabinet_size = 100\n", 5, "\"cabinet_size\" must be 0"},
       {app + "[settings]\nwelcome_page = \"yes\"\n", 5, "must be true or false"},
       {app + "[settings]\nfile_count = 3\n", 5, "computed by the tool"},
-      {app + "[settings]\nwelcom_page = true\n", 5, "unknown setting \"welcom_page\" (did you mean \"welcome_page\"?)"},
+      {app + "[settings]\nwelcom_page = true\n", 5,
+       "unknown setting \"welcom_page\" (did you mean \"welcome_page\"?)"},
       {app + "[[folders]]\npath = \"{nowhere}\\\\data\"\n", 5, "unknown variable {nowhere}"},
       {app + "[[registry]]\nroot = \"HKXX\"\nkey = \"Software\"\n", 5, "unknown registry root"},
-      {app + "[[registry]]\nroot = \"HKCU\"\nkey = \"S\"\ntype = \"binary\"\nvalue = \"0G\"\n", 8, "hexadecimal pairs"},
-      {app + "[[shortcuts]]\nname = \"x\"\ntarget = \"{app}\"\nlocation = \"moon\"\n", 7, "\"location\" must be one of"},
-      {app + "[[languages]]\nname = \"English\"\nid = 1033\n[languages.messages]\nwelcom_title = \"x\"\n", 8, "unknown message \"welcom_title\""},
-      {app + "[[programs]]\nfile = \"{app}\\\\x.exe\"\nwhen = \"later\"\n", 6, "\"when\" must be one of"},
+      {app + "[[registry]]\nroot = \"HKCU\"\nkey = \"S\"\ntype = \"binary\"\nvalue = \"0G\"\n", 8,
+       "hexadecimal pairs"},
+      {app + "[[shortcuts]]\nname = \"x\"\ntarget = \"{app}\"\nlocation = \"moon\"\n", 7,
+       "\"location\" must be one of"},
+      {app + "[[languages]]\nname = \"English\"\nid = 1033\n[languages.messages]\nwelcom_title = "
+             "\"x\"\n",
+       8, "unknown message \"welcom_title\""},
+      {app + "[[programs]]\nfile = \"{app}\\\\x.exe\"\nwhen = \"later\"\n", 6,
+       "\"when\" must be one of"},
       {"[app]\nname = \"Tally\"\n", 1, "missing key \"version\""},
       {app + "title = \"unterminated\n", 4, ""},
-      {app + "[[files]]\nsource = \"app/tally.exe\"\ndestination = \"\xE4\xB8\xAD\"\n", 6, "U+4E2D"},
+      {app + "[[files]]\nsource = \"app/tally.exe\"\ndestination = \"\xE4\xB8\xAD\"\n", 6,
+       "U+4E2D"},
   };
   for (const auto& c : cases) {
     try {
@@ -217,18 +225,20 @@ value = "0"
   // The cabinet data ends right before the trailer.
   const qb::Trailer& t = reader.GetTrailer();
   const int64_t last = p.Number(qb::kLastCabinetNumber);
-  EXPECT_EQ(t.fileCabinetOffset + last * p.Number(qb::kCabinetSize) + p.Number(qb::kLastCabinetSize),
-            bytes.size() - qb::Trailer::kSize);
+  EXPECT_EQ(
+      t.fileCabinetOffset + last * p.Number(qb::kCabinetSize) + p.Number(qb::kLastCabinetSize),
+      bytes.size() - qb::Trailer::kSize);
 }
 
 TEST_F(ManifestTest, VolumesSplitTheCabinetData) {
   std::string big(300000, 'x');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 3);
   Write("app/big.bin", big);
-  Project project = LoadManifest(Manifest(
-      "[app]\nname = \"V\"\nversion = \"1\"\n[package]\noutput = \"v.exe\"\ncompression = \"none\"\n"
-      "cabinet_size = 100000\nvolume_size = 131072\nvolume_pattern = \"v-{volume}.dat\"\n"
-      "[[files]]\nsource = \"app/**\"\n"));
+  Project project = LoadManifest(
+      Manifest("[app]\nname = \"V\"\nversion = \"1\"\n[package]\noutput = \"v.exe\"\ncompression = "
+               "\"none\"\n"
+               "cabinet_size = 100000\nvolume_size = 131072\nvolume_pattern = \"v-{volume}.dat\"\n"
+               "[[files]]\nsource = \"app/**\"\n"));
   const BuildSummary s = BuildInstaller(project, dir_ + "/stub.exe");
   ASSERT_EQ(s.written.size(), 3u);
   EXPECT_EQ(s.written[1], dir_ + "/v-2.dat");
@@ -237,8 +247,9 @@ TEST_F(ManifestTest, VolumesSplitTheCabinetData) {
 }
 
 TEST_F(ManifestTest, FailedBuildLeavesNoOutput) {
-  Project project = LoadManifest(Manifest(
-      "[app]\nname = \"T\"\nversion = \"1\"\n[package]\noutput = \"t.exe\"\n[[files]]\nsource = \"app/**\"\n"));
+  Project project =
+      LoadManifest(Manifest("[app]\nname = \"T\"\nversion = \"1\"\n[package]\noutput = "
+                            "\"t.exe\"\n[[files]]\nsource = \"app/**\"\n"));
   EXPECT_THROW(BuildInstaller(project, dir_ + "/no-such-stub.exe"), BuildError);
   fs::remove(dir_ + "/app/tally.exe");  // a source that disappears while building
   EXPECT_THROW(BuildInstaller(project, dir_ + "/stub.exe"), BuildError);

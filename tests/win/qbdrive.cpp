@@ -5,8 +5,9 @@
 //   qbdrive text  TITLE [CLASS]        print a message box's text
 //   qbdrive click TITLE BUTTON [CLASS] press the button whose text is BUTTON
 //   qbdrive close TITLE [CLASS]        ask the window to close
-//   qbdrive state TITLE                print visible/iconic/foreground
-//   qbdrive minimize TITLE             minimise the window
+//   qbdrive state TITLE [CLASS]        print visible/iconic/foreground
+//   qbdrive minimize TITLE [CLASS]     minimise the window
+//   qbdrive list                       print every top-level window
 //
 // A title of "*" matches any title. Exit code 0 on success, 1 when the
 // window or control was not found.
@@ -91,14 +92,26 @@ BOOL CALLBACK FindButton(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
+BOOL CALLBACK ListWindow(HWND hwnd, LPARAM) {
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  std::printf("%s|%s|visible=%d|%ld,%ld,%ld,%ld\n", ClassOf(hwnd).c_str(), TextOf(hwnd).c_str(),
+              IsWindowVisible(hwnd) ? 1 : 0, r.left, r.top, r.right, r.bottom);
+  return TRUE;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
+  if (argc < 2 || (argc < 3 && std::string(argv[1]) != "list")) {
     std::fprintf(stderr, "usage: qbdrive wait|dump|text|click|close|state TITLE ...\n");
     return 2;
   }
   const std::string cmd = argv[1];
+  if (cmd == "list") {
+    EnumWindows(ListWindow, 0);
+    return 0;
+  }
   const char* title = argv[2];
   if (cmd == "wait") {
     const int ms = argc > 3 ? std::atoi(argv[3]) : 10000;
@@ -110,7 +123,10 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* cls = nullptr;
-  if ((cmd == "dump" || cmd == "text" || cmd == "close") && argc > 3) cls = argv[3];
+  if ((cmd == "dump" || cmd == "text" || cmd == "close" || cmd == "minimize" || cmd == "state") &&
+      argc > 3) {
+    cls = argv[3];
+  }
   if (cmd == "click" && argc > 4) cls = argv[4];
   HWND hwnd = Find(title, cls);
   if (!hwnd) {

@@ -96,3 +96,15 @@ qb_wait_file() {
   done
   return 1
 }
+
+# The wizard's window class, to tell it from the application window that
+# carries the same title.
+QB_WIZARD_CLASS=TQuillboxWizard
+
+# Closes a visible installer: the close request on its wizard, then Yes to
+# the question whether to leave.
+qb_cancel_installer() {
+  qb_drive close "$1" "$QB_WIZARD_CLASS" || return 1
+  qb_drive wait "$1" 20000 '#32770' || return 1
+  qb_drive click "$1" Yes '#32770'
+}

@@ -6,7 +6,8 @@ qb_begin
 
 title="Single Instance Test"
 head -c 5000 /dev/urandom >"$QB_TMP/support.bin"
-"$QB_PACK" "$QB_STUB" "$QB_TMP/setup.exe" --set "65=$title" --support "$QB_TMP/support.bin"
+# A Welcome page keeps the first installer waiting for the user.
+"$QB_PACK" "$QB_STUB" "$QB_TMP/setup.exe" --set "65=$title" --set 111=1 --support "$QB_TMP/support.bin"
 
 wine "$QB_TMP/setup.exe" &
 first=$!
@@ -15,19 +16,19 @@ qb_drive wait "$title" 30000 || fail "first installer shows no window"
 qb_wait_file "$QB_WORK/2.tmp" || fail "first installer wrote no support cabinet copy"
 sleep 0.5
 before=$(md5sum <"$QB_WORK/2.tmp")
-qb_drive minimize "$title"
+qb_drive minimize "$title" "$QB_WIZARD_CLASS"
 sleep 1
-expect_eq "$(qb_drive state "$title" | tr -d '\r' | cut -d' ' -f1-2)" "visible=1 iconic=1" "first minimised"
+expect_eq "$(qb_drive state "$title" "$QB_WIZARD_CLASS" | tr -d '\r' | cut -d' ' -f1-2)" "visible=1 iconic=1" "first minimised"
 
 rc=0
 wine "$QB_TMP/setup.exe" || rc=$?
 expect_eq "$rc" 4 "second instance exit code"
 sleep 1
-expect_eq "$(qb_drive state "$title" | tr -d '\r' | cut -d' ' -f2)" "iconic=0" "first restored"
+expect_eq "$(qb_drive state "$title" "$QB_WIZARD_CLASS" | tr -d '\r' | cut -d' ' -f2)" "iconic=0" "first restored"
 [ -e "$QB_WORK/2.tmp" ] || fail "second instance removed the first one's support files"
 expect_eq "$(md5sum <"$QB_WORK/2.tmp")" "$before" "support file untouched"
 
-qb_drive close "$title"
+qb_cancel_installer "$title"
 qb_wait_exit $first
   expect_eq "$QB_RC" 2 "first installer closed by the user"
 [ ! -e "$QB_WORK" ] || fail "working folder left after the first installer ended"

@@ -34,7 +34,7 @@ expect_eq "$(cat "$QB_WORK/15.tmp")" \
   "$(printf '{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Tahoma;}}\\f0\\fs16 Line one\\par\nLine \\{two\\}\\par\n}')" \
   "plain license wrapped into RTF as support file 15"
 expect_same_file "$QB_TMP/m/readme.rtf" "$QB_WORK/16.tmp" "RTF readme kept as it is"
-qb_drive close "Support Test"
+qb_cancel_installer "Support Test"
 qb_wait_exit $pid
 expect_eq "$QB_RC" 2 "closed by the user"
 [ ! -e "$QB_WORK" ] || fail "working folder left: $(ls "$QB_WORK")"

@@ -48,8 +48,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   GetModuleFileNameA(nullptr, iniPath, MAX_PATH);
   char* dot = strrchr(iniPath, '.');
   if (dot) lstrcpyA(dot, ".ini");
-  count = GetPrivateProfileIntA("Counter", "value", GetPrivateProfileIntA("Counter", "start", 0, iniPath),
-                                iniPath);
+  count = GetPrivateProfileIntA("Counter", "value",
+                                GetPrivateProfileIntA("Counter", "start", 0, iniPath), iniPath);
   WNDCLASSA wc = {};
   wc.lpfnWndProc = Proc;
   wc.hInstance = instance;
@@ -57,9 +57,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = "Tally";
   RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, "Tally", "Tally", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
-                              CW_USEDEFAULT, CW_USEDEFAULT, 236, 140, nullptr, nullptr, instance,
-                              nullptr);
+  HWND hwnd =
+      CreateWindowExA(0, "Tally", "Tally", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 236, 140, nullptr, nullptr, instance, nullptr);
   ShowWindow(hwnd, show);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

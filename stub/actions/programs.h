@@ -1,0 +1,12 @@
+// Programs of the package started during the installation run.
+#pragma once
+
+namespace act {
+
+enum ProgramPhase : int { kBeforeFiles = 0, kAfterInstall = 1 };
+
+// Starts the install-time programs of one phase, waiting for those that ask
+// for it while the wizard stays responsive.
+void RunPrograms(ProgramPhase phase);
+
+}  // namespace act

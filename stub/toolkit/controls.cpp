@@ -1,0 +1,170 @@
+#include "toolkit/controls.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "toolkit/application.h"
+
+namespace tk {
+
+namespace {
+
+struct FontEntry {
+  std::string face;
+  int height;
+  bool bold;
+  HFONT font;
+};
+std::vector<FontEntry> fonts;
+
+constexpr char kPanelClass[] = "TQuillboxPanel";
+
+LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
+        // Labels and check boxes take the panel's colour.
+        const COLORREF colour = static_cast<COLORREF>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+        SetBkColor(reinterpret_cast<HDC>(wp), colour);
+        SetDCBrushColor(reinterpret_cast<HDC>(wp), colour);
+        return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
+      }
+      return SendMessageA(GetParent(hwnd), msg, wp, lp);
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(hwnd, &r);
+      HBRUSH brush =
+          CreateSolidBrush(static_cast<COLORREF>(GetWindowLongPtrA(hwnd, GWLP_USERDATA)));
+      FillRect(reinterpret_cast<HDC>(wp), &r, brush);
+      DeleteObject(brush);
+      return 1;
+    }
+    default:
+      return DefWindowProcA(hwnd, msg, wp, lp);
+  }
+}
+
+}  // namespace
+
+void InitControls() {
+  INITCOMMONCONTROLSEX icc = {};
+  icc.dwSize = sizeof icc;
+  icc.dwICC = ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
+  InitCommonControlsEx(&icc);
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = PanelProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = kPanelClass;
+  RegisterClassExA(&wc);
+}
+
+HFONT Font(const char* face, int height, bool bold) {
+  for (const auto& f : fonts) {
+    if (f.face == face && f.height == height && f.bold == bold) return f.font;
+  }
+  HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, face);
+  fonts.push_back({face, height, bold, font});
+  return font;
+}
+
+HWND CreateControl(const char* className, const std::string& text, DWORD style, int x, int y, int w,
+                   int h, HWND parent, int id, DWORD exStyle) {
+  HWND hwnd = CreateWindowExA(exStyle, className, text.c_str(), WS_CHILD | style, x, y, w, h,
+                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                              GetModuleHandleA(nullptr), nullptr);
+  // Controls take their parent's font.
+  if (hwnd && parent) {
+    if (HFONT font = reinterpret_cast<HFONT>(SendMessageA(parent, WM_GETFONT, 0, 0))) {
+      SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+  }
+  return hwnd;
+}
+
+HWND CreateLabel(HWND parent, const std::string& text, int x, int y, int w, int h,
+                 DWORD extraStyle) {
+  return CreateControl("STATIC", text, WS_VISIBLE | SS_NOPREFIX | extraStyle, x, y, w, h, parent);
+}
+
+HWND CreateButton(HWND parent, const std::string& text, int x, int y, int w, int h, int id,
+                  DWORD kind) {
+  return CreateControl("BUTTON", text, WS_VISIBLE | WS_TABSTOP | kind, x, y, w, h, parent, id);
+}
+
+HWND CreateEdit(HWND parent, const std::string& text, int x, int y, int w, int h, int id) {
+  return CreateControl("EDIT", text, WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, x, y, w, h, parent,
+                       id, WS_EX_CLIENTEDGE);
+}
+
+HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) {
+  return CreateControl(PROGRESS_CLASSA, "", WS_VISIBLE | PBS_SMOOTH, x, y, w, h, parent);
+}
+
+HWND CreatePanel(HWND parent, int x, int y, int w, int h, COLORREF colour, DWORD exStyle) {
+  HWND panel = CreateControl(kPanelClass, "", WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y, w, h, parent,
+                             0, exStyle | WS_EX_CONTROLPARENT);
+  SetWindowLongPtrA(panel, GWLP_USERDATA, static_cast<LONG_PTR>(colour));
+  return panel;
+}
+
+void SetFont(HWND control, HFONT font) {
+  SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+std::string TextOf(HWND control) {
+  const int n = GetWindowTextLengthA(control);
+  std::string text(n + 1, '\0');
+  GetWindowTextA(control, &text[0], n + 1);
+  text.resize(n);
+  return text;
+}
+
+void SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }
+
+void SizeToText(HWND control) {
+  HDC dc = GetDC(control);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+  std::string text = TextOf(control);
+  RECT r = {0, 0, 0, 0};
+  DrawTextA(dc, text.empty() ? " " : text.c_str(), -1, &r, DT_CALCRECT | DT_SINGLELINE);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  char cls[16] = {};
+  GetClassNameA(control, cls, sizeof cls);
+  const bool button = lstrcmpiA(cls, "BUTTON") == 0;
+  // A check box or radio button needs room for its box.
+  const int extra = button ? GetSystemMetrics(SM_CXMENUCHECK) + 8 : 0;
+  SetWindowPos(control, nullptr, 0, 0, r.right + extra, r.bottom + (button ? 4 : 0),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool IsChecked(HWND control) { return SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetChecked(HWND control, bool checked) {
+  SendMessageA(control, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void RunModal(HWND window, HWND owner, const bool* done) {
+  const bool ownerWasEnabled = owner && IsWindowEnabled(owner);
+  if (owner) EnableWindow(owner, FALSE);
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  MSG msg;
+  while (!*done && GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    if (IsDialogMessageA(window, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
+  ShowWindow(window, SW_HIDE);
+}
+
+}  // namespace tk

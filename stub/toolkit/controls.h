@@ -1,0 +1,43 @@
+// Standard controls, fonts and modal loops: the only place besides
+// window.cpp that creates windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace tk {
+
+// Loads the common controls (progress bars and list views need them).
+void InitControls();
+
+// A font by face, height (negative: character height in pixels) and weight;
+// fonts are kept for the whole run.
+HFONT Font(const char* face, int height, bool bold = false);
+
+HWND CreateControl(const char* className, const std::string& text, DWORD style, int x, int y, int w,
+                   int h, HWND parent, int id = 0, DWORD exStyle = 0);
+HWND CreateLabel(HWND parent, const std::string& text, int x, int y, int w, int h,
+                 DWORD extraStyle = 0);
+HWND CreateButton(HWND parent, const std::string& text, int x, int y, int w, int h, int id,
+                  DWORD kind = BS_PUSHBUTTON);
+HWND CreateEdit(HWND parent, const std::string& text, int x, int y, int w, int h, int id = 0);
+HWND CreateProgressBar(HWND parent, int x, int y, int w, int h);
+// A plain panel of a fixed background colour; it passes its children's
+// commands on to its parent.
+HWND CreatePanel(HWND parent, int x, int y, int w, int h, COLORREF colour, DWORD exStyle = 0);
+
+void SetFont(HWND control, HFONT font);
+std::string TextOf(HWND control);
+void SetText(HWND control, const std::string& text);
+// Makes a static text, check box or radio button exactly as large as its
+// caption needs.
+void SizeToText(HWND control);
+bool IsChecked(HWND control);
+void SetChecked(HWND control, bool checked);
+
+// Shows a window modally over its owner: the owner is disabled and window
+// messages are dispatched until *done becomes true.
+void RunModal(HWND window, HWND owner, const bool* done);
+
+}  // namespace tk

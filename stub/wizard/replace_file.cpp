@@ -1,0 +1,125 @@
+#include "wizard/replace_file.h"
+
+#include <windows.h>
+
+#include "package/settings.h"
+#include "startup/state.h"
+#include "text/expand.h"
+#include "toolkit/application.h"
+#include "toolkit/controls.h"
+#include "toolkit/window.h"
+#include "wizard/wizard.h"
+
+namespace wz {
+
+namespace {
+
+constexpr int kWidth = 456;
+constexpr int kHeight = 159;
+
+class TReplaceFile : public tk::TWindow {
+ public:
+  int Show(const std::string& path, const std::string& existingLine, const std::string& newLine);
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    switch (msg) {
+      case WM_COMMAND:
+        if (HIWORD(wp) == BN_CLICKED) {
+          const int id = LOWORD(wp);
+          if (id == IDCANCEL) {
+            Answer(kKeep);
+          } else if (id == IDOK) {
+            Answer(kOverwrite);
+          } else if (id >= kOverwrite && id <= kKeepAll) {
+            Answer(id);
+          }
+          return 0;
+        }
+        break;
+      case WM_CLOSE:
+        Answer(kKeep);
+        return 0;
+      default:
+        break;
+    }
+    return TWindow::WindowProc(msg, wp, lp);
+  }
+
+ private:
+  void Answer(int code) {
+    answer_ = code;
+    done_ = true;
+  }
+  int answer_ = kKeep;
+  bool done_ = false;
+};
+
+int TReplaceFile::Show(const std::string& path, const std::string& existingLine,
+                       const std::string& newLine) {
+  RECT r = {0, 0, kWidth, kHeight};
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  HWND owner = Wizard ? Wizard->Handle() : tk::Application.Handle();
+  char caption[512] = {};
+  GetWindowTextA(tk::Application.Handle(), caption, sizeof caption);
+  CreateTopLevel("TQuillboxReplaceFile", caption, style, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
+                 (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner);
+  HWND w = Handle();
+  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(tk::Font("Tahoma", -13)), FALSE);
+  HFONT font = tk::Font("Tahoma", -11);
+  const auto label = [&](const std::string& text, int x, int y, bool bold = false) {
+    HWND l = tk::CreateLabel(w, text, x, y, 10, 10);
+    tk::SetFont(l, bold ? tk::Font("Tahoma", -11, true) : font);
+    tk::SizeToText(l);
+    return l;
+  };
+  const qb::Package& pkg = st::Package;
+  label(pkg.Msg(qb::kMsgOverwriteHeading), 16, 12, true);
+  // The path is shortened to the dialog's width, measured in its font.
+  HDC dc = GetDC(w);
+  HGDIOBJ old = SelectObject(dc, font);
+  const std::string shown = qb::ShortenPath(path, width - 2 * 16, [dc](const std::string& text) {
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    return static_cast<int>(size.cx);
+  });
+  SelectObject(dc, old);
+  ReleaseDC(w, dc);
+  label(shown, 16, 36);
+  HWND existing = label(pkg.Msg(qb::kMsgOverwriteExisting), 16, 60);
+  HWND fresh = label(pkg.Msg(qb::kMsgOverwriteNew), 16, 84);
+  RECT a, b;
+  GetWindowRect(existing, &a);
+  GetWindowRect(fresh, &b);
+  const int column =
+      (a.right - a.left > b.right - b.left ? a.right - a.left : b.right - b.left) + 28;
+  label(existingLine, column, 60);
+  label(newLine, column, 84);
+  tk::CreateControl("STATIC", "", WS_VISIBLE | SS_ETCHEDHORZ, 16, 110, 424, 2, w);
+  const int buttons[4][2] = {{kOverwrite, qb::kMsgOverwriteYes},
+                             {kOverwriteAll, qb::kMsgOverwriteYesAll},
+                             {kKeep, qb::kMsgOverwriteNo},
+                             {kKeepAll, qb::kMsgOverwriteNoAll}};
+  for (int i = 0; i < 4; ++i) {
+    HWND button = tk::CreateButton(w, pkg.Msg(buttons[i][1]), 16 + 108 * i, 124, 100, 23,
+                                   buttons[i][0], i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    tk::SetFont(button, font);
+    if (i == 0) SetFocus(button);
+  }
+  tk::RunModal(w, owner, &done_);
+  return answer_;
+}
+
+}  // namespace
+
+int AskOverwrite(const std::string& path, const std::string& existingLine,
+                 const std::string& newLine) {
+  TReplaceFile dialog;
+  return dialog.Show(path, existingLine, newLine);
+}
+
+}  // namespace wz
