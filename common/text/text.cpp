@@ -99,4 +99,28 @@ std::string SkipProgramName(const std::string& line) {
   return line.substr(i);
 }
 
+std::string LongPathForm(const std::string& typed,
+                         const std::function<std::string(const std::string&)>& displayName) {
+  std::string result;
+  size_t start = 0;
+  while (start < typed.size()) {
+    size_t end = typed.find('\\', start);
+    if (end == std::string::npos) end = typed.size();
+    const std::string component = typed.substr(start, end - start);
+    start = end + 1;
+    if (!result.empty()) result += '\\';
+    if (result.empty() && component.size() == 2 && component[1] == ':') {
+      result = component;
+      continue;
+    }
+    const std::string shown = displayName(result + component);
+    result += shown.empty() ? component : shown;
+  }
+  if (result.find('.') == std::string::npos) {
+    const size_t dot = typed.rfind('.');
+    if (dot != std::string::npos) result += typed.substr(dot);
+  }
+  return result;
+}
+
 }  // namespace qb

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,14 @@ std::vector<std::string> SplitParameters(const std::string& commandLine);
 // Skips the program name at the front of a full command line (as the system
 // hands it over) and returns the rest.
 std::string SkipProgramName(const std::string& commandLine);
+
+// The long-path form of a folder typed on the command line, rebuilt
+// component by component: a drive stays as typed, every other component
+// becomes the name the shell shows for it (displayName of the path so far
+// plus the component; empty when the shell knows none, which keeps the
+// component as typed). A trailing backslash is dropped, and an extension
+// that display names hide is restored.
+std::string LongPathForm(const std::string& typed,
+                         const std::function<std::string(const std::string&)>& displayName);
 
 }  // namespace qb

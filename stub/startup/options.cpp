@@ -14,32 +14,13 @@ std::vector<std::string> Parameters() {
 }
 
 std::string LongPathForm(const std::string& typed) {
-  std::string result;
-  size_t start = 0;
-  while (start < typed.size()) {
-    size_t end = typed.find('\\', start);
-    if (end == std::string::npos) end = typed.size();
-    const std::string component = typed.substr(start, end - start);
-    start = end + 1;
-    if (!result.empty()) result += '\\';
-    if (result.empty() && component.size() == 2 && component[1] == ':') {
-      result = component;
-      continue;
-    }
+  return qb::LongPathForm(typed, [](const std::string& path) {
     SHFILEINFOA info = {};
-    const std::string query = result + component;
-    if (SHGetFileInfoA(query.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME) &&
-        info.szDisplayName[0]) {
-      result += info.szDisplayName;
-    } else {
-      result += component;
+    if (SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME)) {
+      return std::string(info.szDisplayName);
     }
-  }
-  if (result.find('.') == std::string::npos) {
-    const size_t dot = typed.rfind('.');
-    if (dot != std::string::npos) result += typed.substr(dot);
-  }
-  return result;
+    return std::string();
+  });
 }
 
 void EvaluateOptions() {

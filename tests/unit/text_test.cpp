@@ -113,3 +113,30 @@ TEST(ExitCodeTest, EveryReasonHasItsCode) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(TextTest, LongPathForm) {
+  // A tiny shell: it knows PROGRA~1 as "Program Files" and hides ".txt".
+  const auto shell = [](const std::string& path) -> std::string {
+    if (path == "C:\\PROGRA~1") return "Program Files";
+    if (path == "C:\\Program Files\\notes.txt") return "notes";
+    return "";
+  };
+  const struct {
+    const char* typed;
+    const char* result;
+  } cases[] = {
+      {"C:\\Apps", "C:\\Apps"},
+      {"C:\\PROGRA~1\\Tool", "C:\\Program Files\\Tool"},
+      {"C:\\Apps\\", "C:\\Apps"},
+      {"C:\\PROGRA~1\\notes.txt", "C:\\Program Files\\notes.txt"},
+      {"relative\\path", "relative\\path"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LongPathForm(c.typed, shell), c.result) << c.typed;
+}
+
+}  // namespace
+}  // namespace qb
