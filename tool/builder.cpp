@@ -82,6 +82,7 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
     in.sourcePath = f.source;
     in.size = f.size;
     qb::cab::ToDosDateTime(f.mtime, in.date, in.time);
+    in.attributes = f.readOnly ? 0x21 : 0x20;  // archive, and read-only as on disk
     inputs.push_back(in);
     summary.fileBytes += f.size;
   }

@@ -420,6 +420,7 @@ void Loader::LoadFiles(const toml::table& root) {
         Fail(f->get("source"), "\"" + packed.source + "\" is larger than 2 GB");
       packed.size = static_cast<uint32_t>(st.st_size);
       packed.mtime = st.st_mtime;
+      packed.readOnly = (st.st_mode & S_IWUSR) == 0;
       project_.files.push_back(packed);
     }
   }
