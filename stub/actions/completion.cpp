@@ -4,6 +4,7 @@
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
 
+#include "engine/extract.h"
 #include "engine/variables.h"
 #include "startup/background.h"
 #include "startup/ending.h"
@@ -82,6 +83,7 @@ void AbortInstallation() {
   HWND owner = wz::Wizard ? wz::Wizard->Handle() : tk::Application.Handle();
   MessageBoxA(owner, st::Package.Msg(qb::kMsgAbandoned).c_str(), st::Startup.installerTitle.c_str(),
               MB_ICONEXCLAMATION | MB_OK);
+  en::DiscardExtraction();
   st::RemoveWorkFolder();
   st::EndProgram(qb::ExitReason::kAbandoned);
 }

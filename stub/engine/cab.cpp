@@ -51,6 +51,16 @@ constexpr int kTruncate = 0x0200;
 constexpr int kExclusive = 0x0400;
 constexpr int kShortLived = 0x1000;
 
+// Every file FDI has open through the callbacks, so that an installation that
+// ends in the middle of an extraction can close them and remove what was
+// being written.
+struct OpenFile {
+  HANDLE handle;
+  std::string path;
+  bool writing;
+};
+std::vector<OpenFile> openFiles;
+
 }  // namespace
 
 struct FdiCallbacks {
@@ -83,6 +93,7 @@ struct FdiCallbacks {
       CloseHandle(h);
       return -1;
     }
+    openFiles.push_back({h, path, (flags & kAccessMask) != 0});
     return reinterpret_cast<INT_PTR>(h);
   }
 
@@ -101,7 +112,14 @@ struct FdiCallbacks {
   }
 
   static int DIAMONDAPI Close(INT_PTR hf) {
-    return CloseHandle(reinterpret_cast<HANDLE>(hf)) ? 0 : -1;
+    const HANDLE h = reinterpret_cast<HANDLE>(hf);
+    for (size_t i = 0; i < openFiles.size(); ++i) {
+      if (openFiles[i].handle == h) {
+        openFiles.erase(openFiles.begin() + static_cast<long>(i));
+        break;
+      }
+    }
+    return CloseHandle(h) ? 0 : -1;
   }
 
   static LONG DIAMONDAPI Seek(INT_PTR hf, LONG distance, int origin) {
@@ -142,6 +160,15 @@ bool IsSafeCabinetName(const std::string& name) {
 }
 
 bool TCab::Available() { return Fdi().create != nullptr; }
+
+void TCab::AbandonOpenFiles() {
+  for (const OpenFile& f : openFiles) {
+    CloseHandle(f.handle);
+    // A file being written is incomplete: it goes.
+    if (f.writing) DeleteFileA(f.path.c_str());
+  }
+  openFiles.clear();
+}
 
 TCab::~TCab() {
   if (context_ && Fdi().destroy) Fdi().destroy(static_cast<HFDI>(context_));

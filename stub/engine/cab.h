@@ -55,6 +55,10 @@ class TCab {
 
   // Whether cabinet.dll could be loaded from the system folder.
   static bool Available();
+  // For a program that ends in the middle of an extraction: closes every file
+  // FDI has open and deletes the ones it was writing. FDI must not be called
+  // again afterwards.
+  static void AbandonOpenFiles();
 
  private:
   friend struct FdiCallbacks;

@@ -194,6 +194,14 @@ void OnCreateError(void*, TCab&, const std::string& dest, bool& abort) {
 
 }  // namespace
 
+void DiscardExtraction() {
+  if (!state) return;
+  TCab::AbandonOpenFiles();
+  state->current.Close();
+  for (const std::string& piece : state->written) DeleteFileA(piece.c_str());
+  state = nullptr;
+}
+
 std::string FileDescription(uint64_t fileTimeUtc, uint64_t size) {
   FILETIME utc = {static_cast<DWORD>(fileTimeUtc), static_cast<DWORD>(fileTimeUtc >> 32)};
   FILETIME local;

@@ -15,6 +15,12 @@ extern int RememberedAnswer;
 // The file extraction stage of the installation run.
 void ExtractFiles();
 
+// For a program that ends during the extraction stage (abandoned or
+// cancelled): closes the open cabinet files and deletes the cabinet pieces
+// and the file being written, so that the working folder can be removed.
+// Does nothing outside the stage.
+void DiscardExtraction();
+
 // The description of a file in the overwrite dialog: local date and time,
 // four blanks, the size in short form and "b".
 std::string FileDescription(uint64_t fileTimeUtc, uint64_t size);

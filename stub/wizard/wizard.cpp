@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "actions/completion.h"
+#include "engine/extract.h"
 #include "engine/run.h"
 #include "engine/variables.h"
 #include "package/settings.h"
@@ -250,6 +251,7 @@ void TWizard::OnClose() {
   if (tk::TextOf(next_) == Msg(qb::kMsgFinish)) st::EndProgram(qb::ExitReason::kInstalled);
   if (MessageBoxA(Handle(), Msg(qb::kMsgCancelQuestion).c_str(), st::Startup.installerTitle.c_str(),
                   MB_ICONWARNING | MB_YESNO) == IDYES) {
+    en::DiscardExtraction();
     st::RemoveWorkFolder();
     st::EndProgram(qb::ExitReason::kCancelled);
   }
