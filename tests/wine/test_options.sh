@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Command-line options with real packages: /PW= right and wrong with /S,
+# /L= choosing a language by substring, setting 110 (silent by default), and
+# /NC keeping Cancel disabled through a visible run.
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+m=$QB_TMP/m
+mkdir -p "$m/app"
+echo "payload" >"$m/app/payload.txt"
+cat >"$m/pw.toml" <<'TOML'
+[app]
+name = "Options Test"
+version = "1"
+destination = "C:\\Opt"
+password = "abc"
+[[files]]
+source = "app/payload.txt"
+destination = "{app}\\{language}"
+[[languages]]
+name = "English"
+id = 1033
+[[languages]]
+name = "Deutsch"
+id = 1031
+[languages.messages]
+welcome_title = "Willkommen"
+TOML
+"$QB_NATIVE/tool/quillbox" build "$m/pw.toml" -o "$QB_TMP/pw.exe" >/dev/null
+C=$WINEPREFIX/drive_c
+
+for args in "/S" "/S /PW=abd" "/S /PW=ABC"; do
+  rc=0
+  wine "$QB_TMP/pw.exe" $args || rc=$?
+  expect_eq "$rc" 6 "exit code with $args"
+  [ ! -e "$C/Opt" ] || fail "$args installed something"
+done
+rc=0
+wine "$QB_TMP/pw.exe" /S /PW=abc /L=eutsc || rc=$?
+expect_eq "$rc" 0 "right password, /L=eutsc"
+expect_same_file "$m/app/payload.txt" "$C/Opt/Deutsch/payload.txt" "/L= chose Deutsch by substring"
+rc=0
+wine "$QB_TMP/pw.exe" /L=ENG /s /pw=abc || rc=$?
+expect_eq "$rc" 0 "options in any order and case"
+expect_same_file "$m/app/payload.txt" "$C/Opt/English/payload.txt" "/L=ENG chose English"
+
+# Setting 110: silent without /S.
+cat >"$m/quiet.toml" <<'TOML'
+[app]
+name = "Quiet Test"
+version = "1"
+destination = "C:\\Quiet"
+[settings]
+silent_by_default = true
+[[files]]
+source = "app/payload.txt"
+TOML
+"$QB_NATIVE/tool/quillbox" build "$m/quiet.toml" -o "$QB_TMP/quiet.exe" >/dev/null
+rc=0
+wine "$QB_TMP/quiet.exe" || rc=$?
+expect_eq "$rc" 0 "silent by default"
+expect_same_file "$m/app/payload.txt" "$C/Quiet/payload.txt" "installed without /S"
+
+# /NC: a visible run whose Cancel stays disabled on every page.
+cat >"$m/nc.toml" <<'TOML'
+[app]
+name = "NoCancel Test"
+version = "1"
+title = "NoCancel Test"
+destination = "C:\\NC"
+[[files]]
+source = "app/payload.txt"
+TOML
+"$QB_NATIVE/tool/quillbox" build "$m/nc.toml" -o "$QB_TMP/nc.exe" >/dev/null
+wine "$QB_TMP/nc.exe" /NC &
+pid=$!
+qb_drive wait "NoCancel Test" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
+pages=0
+while :; do
+  sleep 0.5
+  dump=$(qb_drive dump "NoCancel Test" "$QB_WIZARD_CLASS" | tr -d '\r') || break
+  echo "$dump" | grep -q '^control|Button|103|Cancel|visible=1|enabled=0' || fail "Cancel enabled: $dump"
+  pages=$((pages + 1))
+  if echo "$dump" | grep -q '^control|Button|102|&Finish|'; then
+    qb_drive click "NoCancel Test" Finish "$QB_WIZARD_CLASS"
+    break
+  fi
+  label=$(echo "$dump" | grep '^control|Button|102|' | cut -d'|' -f4 | tr -d '&')
+  qb_drive click "NoCancel Test" "$label" "$QB_WIZARD_CLASS"
+  [ $pages -lt 12 ] || fail "no Finish page reached"
+done
+qb_wait_exit $pid
+expect_eq "$QB_RC" 0 "visible run with /NC ends after Finish"
+expect_same_file "$m/app/payload.txt" "$C/NC/payload.txt" "installed through the visible pages"
+echo "ok: Cancel disabled on all $pages pages"
