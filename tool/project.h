@@ -30,7 +30,7 @@ struct PackedFile {
   bool uninstall = true;
   uint32_t size = 0;
   int64_t mtime = 0;
-  bool readOnly = false;    // the source has no write permission
+  bool readOnly = false;  // the source has no write permission
 };
 
 struct Project {

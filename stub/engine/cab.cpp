@@ -97,6 +97,15 @@ struct FdiCallbacks {
     return reinterpret_cast<INT_PTR>(h);
   }
 
+  // A file to extract into, created with its final attributes.
+  static INT_PTR Create(const std::string& path, DWORD attributes, DWORD disposition) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                           attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return -1;
+    openFiles.push_back({h, path, true});
+    return reinterpret_cast<INT_PTR>(h);
+  }
+
   static UINT DIAMONDAPI Read(INT_PTR hf, void* buffer, UINT size) {
     DWORD done = 0;
     return ReadFile(reinterpret_cast<HANDLE>(hf), buffer, size, &done, nullptr)
@@ -161,6 +170,28 @@ bool IsSafeCabinetName(const std::string& name) {
 
 bool TCab::Available() { return Fdi().create != nullptr; }
 
+bool DosTimeToUtc(uint16_t date, uint16_t time, FILETIME& utc) {
+  // The system converts local time with the bias in force now; that bias is
+  // taken once and applied to every file.
+  static bool known = false;
+  static int64_t bias = 0;
+  if (!known) {
+    FILETIME local = {0, 0x01D00000}, converted;
+    if (!LocalFileTimeToFileTime(&local, &converted)) return false;
+    bias = static_cast<int64_t>(static_cast<uint64_t>(converted.dwHighDateTime) << 32 |
+                                converted.dwLowDateTime) -
+           static_cast<int64_t>(static_cast<uint64_t>(local.dwHighDateTime) << 32);
+    known = true;
+  }
+  FILETIME local;
+  if (!DosDateTimeToFileTime(date, time, &local)) return false;
+  const uint64_t value =
+      (static_cast<uint64_t>(local.dwHighDateTime) << 32 | local.dwLowDateTime) + bias;
+  utc.dwLowDateTime = static_cast<DWORD>(value);
+  utc.dwHighDateTime = static_cast<DWORD>(value >> 32);
+  return true;
+}
+
 void TCab::AbandonOpenFiles() {
   for (const OpenFile& f : openFiles) {
     CloseHandle(f.handle);
@@ -172,18 +203,6 @@ void TCab::AbandonOpenFiles() {
 
 TCab::~TCab() {
   if (context_ && Fdi().destroy) Fdi().destroy(static_cast<HFDI>(context_));
-}
-
-void TCab::SetFileInfo(const std::string& path, uint16_t date, uint16_t time, uint16_t attributes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return;
-  FILETIME local, utc;
-  if (DosDateTimeToFileTime(date, time, &local) && LocalFileTimeToFileTime(&local, &utc)) {
-    SetFileTime(h, &utc, nullptr, &utc);
-  }
-  CloseHandle(h);
-  SetFileAttributesA(path.c_str(), attributes & 0x27);
 }
 
 INT_PTR TCab::Notify(int type, void* notification) {
@@ -206,43 +225,59 @@ INT_PTR TCab::Notify(int type, void* notification) {
       }
       if (abort) return -1;
       if (dest.empty()) return 0;
-      tk::CreateFolderChain(tk::FolderOf(dest));
-      // An existing file that cannot be replaced (in use, or a folder of that
-      // name) is reported before anything is written.
-      bool creatable = true;
-      if (GetFileAttributesA(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
+      const std::string folder = tk::FolderOf(dest);
+      if (folder != lastFolder_) {
+        tk::CreateFolderChain(folder);
+        lastFolder_ = folder;
+      }
+      // A new file is written in place. An existing file that cannot be
+      // replaced (in use, or a folder of that name) is reported before
+      // anything is written; one that can is written under a temporary name
+      // first.
+      const DWORD attributes = n->attribs & 0x27;
+      std::string target = dest;
+      INT_PTR h = FdiCallbacks::Create(target, attributes, CREATE_NEW);
+      if (h == -1 && GetFileAttributesA(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
         HANDLE probe = CreateFileA(dest.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        creatable = probe != INVALID_HANDLE_VALUE;
-        if (creatable) CloseHandle(probe);
+        if (probe != INVALID_HANDLE_VALUE) {
+          CloseHandle(probe);
+          target = dest + ".qbpart";
+          h = FdiCallbacks::Create(target, attributes, CREATE_ALWAYS);
+        }
       }
-      std::string temporary = dest + ".qbpart";
-      const INT_PTR h =
-          creatable ? FdiCallbacks::Open(&temporary[0], 0x0001 | kCreate | kTruncate, 0) : -1;
       if (h == -1) {
         if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, dest, abort);
         return abort ? -1 : 0;
       }
       pendingNames_.push_back(name);
       pendingDestinations_.push_back(dest);
-      pendingTemporaries_.push_back(temporary);
+      pendingTemporaries_.push_back(target);
       return h;
     }
     case fdintCLOSE_FILE_INFO: {
+      // The times go on through the handle FDI wrote with; the attributes
+      // were given when the file was created.
+      FILETIME utc;
+      if (DosTimeToUtc(n->date, n->time, utc)) {
+        SetFileTime(reinterpret_cast<HANDLE>(n->hf), &utc, nullptr, &utc);
+      }
       FdiCallbacks::Close(n->hf);
       for (size_t i = 0; i < pendingNames_.size(); ++i) {
         if (pendingNames_[i] == n->psz1) {
           const std::string dest = pendingDestinations_[i];
-          const std::string temporary = pendingTemporaries_[i];
+          const std::string target = pendingTemporaries_[i];
           pendingNames_.erase(pendingNames_.begin() + i);
           pendingDestinations_.erase(pendingDestinations_.begin() + i);
           pendingTemporaries_.erase(pendingTemporaries_.begin() + i);
-          SetFileInfo(temporary, n->date, n->time, n->attribs);
-          if (!MoveFileExA(temporary.c_str(), dest.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-            DeleteFileA(temporary.c_str());
+          if (target != dest && !MoveFileExA(target.c_str(), dest.c_str(),
+                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+            DeleteFileA(target.c_str());
             bool abort = false;
             if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, dest, abort);
+          } else if ((n->attribs & 0x27) == 0) {
+            // The system gives new files the archive bit; the cabinet says none.
+            SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
           }
           break;
         }

@@ -3,9 +3,9 @@
 // written, sets each file's date, time and attributes, and lets its owner
 // choose destinations and provide the next cabinet through three events.
 //
-// Each file is written under a temporary name beside its destination
-// ("name.qbpart") and moved over the destination only when it is complete
-// with its times and attributes, so that an installation that is killed or
+// A file that replaces an existing one is written under a temporary name
+// beside it ("name.qbpart") and moved over it only when it is complete with
+// its times and attributes, so that an installation that is killed or
 // cancelled never leaves a half-written file in place of a user's file.
 #pragma once
 
@@ -63,7 +63,6 @@ class TCab {
  private:
   friend struct FdiCallbacks;
   INT_PTR Notify(int type, void* notification);
-  void SetFileInfo(const std::string& path, uint16_t date, uint16_t time, uint16_t attributes);
 
   void* context_ = nullptr;
   std::string cabinetFile_;
@@ -76,8 +75,12 @@ class TCab {
   int error_[3] = {};
   std::vector<std::string> pendingNames_;
   std::vector<std::string> pendingDestinations_;
-  std::vector<std::string> pendingTemporaries_;
+  std::vector<std::string> pendingTemporaries_;  // where each is written
+  std::string lastFolder_;                       // the folder made for the file before
 };
+
+// A DOS date and time taken as local time, in universal time.
+bool DosTimeToUtc(uint16_t date, uint16_t time, FILETIME& utc);
 
 // Joins a folder and a name with exactly one backslash between them.
 std::string JoinPath(const std::string& first, const std::string& second);

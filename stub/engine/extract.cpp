@@ -148,9 +148,8 @@ void OnCopyFile(void*, TCab&, const std::string& name, int32_t size, uint16_t da
     dest = ExpandText(files.Field(static_cast<size_t>(n), 0));
     const DWORD attributes = GetFileAttributesA(dest.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      FILETIME local = {}, packed = {};
-      DosDateTimeToFileTime(date, time, &local);
-      LocalFileTimeToFileTime(&local, &packed);
+      FILETIME packed = {};
+      DosTimeToUtc(date, time, packed);
       switch (qb::ReadNumber(files.Field(static_cast<size_t>(n), 1))) {
         case 0:
           write = Ask(dest, packed, size);

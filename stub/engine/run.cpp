@@ -80,7 +80,8 @@ void InstallationRun() {
     DispatchMessageA(&msg);
   }
   st::RemoveWorkFolder();
-  Sleep(100);
+  // A short pause lets the last status be seen; nobody sees a silent run.
+  if (!st::Startup.silent) Sleep(100);
   act::EndOfRun();
 }
 

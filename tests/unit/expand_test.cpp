@@ -1,8 +1,8 @@
+#include "text/expand.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
-
-#include "text/expand.h"
 
 namespace qb {
 namespace {
@@ -23,8 +23,8 @@ class FixedVariables : public VariableSource {
 
 TEST(ExpandTest, Tokens) {
   FixedVariables v;
-  v.values = {{4, "C:\\Apps\\Tool\\"}, {1, "C:\\Program Files"}, {17, "C:\\"}, {255, "minus one"},
-              {81, "@$&%01\\Old"}, {21, "English"}};
+  v.values = {{4, "C:\\Apps\\Tool\\"}, {1, "C:\\Program Files"}, {17, "C:\\"},
+              {255, "minus one"},      {81, "@$&%01\\Old"},      {21, "English"}};
   v.shortForms = {{"C:\\Apps\\Tool\\", "C:\\APPS\\TOOL\\"}};
   const struct {
     const char* text;
@@ -33,15 +33,15 @@ TEST(ExpandTest, Tokens) {
       {"no tokens here", "no tokens here"},
       {"@$&%04\\readme.txt", "C:\\Apps\\Tool\\readme.txt"},
       {"@$&%17\\x", "C:\\x"},
-      {"@$&%44", "C:\\APPS\\TOOL"},            // short form of the destination
-      {"@$&%00@$&%19@$&%40", ""},              // no value
+      {"@$&%44", "C:\\APPS\\TOOL"},               // short form of the destination
+      {"@$&%00@$&%19@$&%40", ""},                 // no value
       {"@$&%4\\readme", "C:\\Apps\\Toolreadme"},  // "4\\" reads 4 and takes the backslash
-      {"x@$&%ab", "x"},                        // "ab" reads 0
-      {"@$&%-1", "minus one"},                 // "-1" is 255
-      {"end@$&%", "end"},                      // marker at the very end
-      {"end@$&%4", "endC:\\Apps\\Tool"},       // one character after it
+      {"x@$&%ab", "x"},                           // "ab" reads 0
+      {"@$&%-1", "minus one"},                    // "-1" is 255
+      {"end@$&%", "end"},                         // marker at the very end
+      {"end@$&%4", "endC:\\Apps\\Tool"},          // one character after it
       {"@$&%04;@$&%04", "C:\\Apps\\Tool;C:\\Apps\\Tool"},
-      {"@$&%81", "C:\\Program Files\\Old"},    // a value's own token is expanded too
+      {"@$&%81", "C:\\Program Files\\Old"},  // a value's own token is expanded too
       {"@$&%21 & more", "English & more"},
   };
   for (const auto& c : cases) EXPECT_EQ(ExpandTokens(c.text, v), c.result) << c.text;
@@ -56,7 +56,8 @@ TEST(ExpandTest, SelfReferenceIsBounded) {
   EXPECT_EQ(ExpandTokens("@$&%83 and more", v), "@$&%83 and more");
   // A long expansion that ends is not cut short.
   FixedVariables deep;
-  for (int n = 81; n < 95; ++n) deep.values[n] = "@$&%" + std::to_string(n + 1) + "@$&%" + std::to_string(n + 1);
+  for (int n = 81; n < 95; ++n)
+    deep.values[n] = "@$&%" + std::to_string(n + 1) + "@$&%" + std::to_string(n + 1);
   deep.values[95] = "z";
   EXPECT_EQ(ExpandTokens("@$&%81", deep), std::string(1 << 14, 'z'));
 }
@@ -70,10 +71,11 @@ TEST(ExpandTest, SizeShortForm) {
   const struct {
     uint64_t size;
     const char* text;
-  } cases[] = {{0, "0"},       {512, "512"},           {1023, "1023"},
-               {1024, "1K"},   {1536, "1.5K"},         {1048576, "1M"},
-               {1100, "1.07K"}, {1034, "1K"},          {5ull << 40, "5T"},
-               {(1ull << 50) * 3, "3072T"}};
+  } cases[] = {{0, "0"},           {512, "512"},
+               {1023, "1023"},     {1024, "1K"},
+               {1536, "1.5K"},     {1048576, "1M"},
+               {1100, "1.07K"},    {1034, "1K"},
+               {5ull << 40, "5T"}, {(1ull << 50) * 3, "3072T"}};
   for (const auto& c : cases) {
     EXPECT_EQ(SizeShortForm(c.size), c.text) << c.size;
   }
