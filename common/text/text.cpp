@@ -99,6 +99,27 @@ std::string SkipProgramName(const std::string& line) {
   return line.substr(i);
 }
 
+std::vector<uint8_t> HexPairs(const std::string& text) {
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i + 1 < text.size(); i += 2) {
+    size_t at = i;
+    const size_t end = i + 2;
+    if (text[at] == '$') ++at;
+    unsigned value = 0;
+    for (; at < end; ++at) {
+      const char c = text[at];
+      const int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+      if (digit < 0) break;
+      value = value * 16 + static_cast<unsigned>(digit);
+    }
+    bytes.push_back(static_cast<uint8_t>(value));
+  }
+  return bytes;
+}
+
 std::string LongPathForm(const std::string& typed,
                          const std::function<std::string(const std::string&)>& displayName) {
   std::string result;

@@ -35,6 +35,11 @@ std::vector<std::string> SplitParameters(const std::string& commandLine);
 // hands it over) and returns the rest.
 std::string SkipProgramName(const std::string& commandLine);
 
+// Binary registry data from text: byte i is the hexadecimal reading of
+// characters 2i and 2i+1 (a leading "$" skipped, digits up to the first
+// other character, low 8 bits); an odd last character is ignored.
+std::vector<uint8_t> HexPairs(const std::string& text);
+
 // The long-path form of a folder typed on the command line, rebuilt
 // component by component: a drive stays as typed, every other component
 // becomes the name the shell shows for it (displayName of the path so far

@@ -1,25 +1,41 @@
 #include "actions/components.h"
 
+#include <windows.h>
+
 #include "engine/run.h"
+#include "engine/variables.h"
 #include "startup/state.h"
 #include "toolkit/application.h"
 
 namespace act {
 
 namespace {
-// Loading the library and calling DllRegisterServer come with the
-// installation actions.
-void RegisterComponent(size_t) {}
+
+// Loads a component by its full path (its own folder and the system folder
+// serve its dependencies) and calls its DllRegisterServer.
+void RegisterComponent(const std::string& path) {
+  constexpr DWORD kSearchDllFolder = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+  constexpr DWORD kSearchSystem32 = 0x00000800;   // LOAD_LIBRARY_SEARCH_SYSTEM32
+  HMODULE module = LoadLibraryExA(path.c_str(), nullptr, kSearchDllFolder | kSearchSystem32);
+  if (!module) module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  if (!module) return;
+  using RegisterFn = HRESULT(STDAPICALLTYPE*)();
+  if (auto reg = reinterpret_cast<RegisterFn>(
+          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))) {
+    reg();
+  }
+  FreeLibrary(module);
+}
+
 }  // namespace
 
 void RegisterComponents() {
   const qb::RecordList& components = st::Package.Records(qb::List::kComponents);
   for (size_t r = 0; r < components.Count(); ++r) {
-    const std::string& path = components.Field(r, 0);
-    en::Status(st::Package.Msg(qb::kMsgStatusFontPrefix) +
-               path.substr(path.find_last_of('\\') + 1));
+    const std::string path = en::ExpandText(components.Field(r, 0));
+    en::Status(st::Package.Msg(qb::kMsgStatusFontPrefix) + path.substr(path.find_last_of('\\') + 1));
     tk::Application.ProcessMessages();
-    RegisterComponent(r);
+    RegisterComponent(path);
     en::ProgressStep();
   }
 }

@@ -1,20 +1,38 @@
 #include "actions/fonts.h"
 
+#include <windows.h>
+
+#include "actions/registry_ini.h"
 #include "engine/run.h"
+#include "engine/variables.h"
 #include "startup/state.h"
+#include "text/text.h"
+#include "toolkit/application.h"
+#include "toolkit/files.h"
 
 namespace act {
 
-namespace {
-// Entering the font in the registry and loading it come with the
-// installation actions.
-void InstallFont(size_t) {}
-}  // namespace
-
 void InstallFonts() {
-  const size_t count = st::Package.Records(qb::List::kFonts).Count();
-  for (size_t r = 0; r < count; ++r) {
-    InstallFont(r);
+  const qb::Package& pkg = st::Package;
+  const qb::RecordList& fonts = pkg.Records(qb::List::kFonts);
+  const std::string key = std::string("Software\\Microsoft\\Windows") +
+                          (en::IsNtFamily() ? " NT" : "") + "\\CurrentVersion\\Fonts";
+  for (size_t r = 0; r < fonts.Count(); ++r) {
+    const std::string file = en::ExpandText(fonts.Field(r, 1));
+    const size_t cut = file.find_last_of(":\\/");
+    en::Status(pkg.Msg(qb::kMsgStatusFontPrefix) +
+               (cut == std::string::npos ? file : file.substr(cut + 1)));
+    tk::Application.ProcessMessages();
+    if (tk::FileExists(file)) {
+      // A font inside the Fonts folder is entered by its file name alone.
+      const std::string fontsFolder = qb::UpperAscii(en::Variable(15));
+      const bool inFonts =
+          !fontsFolder.empty() && qb::UpperAscii(file).find(fontsFolder) != std::string::npos;
+      const std::string data = inFonts ? file.substr(cut + 1) : file;
+      WriteRegistryValue(2, key, en::ExpandText(fonts.Field(r, 0)), data, kRegString, false);
+      AddFontResourceA(file.c_str());
+      SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
+    }
     en::ProgressStep();
   }
 }

@@ -1,9 +1,10 @@
-// Fonts of the package.
+// Fonts of the package, and component registration.
 #pragma once
 
 namespace act {
 
-// One progress step per font.
+// Enters each font in the system's font list, loads it and tells every
+// window; one progress step per font, whether its file exists or not.
 void InstallFonts();
 
 }  // namespace act

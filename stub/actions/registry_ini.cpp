@@ -1,31 +1,83 @@
 #include "actions/registry_ini.h"
 
+#include <windows.h>
+
+#include <vector>
+
 #include "engine/run.h"
+#include "engine/variables.h"
 #include "startup/state.h"
+#include "text/text.h"
+#include "toolkit/files.h"
 
 namespace act {
 
-namespace {
-
-// Writing the values and entries themselves comes with the installation
-// actions; the stages already make their progress steps.
-void WriteRegistryValue(size_t) {}
-void WriteIniEntry(size_t) {}
-
-}  // namespace
+void WriteRegistryValue(long long root, const std::string& key, const std::string& name,
+                        const std::string& data, long long type, bool overwrite) {
+  if (root < 0 || root > 0x7FFFFFFF) return;
+  HKEY rootKey = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u + root));
+  HKEY handle = nullptr;
+  if (RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                      nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const bool exists = RegQueryValueExA(handle, name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+                      ERROR_SUCCESS;
+  if (overwrite || !exists) {
+    switch (type) {
+      case kRegString:
+        RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>(data.size() + 1));
+        break;
+      case kRegBinary: {
+        const std::vector<uint8_t> bytes = qb::HexPairs(data);
+        RegSetValueExA(handle, name.c_str(), 0, REG_BINARY, bytes.data(),
+                       static_cast<DWORD>(bytes.size()));
+        break;
+      }
+      case kRegDword: {
+        const DWORD value = static_cast<DWORD>(qb::ReadNumber(data));
+        RegSetValueExA(handle, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof value);
+        break;
+      }
+      default:
+        break;  // the key alone
+    }
+  }
+  RegCloseKey(handle);
+}
 
 void WriteRegistryValues() {
-  const size_t count = st::Package.Records(qb::List::kRegistryValues).Count();
-  for (size_t r = 0; r < count; ++r) {
-    WriteRegistryValue(r);
+  const qb::RecordList& values = st::Package.Records(qb::List::kRegistryValues);
+  for (size_t r = 0; r < values.Count(); ++r) {
+    WriteRegistryValue(qb::ReadNumber(values.Field(r, 0)), en::ExpandText(values.Field(r, 1)),
+                       en::ExpandText(values.Field(r, 2)), en::ExpandText(values.Field(r, 3)),
+                       qb::ReadNumber(values.Field(r, 4)), qb::ReadNumber(values.Field(r, 5)) == 1);
     en::ProgressStep();
   }
 }
 
 void WriteIniEntries() {
-  const size_t count = st::Package.Records(qb::List::kIniEntries).Count();
-  for (size_t r = 0; r < count; ++r) {
-    WriteIniEntry(r);
+  const qb::RecordList& entries = st::Package.Records(qb::List::kIniEntries);
+  for (size_t r = 0; r < entries.Count(); ++r) {
+    const std::string file = en::ExpandText(entries.Field(r, 0));
+    const size_t cut = file.find_last_of(":\\/");
+    if (cut != std::string::npos) tk::CreateFolderChain(file.substr(0, cut + 1));
+    const std::string section = en::ExpandText(entries.Field(r, 1));
+    const std::string key = en::ExpandText(entries.Field(r, 2));
+    const std::string value = en::ExpandText(entries.Field(r, 3));
+    bool write = true;
+    if (qb::ReadNumber(entries.Field(r, 4)) == 0) {
+      // Keep a value that is already there.
+      std::vector<char> present(4096);
+      GetPrivateProfileStringA(section.c_str(), key.c_str(), "", present.data(),
+                               static_cast<DWORD>(present.size()), file.c_str());
+      write = present[0] == '\0';
+    }
+    if (write) {
+      WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+    }
     en::ProgressStep();
   }
 }

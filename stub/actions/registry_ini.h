@@ -1,11 +1,21 @@
 // Registry values and INI entries of the package.
 #pragma once
 
+#include <string>
+
 namespace act {
 
-// One record of the registry value list; one progress step each.
+enum RegistryType : int { kRegString = 0, kRegBinary = 1, kRegDword = 2 };
+
+// Creates the key (and every missing key above it) and writes the value,
+// unless overwrite is off and a value of that name exists. A type other than
+// string, binary or double word creates only the key.
+void WriteRegistryValue(long long root, const std::string& key, const std::string& name,
+                        const std::string& data, long long type, bool overwrite);
+
+// The registry value list; one progress step per record.
 void WriteRegistryValues();
-// One record of the INI entry list; one progress step each.
+// The INI entry list; one progress step per record.
 void WriteIniEntries();
 
 }  // namespace act

@@ -1,21 +1,107 @@
 #include "actions/shortcuts.h"
 
+#include <windows.h>
+// shlobj.h needs windows.h first.
+#include <objidl.h>
+#include <shlobj.h>
+
 #include "engine/run.h"
+#include "engine/variables.h"
 #include "startup/state.h"
+#include "text/text.h"
+#include "toolkit/controls.h"
+#include "toolkit/files.h"
+#include "wizard/wizard.h"
 
 namespace act {
 
 namespace {
-// Saving the shell link comes with the installation actions.
-void CreateShortcut(size_t) {}
+
+enum Location : int { kGroup = 0, kDesktop = 1, kStartMenu = 2, kQuickLaunch = 3, kFullPath = 4 };
+
+std::string FolderPart(const std::string& path) {
+  const size_t cut = path.find_last_of(":\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+// The folder a shortcut goes to, or empty when the user's choices (the
+// group and task check boxes) or the machine leave it out.
+std::string LocationFolder(int64_t code, bool& made) {
+  const wz::TWizard& w = *wz::Wizard;
+  made = false;
+  switch (code) {
+    case kGroup:
+      if (tk::IsChecked(w.noGroupCheck)) return std::string();
+      made = true;
+      return en::Variable(8) + "\\" + tk::TextOf(w.groupField);
+    case kDesktop:
+      made = tk::IsChecked(w.taskCheck[0]);
+      return made ? en::Variable(6) : std::string();
+    case kStartMenu:
+      made = tk::IsChecked(w.taskCheck[1]);
+      return made ? en::Variable(9) : std::string();
+    case kQuickLaunch:
+      made = tk::IsChecked(w.taskCheck[2]);
+      return made ? en::Variable(7) : std::string();
+    case kFullPath:
+      made = true;
+      return std::string();
+    default:
+      return std::string();
+  }
+}
+
+void SaveLink(const std::string& path, const std::string& target, const std::string& arguments,
+              const std::string& description, const std::string& folder, const std::string& icon,
+              int iconIndex) {
+  IShellLinkA* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                              reinterpret_cast<void**>(&link)))) {
+    return;
+  }
+  link->SetArguments(arguments.c_str());
+  link->SetDescription(description.c_str());
+  link->SetPath(target.c_str());
+  link->SetWorkingDirectory(folder.c_str());
+  if (!icon.empty()) link->SetIconLocation(icon.c_str(), iconIndex);
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    WCHAR wide[MAX_PATH * 4] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 4 - 1);
+    file->Save(wide, FALSE);
+    file->Release();
+  }
+  link->Release();
+}
+
 }  // namespace
 
 void CreateShortcuts() {
-  const size_t count = st::Package.Records(qb::List::kShortcuts).Count();
-  for (size_t r = 0; r < count; ++r) {
-    CreateShortcut(r);
+  CoInitialize(nullptr);
+  const qb::RecordList& shortcuts = st::Package.Records(qb::List::kShortcuts);
+  for (size_t r = 0; r < shortcuts.Count(); ++r) {
+    const int64_t code = qb::ReadNumber(shortcuts.Field(r, 0));
+    bool made = false;
+    const std::string location = LocationFolder(code, made);
+    if (made && (code == kFullPath || !location.empty())) {
+      const std::string name = en::ExpandText(shortcuts.Field(r, 1));
+      const std::string path =
+          code == kFullPath ? name : tk::WithBackslash(location) + name;
+      tk::CreateFolderChain(FolderPart(path));
+      const std::string target = en::ExpandText(shortcuts.Field(r, 2));
+      std::string folder = en::ExpandText(shortcuts.Field(r, 7));
+      if (folder.empty()) folder = FolderPart(target);
+      if (!folder.empty() && folder.back() == '\\') folder.pop_back();
+      const std::string& icon = shortcuts.Field(r, 5);
+      SaveLink(path, target, en::ExpandText(shortcuts.Field(r, 3)),
+               en::ExpandText(shortcuts.Field(r, 4)), folder,
+               icon.empty() ? std::string() : en::ExpandText(icon),
+               static_cast<int>(qb::ReadNumber(shortcuts.Field(r, 6))));
+      en::InstalledFiles.push_back(path);
+    }
     en::ProgressStep();
   }
+  CoUninitialize();
 }
 
 }  // namespace act

@@ -1,8 +1,68 @@
 #include "actions/uninstall_log.h"
 
+#include <windows.h>
+
+#include "engine/run.h"
+#include "engine/variables.h"
+#include "package/support_files.h"
+#include "startup/state.h"
+#include "startup/workfolder.h"
+#include "toolkit/files.h"
+#include "uninstall/uninstall_log.h"
+
 namespace act {
 
-// The log and the trailer come with the installation actions.
-void WriteUninstallLog() {}
+namespace {
+
+std::string FolderPart(const std::string& path) {
+  const size_t cut = path.find_last_of(":\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  tk::TFileStream in;
+  std::vector<uint8_t> bytes;
+  if (in.OpenRead(path)) {
+    bytes.resize(static_cast<size_t>(in.Size()));
+    bytes.resize(in.Read(bytes.data(), bytes.size()));
+  }
+  return bytes;
+}
+
+}  // namespace
+
+void WriteUninstallLog() {
+  const qb::Package& pkg = st::Package;
+  const std::string uninstaller = en::ExpandText(pkg.Text(qb::kUninstallerPath));
+  const std::string logPath = en::ExpandText(pkg.Text(qb::kUninstallLogPath));
+  tk::CreateFolderChain(FolderPart(uninstaller));
+  tk::CreateFolderChain(FolderPart(logPath));
+
+  if (tk::FileExists(uninstaller)) {
+    // The header bitmap travels as the BMP file it was loaded from.
+    std::vector<uint8_t> bitmap;
+    const bool withBitmap = pkg.Flag(qb::kHeaderBitmap);
+    if (withBitmap) bitmap = ReadWholeFile(st::SupportFile(qb::kSupportHeaderBitmap));
+    const std::vector<uint8_t> trailer =
+        qb::UninstallerTrailer(withBitmap ? &bitmap : nullptr, logPath);
+    HANDLE h = CreateFileA(uninstaller.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      DWORD done = 0;
+      SetFilePointer(h, 0, nullptr, FILE_END);
+      WriteFile(h, trailer.data(), static_cast<DWORD>(trailer.size()), &done, nullptr);
+      CloseHandle(h);
+    }
+  }
+
+  qb::UninstallLogInput input;
+  input.package = &pkg;
+  input.installedFiles.swap(en::InstalledFiles);
+  input.destinationFolder = en::Variable(4);
+  input.expand = en::ExpandText;
+  const std::string text = qb::UninstallLogText(qb::BuildUninstallLog(input));
+  tk::TFileStream out;
+  if (out.Create(logPath)) out.Write(text.data(), text.size());
+}
 
 }  // namespace act

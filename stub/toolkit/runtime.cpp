@@ -22,4 +22,5 @@ void __throw_logic_error(const char*) { Fail(); }
 void __throw_out_of_range(const char*) { Fail(); }
 void __throw_out_of_range_fmt(const char*, ...) { Fail(); }
 void __throw_invalid_argument(const char*) { Fail(); }
+void __throw_bad_function_call() { Fail(); }
 }  // namespace std

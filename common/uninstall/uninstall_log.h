@@ -1,0 +1,42 @@
+// The uninstall log that the separate uninstaller reads, and the trailer
+// appended to the uninstaller's own file that tells it where the log is.
+//
+// The log is ANSI text in an INI-like syntax, every line ended by CR LF:
+// [f] installed files, [e] folders, [oN] uninstall extras, [u] components,
+// [iN] INI entries, [rN] registry values and keys, [bN]/[aN] programs to run
+// before and after removal, [nN] fonts, and [s] with the uninstaller's
+// settings, texts and counts.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "package/package.h"
+
+namespace qb {
+
+// A value with a double quote at both ends (and more than one character)
+// gets one more pair, so that a reader that strips one pair gets it back.
+std::string QuoteLogValue(const std::string& value);
+
+struct UninstallLogInput {
+  const Package* package = nullptr;
+  std::vector<std::string> installedFiles;
+  std::string destinationFolder;  // as path variable 4 gives it
+  std::function<std::string(const std::string&)> expand;  // text expansion
+};
+
+// The lines of the log, without line ends.
+std::vector<std::string> BuildUninstallLog(const UninstallLogInput& input);
+
+// The log as its file holds it: every line followed by CR LF.
+std::string UninstallLogText(const std::vector<std::string>& lines);
+
+// The uninstaller trailer: [bitmap image, its 32-bit size] when a header
+// bitmap is given, then the log path and its 16-bit length.
+std::vector<uint8_t> UninstallerTrailer(const std::vector<uint8_t>* headerBitmap,
+                                        const std::string& logPath);
+
+}  // namespace qb
