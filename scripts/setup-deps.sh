@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 xvfb x11-utils imagemagick
   libgtest-dev googletest zlib1g-dev libtomlplusplus-dev
-  cabextract gcab clang-format
+  cabextract gcab clang-format fonts-dejavu-core bc python3
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -37,7 +37,8 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
   int folders = 0;
   const RecordList& folderList = p.Records(List::kFolders);
   for (size_t r = 0; r < folderList.Count(); ++r) {
-    if (ReadNumber(folderList.Field(r, 1)) == 1) log.Entry(++folders, expand(folderList.Field(r, 0)));
+    if (ReadNumber(folderList.Field(r, 1)) == 1)
+      log.Entry(++folders, expand(folderList.Field(r, 0)));
   }
 
   const RecordList& extras = p.Records(List::kUninstallExtras);
@@ -112,10 +113,10 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
   log.Entry(16, p.Msg(kMsgFinish));
   log.Entry(17, expand(p.Text(kBrandingText)));
   log.Entry(18, in.destinationFolder);
-  const int rawSettings[] = {kHeaderGradientColour2, kHeaderColour, kHeaderBitmapTransparent,
-                             kHeaderBitmapX, kHeaderBitmapY, kUninstallerOptionD,
-                             kUninstallerOptionA, kUninstallerOptionE, kUninstallerOptionF,
-                             kUninstallerOptionB, kUninstallerOptionC};
+  const int rawSettings[] = {kHeaderGradientColour2, kHeaderColour,       kHeaderBitmapTransparent,
+                             kHeaderBitmapX,         kHeaderBitmapY,      kUninstallerOptionD,
+                             kUninstallerOptionA,    kUninstallerOptionE, kUninstallerOptionF,
+                             kUninstallerOptionB,    kUninstallerOptionC};
   key = 19;
   for (int s : rawSettings) log.Entry(key++, p.Text(s));
   log.Entry(30, p.Msg(81));

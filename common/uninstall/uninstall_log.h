@@ -24,7 +24,7 @@ std::string QuoteLogValue(const std::string& value);
 struct UninstallLogInput {
   const Package* package = nullptr;
   std::vector<std::string> installedFiles;
-  std::string destinationFolder;  // as path variable 4 gives it
+  std::string destinationFolder;                          // as path variable 4 gives it
   std::function<std::string(const std::string&)> expand;  // text expansion
 };
 

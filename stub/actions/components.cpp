@@ -33,7 +33,8 @@ void RegisterComponents() {
   const qb::RecordList& components = st::Package.Records(qb::List::kComponents);
   for (size_t r = 0; r < components.Count(); ++r) {
     const std::string path = en::ExpandText(components.Field(r, 0));
-    en::Status(st::Package.Msg(qb::kMsgStatusFontPrefix) + path.substr(path.find_last_of('\\') + 1));
+    en::Status(st::Package.Msg(qb::kMsgStatusFontPrefix) +
+               path.substr(path.find_last_of('\\') + 1));
     tk::Application.ProcessMessages();
     RegisterComponent(path);
     en::ProgressStep();

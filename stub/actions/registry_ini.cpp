@@ -21,8 +21,8 @@ void WriteRegistryValue(long long root, const std::string& key, const std::strin
                       nullptr, &handle, nullptr) != ERROR_SUCCESS) {
     return;
   }
-  const bool exists = RegQueryValueExA(handle, name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
-                      ERROR_SUCCESS;
+  const bool exists =
+      RegQueryValueExA(handle, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   if (overwrite || !exists) {
     switch (type) {
       case kRegString:

@@ -85,8 +85,7 @@ void CreateShortcuts() {
     const std::string location = LocationFolder(code, made);
     if (made && (code == kFullPath || !location.empty())) {
       const std::string name = en::ExpandText(shortcuts.Field(r, 1));
-      const std::string path =
-          code == kFullPath ? name : tk::WithBackslash(location) + name;
+      const std::string path = code == kFullPath ? name : tk::WithBackslash(location) + name;
       tk::CreateFolderChain(FolderPart(path));
       const std::string target = en::ExpandText(shortcuts.Field(r, 2));
       std::string folder = en::ExpandText(shortcuts.Field(r, 7));

@@ -151,9 +151,9 @@ TEST(TextTest, HexPairs) {
   } cases[] = {
       {"", {}},
       {"0aFF10", {0x0A, 0xFF, 0x10}},
-      {"abc", {0xAB}},        // an odd last character is ignored
-      {"$F1G", {0x0F, 0x01}}, // "$" skipped; "1G" stops at G
-      {"zz00", {0x00, 0x00}}, // a pair that is not hex gives 0
+      {"abc", {0xAB}},         // an odd last character is ignored
+      {"$F1G", {0x0F, 0x01}},  // "$" skipped; "1G" stops at G
+      {"zz00", {0x00, 0x00}},  // a pair that is not hex gives 0
   };
   for (const auto& c : cases) EXPECT_EQ(HexPairs(c.text), c.bytes) << c.text;
 }

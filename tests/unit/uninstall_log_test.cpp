@@ -1,8 +1,9 @@
 // The uninstall log, byte for byte, for a package that uses every section.
+#include "uninstall/uninstall_log.h"
+
 #include <gtest/gtest.h>
 
 #include "text/text.h"
-#include "uninstall/uninstall_log.h"
 
 namespace qb {
 namespace {
@@ -25,24 +26,25 @@ Package EverySection() {
     p.SetText(count, Decimal(static_cast<int64_t>(items.size() / LayoutOf(list).width)));
     p.Records(list).items = std::move(items);
   };
-  set(kFolderCount, List::kFolders, {"@$&%04\\data", "1", "@$&%04\\keep", "0", "\"@$&%04\\q\"", "1"});
+  set(kFolderCount, List::kFolders,
+      {"@$&%04\\data", "1", "@$&%04\\keep", "0", "\"@$&%04\\q\"", "1"});
   set(kUninstallExtraCount, List::kUninstallExtras, {"@$&%04", "@$&%04\\x"});
   set(kComponentCount, List::kComponents, {"@$&%04\\a.dll", "1", "@$&%04\\b.dll", "0"});
   set(kIniCount, List::kIniEntries,
       {"@$&%04\\a.ini", "Sec", "Key", "v", "1", "1", "@$&%04\\b.ini", "S", "K", "v", "1", "0"});
   set(kRegistryValueCount, List::kRegistryValues,
-      {"1", "Software\\A", "One", "d", "0", "1", "0", "2", "Software\\B", "\"", "d", "0", "1", "1"});
+      {"1", "Software\\A", "One", "d", "0", "1", "0", "2", "Software\\B", "\"", "d", "0", "1",
+       "1"});
   set(kRegistryKeyCount, List::kRegistryKeys, {"2", "Software\\@$&%04", "x"});
   set(kFontCount, List::kFonts, {"Font (TrueType)", "@$&%04\\f.ttf"});
   // One install-time program, then three uninstall-time ones: before, after,
   // before.
   p.SetText(kInstallProgramCount, "1");
   p.SetText(kUninstallProgramCount, "3");
-  p.Records(List::kPrograms).items = {
-      "",  "@$&%04\\setup-time.exe", "", "1", "1", "1",
-      "",  "@$&%04\\u1.exe", "/x",  "1", "0", "1",
-      "",  "@$&%04\\u2.exe", "",    "0", "1", "0",
-      "",  "@$&%04\\u3.exe", "\"quoted\"", "5", "0", "1"};
+  p.Records(List::kPrograms).items = {"", "@$&%04\\setup-time.exe", "",           "1", "1", "1",
+                                      "", "@$&%04\\u1.exe",         "/x",         "1", "0", "1",
+                                      "", "@$&%04\\u2.exe",         "",           "0", "1", "0",
+                                      "", "@$&%04\\u3.exe",         "\"quoted\"", "5", "0", "1"};
   return p;
 }
 
@@ -111,7 +113,8 @@ TEST(UninstallLogTest, TrailerReadsBackFromTheEnd) {
   ASSERT_EQ(length, path.size());
   EXPECT_EQ(std::string(file.end() - 2 - length, file.end() - 2), path);
   end -= 2 + length;
-  const uint32_t size = file[end - 4] | file[end - 3] << 8 | file[end - 2] << 16 | file[end - 1] << 24;
+  const uint32_t size =
+      file[end - 4] | file[end - 3] << 8 | file[end - 2] << 16 | file[end - 1] << 24;
   ASSERT_EQ(size, bitmap.size());
   EXPECT_EQ(std::vector<uint8_t>(file.begin() + end - 4 - size, file.begin() + end - 4), bitmap);
   const auto plain = UninstallerTrailer(nullptr, "x");

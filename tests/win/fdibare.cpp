@@ -1,9 +1,9 @@
 // fdibare: the bare FDI extraction the installer is measured against. It
 // only calls FDICopy on one cabinet and writes every file into a folder.
 //   fdibare CABINET_FOLDER\ CABINET_NAME DEST_FOLDER\  (trailing backslashes)
-#include <windows.h>
-#include <fdi.h>
 #include <fcntl.h>
+#include <fdi.h>
+#include <windows.h>
 
 #include <string>
 
@@ -38,8 +38,10 @@ int main(int argc, char** argv) {
   if (argc != 4) return 2;
   dest = argv[3];
   HMODULE m = LoadLibraryA("cabinet.dll");
-  auto create = reinterpret_cast<decltype(&FDICreate)>(reinterpret_cast<void*>(GetProcAddress(m, "FDICreate")));
-  auto copy = reinterpret_cast<decltype(&FDICopy)>(reinterpret_cast<void*>(GetProcAddress(m, "FDICopy")));
+  auto create = reinterpret_cast<decltype(&FDICreate)>(
+      reinterpret_cast<void*>(GetProcAddress(m, "FDICreate")));
+  auto copy =
+      reinterpret_cast<decltype(&FDICopy)>(reinterpret_cast<void*>(GetProcAddress(m, "FDICopy")));
   ERF erf = {};
   HFDI fdi = create(Alloc, Free, Open, Read, Write, Close, Seek, cpuUNKNOWN, &erf);
   return copy(fdi, argv[2], argv[1], 0, Notify, nullptr, nullptr) ? 0 : 1;
