@@ -13,6 +13,7 @@ export WINEPREFIX=$work/prefix
 qb_start_xvfb "$work"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+qb_unlink_home
 qb=build/native/tool/quillbox
 C=$WINEPREFIX/drive_c
 

@@ -36,7 +36,7 @@ class FileSource : public qb::ByteSource {
 };
 
 const std::vector<std::vector<const char*>> kFieldNames = {
-    {"value"},
+    {"root", "key", "value", "default"},
     {"root", "key", "name", "data", "type", "overwrite", "uninstall"},
     {"root", "key", "extra"},
     {"name", "file"},
@@ -105,7 +105,10 @@ int Inspect(const std::string& path) {
     for (size_t r = 0; r < list.Count(); ++r) {
       std::printf("  %zu:", r);
       for (int f = 0; f < list.width; ++f) {
-        std::printf(" %s=\"%s\"", kFieldNames[l][f],
+        const std::string name = static_cast<size_t>(f) < kFieldNames[l].size()
+                                     ? kFieldNames[l][f]
+                                     : "field" + std::to_string(f + 1);
+        std::printf(" %s=\"%s\"", name.c_str(),
                     ReadableVariables(list.Field(r, f), regNames).c_str());
       }
       std::printf("\n");

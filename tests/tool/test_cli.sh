@@ -24,7 +24,9 @@ for line in \
   ' 58 destination                = {pf}\Tally' \
   ' 27 branding_text              = Quillbox example' \
   '  0: destination="{app}\tally.exe" overwrite="2" uninstall="1"' \
-  '  2: destination="{app}\docs\guide.txt" overwrite="3" uninstall="1"' \
+  '  4: destination="{app}\docs\guide.txt" overwrite="3" uninstall="1"' \
+  '  0: root="1" key="Software\Quillbox Examples\Tally" value="InstallDir" default="{pf}\Tally"' \
+  '  0: name="Tally Digits (TrueType)" file="{fonts}\TallyDigits.ttf"' \
   '  0: root="1" key="Software\Quillbox Examples\Tally" name="InstallDir" data="{app}" type="0" overwrite="1" uninstall="1"' \
   '  0: file="{app}\tally.ini" section="Counter" key="start" value="0" overwrite="0" uninstall="1"' \
   '  1: location="1" name="Tally.lnk" target="{app}\tally.exe" arguments="" description="" icon="" icon_index="0" working_folder=""' \

@@ -1,8 +1,8 @@
 // lnkinfo: reads a shell link back through IShellLink and prints its
 // target, arguments, working folder, description and icon.
-#include <windows.h>
 #include <objidl.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdio>
 

@@ -25,6 +25,21 @@ qb_stop_xvfb() {
   return 0
 }
 
+# A new prefix links Desktop, Documents and the like to the real home
+# folder; installers under test must never write there, so each link becomes
+# a folder of the prefix.
+qb_unlink_home() {
+  local user link
+  for user in "$WINEPREFIX"/drive_c/users/*; do
+    for link in "$user"/*; do
+      if [ -L "$link" ]; then
+        rm "$link"
+        mkdir -p "$link"
+      fi
+    done
+  done
+}
+
 qb_user_dir() {
   local d
   for d in "$WINEPREFIX"/drive_c/users/*; do

@@ -11,15 +11,6 @@ qb_start_xvfb "$dir"
 trap 'wineserver -k 2>/dev/null || true; qb_stop_xvfb' EXIT
 wineboot -i >/dev/null 2>&1
 wineserver -w
-# A new prefix links Desktop, Documents and the like to the real home folder;
-# tests must never write there, so each becomes a folder of the prefix.
-for user in "$WINEPREFIX"/drive_c/users/*; do
-  for link in "$user"/*; do
-    if [ -L "$link" ]; then
-      rm "$link"
-      mkdir -p "$link"
-    fi
-  done
-done
+qb_unlink_home
 mkdir -p "$(qb_user_dir)/Temp"
 echo "template prefix ready in $WINEPREFIX"

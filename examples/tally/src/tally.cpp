@@ -44,10 +44,15 @@ LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
   GetModuleFileNameA(nullptr, iniPath, MAX_PATH);
   char* dot = strrchr(iniPath, '.');
   if (dot) lstrcpyA(dot, ".ini");
+  // "/init", as the installer runs it: note the first start and leave.
+  if (strstr(commandLine, "/init")) {
+    WritePrivateProfileStringA("Counter", "initialised", "yes", iniPath);
+    return 0;
+  }
   count = GetPrivateProfileIntA("Counter", "value",
                                 GetPrivateProfileIntA("Counter", "start", 0, iniPath), iniPath);
   WNDCLASSA wc = {};
