@@ -106,6 +106,17 @@ void Package::SelectLanguage(int k) {
   }
 }
 
+int DefaultLanguage(const RecordList& languages, int64_t userLanguageId) {
+  int chosen = -1;
+  for (size_t i = 0; i < languages.Count(); ++i) {
+    if (ReadNumber(languages.Field(i, kLanguageId)) == userLanguageId) chosen = static_cast<int>(i);
+  }
+  for (size_t i = 0; chosen < 0 && i < languages.Count(); ++i) {
+    if (languages.Field(i, kLanguageName) == "English") chosen = static_cast<int>(i);
+  }
+  return chosen < 0 ? 0 : chosen;
+}
+
 PackageReader::PackageReader(ByteSource& source, Package& package)
     : reader_(source), package_(package) {}
 

@@ -102,6 +102,11 @@ class Package {
   void SelectLanguage(int k);
 };
 
+// The language the language dialog preselects: the last record whose
+// identifier equals the user's default language, else the first named
+// exactly "English", else the first.
+int DefaultLanguage(const RecordList& languages, int64_t userLanguageId);
+
 // Reads a package in the steps the startup sequence interleaves with its own.
 // Every step returns false when the package is damaged.
 class PackageReader {

@@ -1,15 +1,103 @@
 #include "wizard/select_lang.h"
 
+#include <windows.h>
+
 #include "startup/state.h"
+#include "toolkit/application.h"
+#include "toolkit/controls.h"
+#include "toolkit/window.h"
 
 namespace wz {
 
+namespace {
+
+constexpr int kWidth = 287;
+constexpr int kHeight = 127;
+constexpr int kListId = 201;
+
+// The dialog's texts are fixed English: no package language is chosen yet.
+class TSelectLang : public tk::TWindow {
+ public:
+  bool Show();
+
+ protected:
+  LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
+    switch (msg) {
+      case WM_COMMAND:
+        if (LOWORD(wp) == IDOK && HIWORD(wp) == BN_CLICKED) {
+          Confirm();
+          return 0;
+        }
+        if (LOWORD(wp) == IDCANCEL && HIWORD(wp) == BN_CLICKED) {
+          done_ = true;
+          return 0;
+        }
+        break;
+      case WM_CLOSE:
+        done_ = true;
+        return 0;
+      default:
+        break;
+    }
+    return TWindow::WindowProc(msg, wp, lp);
+  }
+
+ private:
+  void Confirm() {
+    const LRESULT index = SendMessageA(list_, CB_GETCURSEL, 0, 0);
+    if (index >= 0) {
+      st::Startup.languageIndex = static_cast<unsigned char>(index);
+      st::Startup.languageName = st::Package.Records(qb::List::kLanguages)
+                                     .Field(static_cast<size_t>(index), qb::kLanguageName);
+      st::Startup.languageConfirmed = true;
+    }
+    Hide();
+    done_ = true;
+  }
+  HWND list_ = nullptr;
+  bool done_ = false;
+};
+
+bool TSelectLang::Show() {
+  RECT r = {0, 0, kWidth, kHeight};
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+  const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+  AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  char caption[512] = {};
+  GetWindowTextA(tk::Application.Handle(), caption, sizeof caption);
+  CreateTopLevel(
+      "TQuillboxSelectLang", caption, style, exStyle, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, tk::Application.Handle());
+  HWND w = Handle();
+  SendMessageA(w, WM_SETICON, ICON_SMALL, 0);
+  SendMessageA(w, WM_SETICON, ICON_BIG, 0);
+  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(tk::Font("Tahoma", -11)), FALSE);
+  HWND icon = tk::CreateControl("STATIC", "", WS_VISIBLE | SS_ICON, 16, 16, 32, 32, w);
+  SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(tk::MainIcon(false)), 0);
+  HWND prompt = tk::CreateLabel(w, "Please select a language.", 67, 16, 10, 10);
+  tk::SizeToText(prompt);
+  list_ = tk::CreateControl("COMBOBOX", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                            67, 62, 210, 200, w, kListId);
+  const qb::RecordList& languages = st::Package.Records(qb::List::kLanguages);
+  for (size_t i = 0; i < languages.Count(); ++i) {
+    SendMessageA(list_, CB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(languages.Field(i, qb::kLanguageName).c_str()));
+  }
+  SendMessageA(list_, CB_SETCURSEL, qb::DefaultLanguage(languages, GetUserDefaultLangID()), 0);
+  tk::CreateButton(w, "OK", 112, 95, 75, 23, IDOK, BS_DEFPUSHBUTTON);
+  tk::CreateButton(w, "Cancel", 202, 95, 75, 23, IDCANCEL);
+  SetFocus(list_);
+  tk::RunModal(w, tk::Application.Handle(), &done_);
+  return st::Startup.languageConfirmed;
+}
+
+}  // namespace
+
 bool SelectLanguage() {
-  // The dialog is not built yet: the first language is taken as confirmed.
-  st::Startup.languageIndex = 0;
-  st::Startup.languageName = st::Package.Records(qb::List::kLanguages).Field(0, qb::kLanguageName);
-  st::Startup.languageConfirmed = true;
-  return true;
+  TSelectLang dialog;
+  return dialog.Show();
 }
 
 }  // namespace wz

@@ -277,3 +277,21 @@ INSTANTIATE_TEST_SUITE_P(AllRules, DamagedPackageTest, ::testing::ValuesIn(kDama
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+TEST(PackageTest, DefaultLanguage) {
+  RecordList list;
+  list.width = 4;
+  list.items = {"Deutsch", "1031", "", "", "english",  "1033", "", "",
+                "English", "2057", "", "", "Francais", "1033", "", ""};
+  EXPECT_EQ(DefaultLanguage(list, 1033), 3);  // the later of two matches
+  EXPECT_EQ(DefaultLanguage(list, 1031), 0);
+  EXPECT_EQ(DefaultLanguage(list, 9999), 2);  // exactly "English"
+  list.items[8] = "ENGLISH";
+  EXPECT_EQ(DefaultLanguage(list, 9999), 0);  // letter case counts
+}
+
+}  // namespace
+}  // namespace qb

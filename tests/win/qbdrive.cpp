@@ -8,6 +8,7 @@
 //   qbdrive state TITLE [CLASS]        print visible/iconic/foreground
 //   qbdrive minimize TITLE [CLASS]     minimise the window
 //   qbdrive list                       print every top-level window
+//   qbdrive select TITLE INDEX [CLASS] choose entry INDEX of the window's drop-down list
 //
 // A title of "*" matches any title. Exit code 0 on success, 1 when the
 // window or control was not found.
@@ -127,7 +128,7 @@ int main(int argc, char** argv) {
       argc > 3) {
     cls = argv[3];
   }
-  if (cmd == "click" && argc > 4) cls = argv[4];
+  if ((cmd == "click" || cmd == "select") && argc > 4) cls = argv[4];
   HWND hwnd = Find(title, cls);
   if (!hwnd) {
     std::fprintf(stderr, "qbdrive: no visible window \"%s\"\n", title);
@@ -152,6 +153,11 @@ int main(int argc, char** argv) {
                  reinterpret_cast<LPARAM>(q.found));
   } else if (cmd == "close") {
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
+  } else if (cmd == "select") {
+    if (argc < 4) return 2;
+    HWND combo = FindWindowExA(hwnd, nullptr, "ComboBox", nullptr);
+    if (!combo) return 1;
+    SendMessageA(combo, CB_SETCURSEL, std::atoi(argv[3]), 0);
   } else if (cmd == "minimize") {
     ShowWindow(hwnd, SW_MINIMIZE);
   } else if (cmd == "state") {
