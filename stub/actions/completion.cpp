@@ -11,19 +11,13 @@
 #include "startup/state.h"
 #include "startup/workfolder.h"
 #include "toolkit/application.h"
+#include "toolkit/files.h"
 #include "toolkit/controls.h"
 #include "wizard/wizard.h"
 
 namespace act {
 
 namespace {
-
-// The folder part of a command or path: up to and including the last ":",
-// "\" or "/".
-std::string FolderPart(const std::string& text) {
-  const size_t at = text.find_last_of(":\\/");
-  return at == std::string::npos ? std::string() : text.substr(0, at + 1);
-}
 
 void Open(const std::string& target) {
   ShellExecuteA(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOW);
@@ -64,12 +58,12 @@ void CompletionStep() {
   ShowWindow(tk::Application.Handle(), SW_HIDE);
   if (pkg.Flag(qb::kRunProgramOffered) && tk::IsChecked(w.runProgramCheck)) {
     const std::string command = en::ExpandText(pkg.Text(qb::kProgramToRun));
-    SetCurrentDirectoryA(FolderPart(command).c_str());
+    SetCurrentDirectoryA(tk::FolderPart(command).c_str());
     if (WinExec(command.c_str(), SW_SHOW) < 32) Open(command);
   }
   if (pkg.Flag(qb::kReadmeOffered) && tk::IsChecked(w.viewReadmeCheck)) {
     const std::string readme = en::ExpandText(pkg.Text(qb::kReadmeDocument));
-    SetCurrentDirectoryA(FolderPart(readme).c_str());
+    SetCurrentDirectoryA(tk::FolderPart(readme).c_str());
     Open(readme);
   }
   if (pkg.Flag(qb::kThirdItemOffered) && tk::IsChecked(w.thirdCheck)) {

@@ -19,16 +19,14 @@ void InstallFonts() {
                           (en::IsNtFamily() ? " NT" : "") + "\\CurrentVersion\\Fonts";
   for (size_t r = 0; r < fonts.Count(); ++r) {
     const std::string file = en::ExpandText(fonts.Field(r, 1));
-    const size_t cut = file.find_last_of(":\\/");
-    en::Status(pkg.Msg(qb::kMsgStatusFontPrefix) +
-               (cut == std::string::npos ? file : file.substr(cut + 1)));
+    en::Status(pkg.Msg(qb::kMsgStatusFontPrefix) + tk::NamePart(file));
     tk::Application.ProcessMessages();
     if (tk::FileExists(file)) {
       // A font inside the Fonts folder is entered by its file name alone.
       const std::string fontsFolder = qb::UpperAscii(en::Variable(15));
       const bool inFonts =
           !fontsFolder.empty() && qb::UpperAscii(file).find(fontsFolder) != std::string::npos;
-      const std::string data = inFonts ? file.substr(cut + 1) : file;
+      const std::string data = inFonts ? tk::NamePart(file) : file;
       WriteRegistryValue(2, key, en::ExpandText(fonts.Field(r, 0)), data, kRegString, false);
       AddFontResourceA(file.c_str());
       SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);

@@ -9,6 +9,7 @@
 #include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/application.h"
+#include "toolkit/files.h"
 
 namespace act {
 
@@ -25,8 +26,7 @@ void RunPrograms(ProgramPhase phase) {
     if (qb::ReadNumber(programs.Field(i, 4)) != phase) continue;
     const std::string file = en::ExpandText(programs.Field(i, 1));
     const std::string parameters = en::ExpandText(programs.Field(i, 2));
-    const size_t cut = file.find_last_of(":\\/");
-    const std::string folder = cut == std::string::npos ? std::string() : file.substr(0, cut + 1);
+    const std::string folder = tk::FolderPart(file);
     const bool wait = qb::ReadNumber(programs.Field(i, 5)) == 1;
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;

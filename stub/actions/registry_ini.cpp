@@ -62,8 +62,7 @@ void WriteIniEntries() {
   const qb::RecordList& entries = st::Package.Records(qb::List::kIniEntries);
   for (size_t r = 0; r < entries.Count(); ++r) {
     const std::string file = en::ExpandText(entries.Field(r, 0));
-    const size_t cut = file.find_last_of(":\\/");
-    if (cut != std::string::npos) tk::CreateFolderChain(file.substr(0, cut + 1));
+    tk::CreateFolderChain(tk::FolderPart(file));
     const std::string section = en::ExpandText(entries.Field(r, 1));
     const std::string key = en::ExpandText(entries.Field(r, 2));
     const std::string value = en::ExpandText(entries.Field(r, 3));

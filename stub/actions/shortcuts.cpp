@@ -19,11 +19,6 @@ namespace {
 
 enum Location : int { kGroup = 0, kDesktop = 1, kStartMenu = 2, kQuickLaunch = 3, kFullPath = 4 };
 
-std::string FolderPart(const std::string& path) {
-  const size_t cut = path.find_last_of(":\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 // The folder a shortcut goes to, or empty when the user's choices (the
 // group and task check boxes) or the machine leave it out.
 std::string LocationFolder(int64_t code, bool& made) {
@@ -86,10 +81,10 @@ void CreateShortcuts() {
     if (made && (code == kFullPath || !location.empty())) {
       const std::string name = en::ExpandText(shortcuts.Field(r, 1));
       const std::string path = code == kFullPath ? name : tk::WithBackslash(location) + name;
-      tk::CreateFolderChain(FolderPart(path));
+      tk::CreateFolderChain(tk::FolderPart(path));
       const std::string target = en::ExpandText(shortcuts.Field(r, 2));
       std::string folder = en::ExpandText(shortcuts.Field(r, 7));
-      if (folder.empty()) folder = FolderPart(target);
+      if (folder.empty()) folder = tk::FolderPart(target);
       if (!folder.empty() && folder.back() == '\\') folder.pop_back();
       const std::string& icon = shortcuts.Field(r, 5);
       SaveLink(path, target, en::ExpandText(shortcuts.Field(r, 3)),

@@ -14,11 +14,6 @@ namespace act {
 
 namespace {
 
-std::string FolderPart(const std::string& path) {
-  const size_t cut = path.find_last_of(":\\/");
-  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
-}
-
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   tk::TFileStream in;
   std::vector<uint8_t> bytes;
@@ -35,8 +30,8 @@ void WriteUninstallLog() {
   const qb::Package& pkg = st::Package;
   const std::string uninstaller = en::ExpandText(pkg.Text(qb::kUninstallerPath));
   const std::string logPath = en::ExpandText(pkg.Text(qb::kUninstallLogPath));
-  tk::CreateFolderChain(FolderPart(uninstaller));
-  tk::CreateFolderChain(FolderPart(logPath));
+  tk::CreateFolderChain(tk::FolderPart(uninstaller));
+  tk::CreateFolderChain(tk::FolderPart(logPath));
 
   if (tk::FileExists(uninstaller)) {
     // The header bitmap travels as the BMP file it was loaded from.

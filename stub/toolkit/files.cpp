@@ -67,6 +67,13 @@ std::string FolderOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+std::string FolderPart(const std::string& path) {
+  const size_t cut = path.find_last_of(":\\/");
+  return cut == std::string::npos ? std::string() : path.substr(0, cut + 1);
+}
+
+std::string NamePart(const std::string& path) { return path.substr(FolderPart(path).size()); }
+
 bool CreateFolderChain(const std::string& folder) {
   std::string path = folder;
   while (!path.empty() && path.back() == '\\') path.pop_back();

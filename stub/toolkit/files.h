@@ -41,6 +41,11 @@ bool FolderExists(const std::string& path);
 bool CreateFolderChain(const std::string& folder);
 // The folder part of a path, with its trailing backslash.
 std::string FolderOf(const std::string& path);
+// The folder part of a path or command as the actions take it: up to and
+// including the last ":", "\" or "/"; empty when there is none.
+std::string FolderPart(const std::string& path);
+// What follows that folder part: the file name.
+std::string NamePart(const std::string& path);
 std::string WithBackslash(std::string path);
 
 // The user's temporary folder with exactly one trailing backslash.
