@@ -295,3 +295,49 @@ TEST(PackageTest, DefaultLanguage) {
 
 }  // namespace
 }  // namespace qb
+
+namespace qb {
+namespace {
+
+// Damage anywhere in a package gives either a readable package or a clean
+// "damaged" answer, never a crash or a read outside the file.
+TEST(PackageTest, RandomDamageNeverCrashes) {
+  Package p;
+  p.settings.assign(kMinimumSettings, "0");
+  p.SetText(kMessagesPerLanguage, "96");
+  p.SetText(kLanguageCount, "2");
+  p.SetText(kFileCount, "3");
+  p.Records(List::kFiles).items = {"a", "2", "1", "b", "0", "1", "c", "4", "0"};
+  for (int k = 0; k < 2; ++k) {
+    for (const char* f : {"Lang", "1033", "", ""}) p.Records(List::kLanguages).items.push_back(f);
+    for (int m = 1; m <= 96; ++m) p.strings.push_back("text " + Decimal(m));
+  }
+  const std::vector<uint8_t> good = AssembleInstaller(std::vector<uint8_t>(64, 'S'), p, {}, {});
+  uint32_t seed = 12345;
+  const auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+  int damaged = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<uint8_t> bytes = good;
+    const int changes = 1 + next() % 8;
+    for (int c = 0; c < changes; ++c) {
+      // Half the changes hit the trailer and the settings, where counts live.
+      const size_t at = next() % 2 ? bytes.size() - 1 - next() % 600 : next() % bytes.size();
+      bytes[at] = static_cast<uint8_t>(next() >> 8);
+    }
+    if (next() % 10 == 0) bytes.resize(next() % bytes.size());
+    MemorySource source(bytes);
+    Package q;
+    PackageReader reader(source, q);
+    if (!reader.ReadAll()) {
+      ++damaged;
+      continue;
+    }
+    // What was read is usable: every list holds whole records.
+    for (const auto& list : q.lists) EXPECT_EQ(list.items.size() % list.width, 0u);
+    EXPECT_EQ(q.strings.size(), static_cast<size_t>(q.LanguageCount() * q.MessagesPerLanguage() + 1));
+  }
+  EXPECT_GT(damaged, 0);
+}
+
+}  // namespace
+}  // namespace qb
