@@ -66,5 +66,8 @@ run() {  # run NAME COUNT SIZE
     "$1" "$(find "$work/$1/app" -type f | wc -l)" "$bytes" "$install" "$bare" "$(echo "$install / $bare" | bc -l)"
 }
 
+run empty 1 10
 run large 300 340000
 run small 5000 2000
+echo "(the empty package shows what every run costs before any file: Wine starting its"
+echo " desktop for the first window, the package, the working folder)"

@@ -11,8 +11,8 @@
 #include "startup/state.h"
 #include "startup/workfolder.h"
 #include "toolkit/application.h"
-#include "toolkit/files.h"
 #include "toolkit/controls.h"
+#include "toolkit/files.h"
 #include "wizard/wizard.h"
 
 namespace act {

@@ -77,6 +77,8 @@ class TWizard : public tk::TWindow {
   std::vector<unsigned char> pages_;
   unsigned char position_ = 0;
   int progressMaximum_ = 0;
+  int progressPosition_ = 0;
+  DWORD lastMessagePass_ = 0;
   bool running_ = false;
 };
 

@@ -334,7 +334,8 @@ TEST(PackageTest, RandomDamageNeverCrashes) {
     }
     // What was read is usable: every list holds whole records.
     for (const auto& list : q.lists) EXPECT_EQ(list.items.size() % list.width, 0u);
-    EXPECT_EQ(q.strings.size(), static_cast<size_t>(q.LanguageCount() * q.MessagesPerLanguage() + 1));
+    EXPECT_EQ(q.strings.size(),
+              static_cast<size_t>(q.LanguageCount() * q.MessagesPerLanguage() + 1));
   }
   EXPECT_GT(damaged, 0);
 }
