@@ -2,6 +2,7 @@
 #include "inspect.h"
 
 #include <cstdio>
+#include <fstream>
 
 #include "messages.h"
 #include "package/package.h"
@@ -14,25 +15,29 @@ namespace {
 
 class FileSource : public qb::ByteSource {
  public:
-  explicit FileSource(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
-  ~FileSource() override {
-    if (file_) std::fclose(file_);
+  explicit FileSource(const std::string& path) : file_(path, std::ios::binary) {
+    if (file_) {
+      file_.seekg(0, std::ios::end);
+      size_ = static_cast<uint64_t>(file_.tellg());
+      file_.seekg(0);
+    }
   }
-  bool Ok() const { return file_ != nullptr; }
-  size_t Read(void* buffer, size_t size) override { return std::fread(buffer, 1, size, file_); }
+  bool Ok() const { return static_cast<bool>(file_); }
+  size_t Read(void* buffer, size_t size) override {
+    file_.read(static_cast<char*>(buffer), static_cast<std::streamsize>(size));
+    const size_t got = static_cast<size_t>(file_.gcount());
+    file_.clear();
+    return got;
+  }
   bool Seek(uint64_t position) override {
-    return fseeko(file_, static_cast<off_t>(position), SEEK_SET) == 0;
+    file_.clear();
+    return static_cast<bool>(file_.seekg(static_cast<std::streamoff>(position)));
   }
-  uint64_t Size() override {
-    const off_t at = ftello(file_);
-    fseeko(file_, 0, SEEK_END);
-    const off_t size = ftello(file_);
-    fseeko(file_, at, SEEK_SET);
-    return static_cast<uint64_t>(size);
-  }
+  uint64_t Size() override { return size_; }
 
  private:
-  std::FILE* file_;
+  std::ifstream file_;
+  uint64_t size_ = 0;
 };
 
 const std::vector<std::vector<const char*>> kFieldNames = {
