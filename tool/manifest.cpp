@@ -48,6 +48,13 @@ std::string Suggest(const std::string& key, const std::vector<std::string>& know
   return best.empty() ? "" : " (did you mean \"" + best + "\"?)";
 }
 
+// A literal text as a manifest text: braces doubled.
+std::string EscapeBraces(const std::string& text) {
+  std::string s;
+  for (char c : text) s += c == '{' ? "{{" : c == '}' ? "}}" : std::string(1, c);
+  return s;
+}
+
 class Loader {
  public:
   explicit Loader(std::string path) : path_(std::move(path)) {
@@ -219,13 +226,9 @@ void Loader::LoadApp(const toml::table& root) {
   appName_ = PackageText(app, "name", "", false, true);
   const std::string version = PackageText(app, "version", "", false, true);
   if (appName_.empty()) Fail(app.get("name"), "the application name must not be empty");
-  const std::string nameBraced = [&] {
-    std::string s;
-    for (char c : appName_) s += c == '{' ? "{{" : c == '}' ? "}}" : std::string(1, c);
-    return s;
-  }();
+  const std::string nameBraced = EscapeBraces(appName_);
   pkg.SetText(qb::kInstallerTitle,
-              PackageText(app, "title", appName_ + " " + version + " Setup", true));
+              PackageText(app, "title", nameBraced + " " + EscapeBraces(version) + " Setup", true));
   pkg.SetText(qb::kDefaultDestination,
               PackageText(app, "destination", "{pf}\\" + nameBraced, true));
   pkg.SetText(qb::kDefaultGroup, PackageText(app, "group", appName_, false));
@@ -633,16 +636,7 @@ void Loader::FillDerivedSettings() {
   derive(qb::kReadmeOffered, !pkg.Text(qb::kReadmeDocument).empty());
   derive(qb::kThirdItemOffered, !pkg.Text(qb::kThirdItem).empty());
   if (!userSettings_.count(qb::kAppSubfolder)) {
-    pkg.SetText(qb::kAppSubfolder,
-                Convert(
-                    nullptr,
-                    [&] {
-                      std::string s;
-                      for (char c : appName_)
-                        s += c == '{' ? "{{" : c == '}' ? "}}" : std::string(1, c);
-                      return s;
-                    }(),
-                    true));
+    pkg.SetText(qb::kAppSubfolder, Convert(nullptr, EscapeBraces(appName_), true));
   }
   if (!userSettings_.count(qb::kRequiredDiskSpace)) {
     uint64_t total = 0;

@@ -1,5 +1,9 @@
 #include "toolkit/files.h"
 
+#include <vector>
+
+#include "toolkit/application.h"
+
 namespace tk {
 
 bool TFileStream::OpenRead(const std::string& path) {
@@ -94,14 +98,6 @@ std::string ModulePath() {
   const DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
   return std::string(buffer, n);
 }
-
-}  // namespace tk
-
-#include <vector>
-
-#include "toolkit/application.h"
-
-namespace tk {
 
 uint64_t CopyStream(qb::ByteSource& from, TFileStream& to, uint64_t length) {
   const size_t chunk = length < kCopyChunk ? static_cast<size_t>(length) : kCopyChunk;

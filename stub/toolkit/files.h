@@ -53,9 +53,6 @@ std::string TempFolder();
 // The full path of the running executable.
 std::string ModulePath();
 
-}  // namespace tk
-
-namespace tk {
 // Copies length bytes from the source's current position to the file in
 // chunks of at most 512 KiB, with one pass of the message loop after each.
 // Stops early when a read delivers nothing or a write fails. Returns the

@@ -230,6 +230,13 @@ value = "0"
       bytes.size() - qb::Trailer::kSize);
 }
 
+TEST_F(ManifestTest, BracesInTheNameStayLiteral) {
+  const Project project = LoadManifest(Manifest("[app]\nname = \"Tally {Pro}\"\nversion = \"1\"\n"));
+  EXPECT_EQ(project.package.Text(qb::kInstallerTitle), "Tally {Pro} 1 Setup");
+  EXPECT_EQ(project.package.Text(qb::kDefaultDestination), "@$&%01\\Tally {Pro}");
+  EXPECT_EQ(project.package.Text(qb::kAppSubfolder), "Tally {Pro}");
+}
+
 TEST_F(ManifestTest, VolumesSplitTheCabinetData) {
   std::string big(300000, 'x');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919) >> 3);
