@@ -4,6 +4,8 @@ namespace tool {
 
 namespace {
 
+// Check box captions (20, 21, 28, 31 to 33, 84) are shown with every "&"
+// doubled, so they carry no keyboard accelerator; button captions do.
 const std::vector<MessageInfo> kMessages = {
     {1, "welcome_title", "Welcome to the %APP% Setup"},
     {2, "welcome_body",
@@ -30,20 +32,20 @@ const std::vector<MessageInfo> kMessages = {
     {17, "progress_subtitle", "Installing %APP%"},
     {18, "license_description", "By clicking I Agree you accept the terms of this license."},
     {19, "group_description", "Setup will create the shortcuts in the Start menu folder below."},
-    {20, "run_program_check", "&Run %APP% now"},
-    {21, "view_readme_check", "&View the readme file"},
+    {20, "run_program_check", "Run %APP% now"},
+    {21, "view_readme_check", "View the readme file"},
     {22, "next_license", "I &Agree"},
     {23, "next", "&Next >"},
     {24, "back", "< &Back"},
     {25, "cancel", "Cancel"},
     {26, "next_before_progress", "&Install"},
     {27, "browse", "B&rowse..."},
-    {28, "no_group_check", "&Don't create a Start menu folder"},
+    {28, "no_group_check", "Don't create a Start menu folder"},
     {29, "destination_frame", "Destination folder"},
     {30, "unused_30", ""},
-    {31, "task_desktop", "Create a &desktop shortcut"},
-    {32, "task_start_menu", "Create a &Start menu shortcut"},
-    {33, "task_quick_launch", "Create a &Quick Launch shortcut"},
+    {31, "task_desktop", "Create a desktop shortcut"},
+    {32, "task_start_menu", "Create a Start menu shortcut"},
+    {33, "task_quick_launch", "Create a Quick Launch shortcut"},
     {34, "readme_title", "Read Me"},
     {35, "status_file_prefix", "Copying "},
     {36, "unused_36", ""},
@@ -101,7 +103,7 @@ const std::vector<MessageInfo> kMessages = {
     {81, "uninstall_cancel_question", "Do you really want to stop removing %APP%?"},
     {82, "readme", "Please read the following notes."},
     {83, "unused_83", ""},
-    {84, "third_item_check", "&Open the program's web page"},
+    {84, "third_item_check", "Open the program's web page"},
     {85, "admin_required",
      "You need administrator rights to install %APP%. Please sign in as an administrator and try "
      "again."},

@@ -231,7 +231,8 @@ value = "0"
 }
 
 TEST_F(ManifestTest, BracesInTheNameStayLiteral) {
-  const Project project = LoadManifest(Manifest("[app]\nname = \"Tally {Pro}\"\nversion = \"1\"\n"));
+  const Project project =
+      LoadManifest(Manifest("[app]\nname = \"Tally {Pro}\"\nversion = \"1\"\n"));
   EXPECT_EQ(project.package.Text(qb::kInstallerTitle), "Tally {Pro} 1 Setup");
   EXPECT_EQ(project.package.Text(qb::kDefaultDestination), "@$&%01\\Tally {Pro}");
   EXPECT_EQ(project.package.Text(qb::kAppSubfolder), "Tally {Pro}");

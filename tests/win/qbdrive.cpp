@@ -9,10 +9,13 @@
 //   qbdrive minimize TITLE [CLASS]     minimise the window
 //   qbdrive list                       print every top-level window
 //   qbdrive select TITLE INDEX [CLASS] choose entry INDEX of the window's drop-down list
+//   qbdrive toggle TITLE TEXT [CLASS]  click the check box whose text is TEXT
 //
 // A title of "*" matches any title. Exit code 0 on success, 1 when the
 // window or control was not found.
 #include <windows.h>
+// commctrl.h needs windows.h first.
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -73,9 +76,14 @@ BOOL CALLBACK DumpChild(HWND hwnd, LPARAM) {
       checked = static_cast<int>(SendMessageA(hwnd, BM_GETCHECK, 0, 0));
     }
   }
-  std::printf("control|%s|%d|%s|visible=%d|enabled=%d|checked=%d\n", cls.c_str(),
+  std::string extra;
+  if (_stricmp(cls.c_str(), "msctls_progress32") == 0) {
+    extra = "|position=" + std::to_string(SendMessageA(hwnd, PBM_GETPOS, 0, 0)) +
+            "|maximum=" + std::to_string(SendMessageA(hwnd, PBM_GETRANGE, FALSE, 0));
+  }
+  std::printf("control|%s|%d|%s|visible=%d|enabled=%d|checked=%d%s\n", cls.c_str(),
               GetDlgCtrlID(hwnd), TextOf(hwnd).c_str(), IsWindowVisible(hwnd) ? 1 : 0,
-              IsWindowEnabled(hwnd) ? 1 : 0, checked);
+              IsWindowEnabled(hwnd) ? 1 : 0, checked, extra.c_str());
   return TRUE;
 }
 
@@ -128,7 +136,7 @@ int main(int argc, char** argv) {
       argc > 3) {
     cls = argv[3];
   }
-  if ((cmd == "click" || cmd == "select") && argc > 4) cls = argv[4];
+  if ((cmd == "click" || cmd == "select" || cmd == "toggle") && argc > 4) cls = argv[4];
   HWND hwnd = Find(title, cls);
   if (!hwnd) {
     std::fprintf(stderr, "qbdrive: no visible window \"%s\"\n", title);
@@ -153,6 +161,12 @@ int main(int argc, char** argv) {
                  reinterpret_cast<LPARAM>(q.found));
   } else if (cmd == "close") {
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
+  } else if (cmd == "toggle") {
+    if (argc < 4) return 2;
+    ButtonQuery q{argv[3], nullptr};
+    EnumChildWindows(hwnd, FindButton, reinterpret_cast<LPARAM>(&q));
+    if (!q.found) return 1;
+    SendMessageA(q.found, BM_CLICK, 0, 0);
   } else if (cmd == "select") {
     if (argc < 4) return 2;
     HWND combo = FindWindowExA(hwnd, nullptr, "ComboBox", nullptr);

@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# A visible run through the pages: clearing the desktop task on the Tasks
+# page leaves that shortcut out, the other one is made, and the progress bar
+# still ends full (a record passed over counts its step).
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+m=$QB_TMP/m
+mkdir -p "$m/app"
+echo "program" >"$m/app/prog.txt"
+cat >"$m/m.toml" <<'TOML'
+[app]
+name = "Tasks Test"
+version = "1"
+title = "Tasks Test"
+destination = "C:\\Tasks"
+[[files]]
+source = "app/prog.txt"
+[[shortcuts]]
+location = "desktop"
+name = "Tasks Desktop"
+target = "{app}\\prog.txt"
+[[shortcuts]]
+location = "startmenu"
+name = "Tasks Start"
+target = "{app}\\prog.txt"
+TOML
+"$QB_NATIVE/tool/quillbox" build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+T="Tasks Test"
+
+wine "$QB_TMP/setup.exe" &
+pid=$!
+qb_drive wait "$T" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
+cleared=0
+for _ in $(seq 12); do
+  sleep 0.5
+  dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
+  if [ $cleared -eq 0 ] && echo "$dump" | grep -q '|Create a desktop shortcut|visible=1|enabled=1|checked=1'; then
+    qb_drive toggle "$T" "Create a desktop shortcut" "$QB_WIZARD_CLASS"
+    sleep 0.3
+    qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep -q '|Create a desktop shortcut|visible=1|enabled=1|checked=0' ||
+      fail "the desktop task did not clear"
+    cleared=1
+    echo "ok: desktop task cleared on the Tasks page"
+  fi
+  if echo "$dump" | grep -q '^control|Button|102|&Finish|'; then
+    bar=$(echo "$dump" | grep '^control|msctls_progress32|')
+    position=$(echo "$bar" | sed -E 's/.*position=([0-9]+).*/\1/')
+    maximum=$(echo "$bar" | sed -E 's/.*maximum=([0-9]+).*/\1/')
+    expect_eq "$position" "$maximum" "the progress bar ended full ($position of $maximum)"
+    expect_eq "$maximum" 3 "one file and two shortcut records"
+    qb_drive click "$T" Finish "$QB_WIZARD_CLASS"
+    break
+  fi
+  label=$(echo "$dump" | grep '^control|Button|102|' | cut -d'|' -f4 | tr -d '&')
+  qb_drive click "$T" "$label" "$QB_WIZARD_CLASS"
+done
+[ $cleared -eq 1 ] || fail "never saw the Tasks page"
+qb_wait_exit $pid
+expect_eq "$QB_RC" 0 "Finish ends the installer"
+user=$(qb_user_dir)
+[ -z "$(find "$user" -name 'Tasks Desktop.lnk')" ] || fail "the cleared desktop shortcut was made"
+[ -n "$(find "$user" -name 'Tasks Start.lnk')" ] || fail "the Start menu shortcut is missing"
+echo "ok: only the chosen shortcut was made"
