@@ -45,7 +45,6 @@ class BufferedReader {
   size_t Read(void* buffer, size_t size);
   // Reads a NUL-terminated string; the end of the source ends it too.
   std::string ReadString();
-  ByteSource& Source() { return source_; }
 
  private:
   bool Fill();

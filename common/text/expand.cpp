@@ -59,12 +59,16 @@ std::string ExpandTokens(const std::string& text, VariableSource& source) {
     if (it == values.end()) it = values.emplace(n, VariableValue(source, n)).first;
     return it->second;
   };
-  // A text that can reach a cycle is cut off; the limits also guard texts
-  // whose markers only form across a value's edge.
-  const size_t limit = ReachesCycle(text, value) ? 4096 : 1000000;
+  // A text that can reach a cycle is cut off after 4096 replacements; the
+  // graph of values is only looked at when an expansion gets that far. The
+  // hard limits also guard texts whose markers only form across a value's
+  // edge.
+  const size_t cycleCheck = 4096;
+  const size_t limit = 1000000;
   const size_t maxLength = 16 * 1024 * 1024;
   std::string result = text;
   for (size_t count = 0; count < limit && result.size() < maxLength; ++count) {
+    if (count == cycleCheck && ReachesCycle(text, value)) break;
     const size_t at = result.find(kMarker);
     if (at == std::string::npos) break;
     const std::string numberText = result.substr(at + kMarker.size(), 2);
