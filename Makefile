@@ -2,6 +2,9 @@
 # root): they install what is missing, build, and test or demonstrate.
 
 WIN_BUILD := build/win
+# The x86-64 build of the Windows parts, for the Wine tests on machines that
+# run no 32-bit code (scripts/wine-arch.sh tells).
+WIN64_BUILD := build/win64
 NATIVE_BUILD := build/native
 JOBS ?= $(shell nproc)
 
@@ -18,9 +21,15 @@ build: deps
 stub:
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
+	@if [ "$$(bash scripts/wine-arch.sh)" = win64 ]; then \
+	  echo "this machine runs no 32-bit code: building the x86-64 test build for Wine"; \
+	  cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null && \
+	  cmake --build $(WIN64_BUILD) -j $(JOBS); \
+	fi
 
 native:
-	cmake -S . -B $(NATIVE_BUILD) -DQB_WIN_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) >/dev/null
+	cmake -S . -B $(NATIVE_BUILD) -DQB_WIN_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) \
+	  -DQB_WIN64_BUILD_DIR=$(CURDIR)/$(WIN64_BUILD) >/dev/null
 	cmake --build $(NATIVE_BUILD) -j $(JOBS)
 
 test: build

@@ -9,7 +9,8 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok
 packages=(
   cmake make g++ pkg-config
   g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686
-  wine wine32:i386 xvfb x11-utils imagemagick
+  g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  wine wine32:i386 wine64 xvfb x11-utils imagemagick
   libgtest-dev googletest zlib1g-dev libtomlplusplus-dev
   cabextract gcab clang-format fonts-dejavu-core bc python3
 )

@@ -9,13 +9,14 @@
 #include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/files.h"
+#include "toolkit/system.h"
 
 namespace act {
 
 void WriteRegistryValue(long long root, const std::string& key, const std::string& name,
                         const std::string& data, long long type, bool overwrite) {
-  if (root < 0 || root > 0x7FFFFFFF) return;
-  HKEY rootKey = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u + root));
+  HKEY rootKey = tk::RegistryRoot(root);
+  if (!rootKey) return;
   HKEY handle = nullptr;
   if (RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                       nullptr, &handle, nullptr) != ERROR_SUCCESS) {

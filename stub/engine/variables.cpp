@@ -10,6 +10,7 @@
 #include "text/expand.h"
 #include "text/text.h"
 #include "toolkit/files.h"
+#include "toolkit/system.h"
 
 namespace en {
 
@@ -148,8 +149,8 @@ void SetDestinationFolder(const std::string& folder) { destinationFolder = folde
 const std::string& DestinationFolder() { return destinationFolder; }
 
 std::string ReadRegistryText(long long root, const std::string& key, const std::string& name) {
-  if (root < 0 || root > 0x7FFFFFFF) return std::string();
-  HKEY rootKey = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u + root));
+  HKEY rootKey = tk::RegistryRoot(root);
+  if (!rootKey) return std::string();
   HKEY handle = nullptr;
   if (RegOpenKeyExA(rootKey, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
     return std::string();

@@ -30,4 +30,10 @@ HMODULE LoadSystemLibrary(const char* name) {
   return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
+HKEY RegistryRoot(long long index) {
+  if (index < 0 || index > 0x7FFFFFFF) return nullptr;
+  const LONG value = static_cast<LONG>(0x80000000u + static_cast<DWORD>(index));
+  return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(value));
+}
+
 }  // namespace tk

@@ -13,4 +13,9 @@ void RestrictDllSearch();
 // Loads a library of the system folder by its full path.
 HMODULE LoadSystemLibrary(const char* name);
 
+// The predefined registry key with the given root index (0x80000000 plus the
+// index, sign-extended as the system's own constants are), or null when the
+// index is out of range.
+HKEY RegistryRoot(long long index);
+
 }  // namespace tk

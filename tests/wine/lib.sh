@@ -4,8 +4,22 @@
 # the test ends, whether it passed or not.
 
 export WINEDEBUG=-all
-export WINEARCH=win32
 export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# The installer is a 32-bit program and is tested as one wherever the machine
+# runs 32-bit code. Where it runs none (wine32 cannot start), the tests run
+# the x86-64 build of the same sources in a 64-bit prefix, and "wine" means
+# wine64 for every script and program they start.
+QB_WINE_ARCH=$(bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-arch.sh")
+if [ "$QB_WINE_ARCH" = win64 ]; then
+  export WINEARCH=win64
+  export WINELOADER=/usr/lib/wine/wine64
+  export PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-shim:$PATH"
+  [ -n "${QB_WIN64:-}" ] && QB_WIN=$QB_WIN64
+  export QB_WIN
+else
+  export WINEARCH=win32
+fi
 
 qb_start_xvfb() {
   local dir=$1
@@ -74,6 +88,9 @@ qb_begin() {
 }
 
 qb_drive() { wine "$QB_WIN/tests/win/qbdrive.exe" "$@"; }
+
+# The authoring tool, building on the stub under test.
+qb_tool() { "$QB_NATIVE/tool/quillbox" "$@" --stub "$QB_STUB"; }
 
 fail() {
   echo "FAILED: $*" >&2

@@ -205,7 +205,7 @@ uninstall = false
 key = "mode"
 value = "{app}"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/m.toml" -o "$QB_TMP/dist/setup.exe" >/dev/null
+qb_tool build "$m/m.toml" -o "$QB_TMP/dist/setup.exe" >/dev/null
 C=$WINEPREFIX/drive_c
 
 # What is there before: values and entries that must be kept or replaced.

@@ -17,7 +17,7 @@ destination = "C:\\CT"
 [[files]]
 source = "app/**"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 CT=$WINEPREFIX/drive_c/CT
 
 # A folder where b.txt should go cannot become a file.

@@ -20,7 +20,7 @@ compression = "none"
 [[files]]
 source = "$v/big.bin"
 TOML
-  "$QB_NATIVE/tool/quillbox" build "$m/$v.toml" -o "$QB_TMP/$v.exe" >/dev/null
+  qb_tool build "$m/$v.toml" -o "$QB_TMP/$v.exe" >/dev/null
 done
 dest=$WINEPREFIX/drive_c/Crash/big.bin
 wine "$QB_TMP/v1.exe" /S

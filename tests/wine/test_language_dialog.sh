@@ -24,7 +24,7 @@ id = 1031
 [languages.messages]
 welcome_title = "Willkommen beim Lang Test"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 DIALOG=TQuillboxSelectLang
 
 wine "$QB_TMP/setup.exe" &

@@ -26,7 +26,7 @@ id = 1031
 [languages.messages]
 welcome_title = "Willkommen"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/pw.toml" -o "$QB_TMP/pw.exe" >/dev/null
+qb_tool build "$m/pw.toml" -o "$QB_TMP/pw.exe" >/dev/null
 C=$WINEPREFIX/drive_c
 
 for args in "/S" "/S /PW=abd" "/S /PW=ABC"; do
@@ -55,7 +55,7 @@ silent_by_default = true
 [[files]]
 source = "app/payload.txt"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/quiet.toml" -o "$QB_TMP/quiet.exe" >/dev/null
+qb_tool build "$m/quiet.toml" -o "$QB_TMP/quiet.exe" >/dev/null
 rc=0
 wine "$QB_TMP/quiet.exe" || rc=$?
 expect_eq "$rc" 0 "silent by default"
@@ -71,7 +71,7 @@ destination = "C:\\NC"
 [[files]]
 source = "app/payload.txt"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/nc.toml" -o "$QB_TMP/nc.exe" >/dev/null
+qb_tool build "$m/nc.toml" -o "$QB_TMP/nc.exe" >/dev/null
 wine "$QB_TMP/nc.exe" /NC &
 pid=$!
 qb_drive wait "NoCancel Test" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"

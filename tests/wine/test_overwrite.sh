@@ -37,7 +37,7 @@ overwrite = "if-newer"
 source = "src/e.txt"
 overwrite = "never"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 OW=$WINEPREFIX/drive_c/OW
 title="Overwrite Test"
 

@@ -57,7 +57,7 @@ destination = "{reg:missing}"
 source = "extra/short.txt"
 destination = "{app:short}\\viashort"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 C=$WINEPREFIX/drive_c
 
 check_tree() {

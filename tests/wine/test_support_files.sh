@@ -21,7 +21,7 @@ header = "header.bmp"
 [[files]]
 source = "app/**"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$QB_TMP/m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+qb_tool build "$QB_TMP/m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 
 wine "$QB_TMP/setup.exe" &
 pid=$!

@@ -22,7 +22,7 @@ volume_pattern = "vt-{volume}.part"
 [[files]]
 source = "app/**"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/m.toml" -o "$QB_TMP/dist/setup.exe" >"$QB_TMP/build.txt"
+qb_tool build "$m/m.toml" -o "$QB_TMP/dist/setup.exe" >"$QB_TMP/build.txt"
 ls "$QB_TMP/dist/vt-2.part" "$QB_TMP/dist/vt-5.part" >/dev/null || fail "volumes not written: $(cat "$QB_TMP/build.txt")"
 echo "ok: $(ls "$QB_TMP/dist" | wc -l) files: the installer and its volumes"
 

@@ -25,7 +25,7 @@ location = "startmenu"
 name = "Tasks Start"
 target = "{app}\\prog.txt"
 TOML
-"$QB_NATIVE/tool/quillbox" build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 T="Tasks Test"
 
 wine "$QB_TMP/setup.exe" &
