@@ -88,7 +88,7 @@ void Package::SetText(int index, const std::string& text) {
 int64_t Package::CountOf(List list) const {
   const ListLayout& layout = LayoutOf(list);
   int64_t count = Number(layout.count);
-  if (layout.extraCount) count += Number(layout.extraCount);
+  if (layout.extraCount) count = SaturatingAdd(count, Number(layout.extraCount));
   return count;
 }
 
@@ -138,15 +138,28 @@ bool PackageReader::ReadTrailer() {
   }
   if ((trailer_.supportLength >> 32) != 0) return false;
   if (trailer_.supportLength > size - trailer_.supportOffset) return false;
+  // The configuration stream ends where the support cabinet begins (or at the
+  // trailer): strings never run on into the data behind it.
+  uint64_t streamEnd = size - Trailer::kSize;
+  const uint64_t support = static_cast<uint64_t>(trailer_.supportOffset);
+  if (trailer_.supportOffset >= trailer_.configOffset && support < streamEnd) streamEnd = support;
+  reader_.LimitTo(streamEnd);
   return true;
 }
 
 bool PackageReader::ReadStrings(std::vector<std::string>& out, int64_t count) {
   out.clear();
   if (count < 0) return false;
-  // Every string costs at least one byte of the file.
+  if (!budgetSet_) {
+    // Every string costs at least one byte of the stream.
+    const uint64_t left = reader_.Remaining();
+    stringBudget_ = left < kMaxStrings ? left : kMaxStrings;
+    budgetSet_ = true;
+  }
+  if (static_cast<uint64_t>(count) > stringBudget_) return false;
+  // A list cannot hold more strings than the bytes still left either.
   if (static_cast<uint64_t>(count) > reader_.Remaining()) return false;
-  if (static_cast<uint64_t>(count) > kMaxStringsPerList) return false;
+  stringBudget_ -= static_cast<uint64_t>(count);
   out.reserve(static_cast<size_t>(count));
   for (int64_t i = 0; i < count; ++i) out.push_back(reader_.ReadString());
   return true;
@@ -168,8 +181,8 @@ bool PackageReader::ReadList(List list) {
   const int64_t first = package_.Number(layout.count);
   const int64_t second = layout.extraCount ? package_.Number(layout.extraCount) : 0;
   if (first < 0 || second < 0) return false;
-  const int64_t count = first + second;
-  if (count < 0 || count > INT64_C(1) << 40) return false;
+  const int64_t count = SaturatingAdd(first, second);
+  if (count > INT64_C(1) << 40) return false;
   return ReadStrings(package_.Records(list).items, count * layout.width);
 }
 

@@ -128,9 +128,11 @@ class PackageReader {
   const Trailer& GetTrailer() const { return trailer_; }
   BufferedReader& Reader() { return reader_; }
 
-  // A single list may hold at most this many strings; more is treated as a
-  // damaged package rather than allocated.
-  static constexpr uint64_t kMaxStringsPerList = uint64_t(1) << 22;
+  // All record lists and the language string table together may hold at
+  // most this many strings, and never more than the bytes left in the
+  // configuration stream (every string costs at least its NUL). A package
+  // that claims more is damaged rather than allocated.
+  static constexpr uint64_t kMaxStrings = uint64_t(1) << 22;
 
  private:
   bool ReadStrings(std::vector<std::string>& out, int64_t count);
@@ -139,6 +141,8 @@ class PackageReader {
   BufferedReader reader_;
   Package& package_;
   Trailer trailer_;
+  bool budgetSet_ = false;
+  uint64_t stringBudget_ = 0;  // strings the lists may still hold
 };
 
 // Writes the configuration stream of a package: settings, lists and the

@@ -27,14 +27,32 @@ bool BufferedReader::Seek(uint64_t position) {
   return source_.Seek(position);
 }
 
+void BufferedReader::LimitTo(uint64_t end) {
+  if (end < size_) size_ = end;
+  // Whatever the buffer holds beyond the new end is not part of the source.
+  if (position_ > size_) {
+    const uint64_t extra = position_ - size_;
+    const uint64_t held = end_ - next_;
+    const uint64_t drop = extra < held ? extra : held;
+    end_ -= static_cast<size_t>(drop);
+    position_ -= drop;
+  }
+}
+
 uint64_t BufferedReader::Remaining() const {
   const uint64_t at = Position();
   return at < size_ ? size_ - at : 0;
 }
 
+size_t BufferedReader::Allowed(size_t wanted) const {
+  const uint64_t left = position_ < size_ ? size_ - position_ : 0;
+  return left < wanted ? static_cast<size_t>(left) : wanted;
+}
+
 bool BufferedReader::Fill() {
   next_ = 0;
-  end_ = source_.Read(buffer_.data(), buffer_.size());
+  const size_t want = Allowed(buffer_.size());
+  end_ = want ? source_.Read(buffer_.data(), want) : 0;
   position_ += end_;
   return end_ > 0;
 }
@@ -45,7 +63,8 @@ size_t BufferedReader::Read(void* buffer, size_t size) {
   while (done < size) {
     if (next_ == end_ && size - done >= buffer_.size()) {
       // Large reads go straight into the caller's memory.
-      const size_t n = source_.Read(out + done, size - done);
+      const size_t want = Allowed(size - done);
+      const size_t n = want ? source_.Read(out + done, want) : 0;
       position_ += n;
       done += n;
       if (n == 0) break;

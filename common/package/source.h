@@ -38,6 +38,9 @@ class BufferedReader {
  public:
   explicit BufferedReader(ByteSource& source, size_t bufferSize = 64 * 1024);
   bool Seek(uint64_t position);
+  // Makes the source end at the given position (never later than it does):
+  // reads stop there as they stop at the end of the source.
+  void LimitTo(uint64_t end);
   uint64_t Position() const { return position_ - (end_ - next_); }
   uint64_t Size() const { return size_; }
   uint64_t Remaining() const;
@@ -48,12 +51,14 @@ class BufferedReader {
 
  private:
   bool Fill();
+  // How much of wanted lies before the end.
+  size_t Allowed(size_t wanted) const;
   ByteSource& source_;
   std::vector<uint8_t> buffer_;
   size_t next_ = 0;
   size_t end_ = 0;
   uint64_t position_ = 0;  // source position of buffer_[end_]
-  uint64_t size_ = 0;
+  uint64_t size_ = 0;      // the end that reads stop at
 };
 
 }  // namespace qb

@@ -20,4 +20,16 @@ std::vector<int> SupportFilesToRemove(long long languages) {
   return numbers;
 }
 
+bool IsSupportCabinetEntry(const std::string& name, long long languages) {
+  std::string normal = name;
+  for (char& c : normal) {
+    if (c == '/') c = '\\';
+  }
+  for (int n : SupportFilesToRemove(languages)) {
+    if (n == kSupportFolderAnchor || n == kSupportCabinetCopy) continue;
+    if (normal == std::string(kWorkFolderName) + Decimal(n) + ".tmp") return true;
+  }
+  return false;
+}
+
 }  // namespace qb

@@ -31,4 +31,10 @@ std::string SupportFilePath(const std::string& tempFolder, int number, bool piec
 // order, for a package with the given number of languages.
 std::vector<int> SupportFilesToRemove(long long languages);
 
+// Whether an entry of the support cabinet names one of the working folder's
+// numbered support files ("$inst\n.tmp", either separator): the files that
+// removing the folder deletes, except the folder anchor and the copy of the
+// support cabinet itself. Any other entry is not extracted.
+bool IsSupportCabinetEntry(const std::string& name, long long languages);
+
 }  // namespace qb

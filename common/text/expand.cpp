@@ -50,31 +50,95 @@ std::string VariableValue(VariableSource& source, int number) {
   return value;
 }
 
+namespace {
+
+// The text still to be looked at, as a stack of pieces: the unread rest of
+// the text at the bottom and, above it, the unread rest of each value that a
+// replacement put in front of it. The values live in the expansion's value
+// table, which never moves its strings, so the pieces only point into them.
+class PendingText {
+ public:
+  explicit PendingText(const std::string& text) { Push(text); }
+  bool Empty() const { return pieces_.empty(); }
+  size_t Size() const { return size_; }
+  void Push(const std::string& text) {
+    if (text.empty()) return;
+    pieces_.push_back({&text, 0});
+    size_ += text.size();
+  }
+  char Take() {
+    Piece& top = pieces_.back();
+    const char c = (*top.text)[top.next++];
+    if (top.next == top.text->size()) pieces_.pop_back();
+    --size_;
+    return c;
+  }
+  // Everything left, in reading order.
+  void AppendTo(std::string& out) const {
+    for (size_t i = pieces_.size(); i-- > 0;) out.append(*pieces_[i].text, pieces_[i].next);
+  }
+
+ private:
+  struct Piece {
+    const std::string* text;
+    size_t next;
+  };
+  std::vector<Piece> pieces_;
+  size_t size_ = 0;
+};
+
+}  // namespace
+
 std::string ExpandTokens(const std::string& text, VariableSource& source) {
   if (text.find(kMarker) == std::string::npos) return text;
-  // Values are taken once per expansion.
+  // The result is the same as replacing the first token of the whole text
+  // and searching again from its beginning, over and over, but each character
+  // is looked at once: the finished part in front never holds a marker (the
+  // marker cannot overlap itself), so the first marker of the whole text is
+  // the first one to be completed while characters move from the pending
+  // text to the finished part; its value then goes in front of the pending
+  // text. Values are taken once per expansion.
   std::map<int, std::string> values;
   const auto value = [&](int n) -> const std::string& {
     auto it = values.find(n);
     if (it == values.end()) it = values.emplace(n, VariableValue(source, n)).first;
     return it->second;
   };
-  // A text that can reach a cycle is cut off after 4096 replacements; the
-  // graph of values is only looked at when an expansion gets that far. The
-  // hard limits also guard texts whose markers only form across a value's
-  // edge.
+  // Bounds: a value that leads back to its own token would never end. After
+  // 4096 replacements the graph of values is looked at once, and a text that
+  // reaches such a cycle stops there. The hard limits (a million replacements,
+  // 16 MiB of text) also stop texts whose markers only form across the edge
+  // of a value, and texts that merely grow too large. A text that meets a
+  // bound comes back as it stands at that moment: what was expanded so far,
+  // followed by the rest unexpanded, markers included.
   const size_t cycleCheck = 4096;
   const size_t limit = 1000000;
   const size_t maxLength = 16 * 1024 * 1024;
-  std::string result = text;
-  for (size_t count = 0; count < limit && result.size() < maxLength; ++count) {
-    if (count == cycleCheck && ReachesCycle(text, value)) break;
-    const size_t at = result.find(kMarker);
-    if (at == std::string::npos) break;
-    const std::string numberText = result.substr(at + kMarker.size(), 2);
-    result.replace(at, kMarker.size() + numberText.size(), value(TokenNumber(numberText)));
+  const size_t markerLength = kMarker.size();
+  std::string done;
+  done.reserve(text.size());
+  PendingText pending(text);
+  size_t count = 0;
+  while (!pending.Empty()) {
+    const char c = pending.Take();
+    done += c;
+    if (c != kMarker.back() || done.size() < markerLength ||
+        done.compare(done.size() - markerLength, markerLength, kMarker) != 0) {
+      continue;
+    }
+    // A complete marker: this is replacement number count + 1.
+    if (count >= limit || done.size() + pending.Size() >= maxLength ||
+        (count == cycleCheck && ReachesCycle(text, value))) {
+      break;
+    }
+    ++count;
+    std::string numberText;
+    while (numberText.size() < 2 && !pending.Empty()) numberText += pending.Take();
+    done.resize(done.size() - markerLength);
+    pending.Push(value(TokenNumber(numberText)));
   }
-  return result;
+  pending.AppendTo(done);
+  return done;
 }
 
 std::string DisplayForm(const std::string& text) {

@@ -9,12 +9,22 @@ int64_t ReadNumber(const std::string& text) {
     negative = text[i] == '-';
     ++i;
   }
-  int64_t value = 0;
-  const int64_t limit = INT64_C(1) << 62;
+  // Accumulated as a magnitude; once it passes the largest value it stays
+  // there, so the sign can still be applied without overflow.
+  constexpr uint64_t kMax = static_cast<uint64_t>(INT64_MAX);
+  uint64_t value = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-    if (value < limit) value = value * 10 + (text[i] - '0');
+    const unsigned digit = static_cast<unsigned>(text[i] - '0');
+    value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
   }
-  return negative ? -value : value;
+  const int64_t magnitude = static_cast<int64_t>(value);
+  return negative ? -magnitude : magnitude;
+}
+
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+  if (b > 0 && a > INT64_MAX - b) return INT64_MAX;
+  if (b < 0 && a < INT64_MIN - b) return INT64_MIN;
+  return a + b;
 }
 
 std::string Decimal(int64_t value) {

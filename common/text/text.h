@@ -10,8 +10,12 @@ namespace qb {
 
 // Reads a number the lenient way every package number is read: an optional
 // "-" or "+", then decimal digits up to the first other character. No digit
-// gives 0. The result saturates instead of overflowing.
+// gives 0. A number beyond the 64-bit range saturates at INT64_MAX (or
+// -INT64_MAX with a "-") instead of overflowing.
 int64_t ReadNumber(const std::string& text);
+
+// a + b, held at INT64_MAX or INT64_MIN instead of overflowing.
+int64_t SaturatingAdd(int64_t a, int64_t b);
 
 // The decimal digits of a number (with a leading "-" when negative).
 std::string Decimal(int64_t value);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+#include <random>
 
 namespace qb {
 namespace {
@@ -60,6 +62,78 @@ TEST(ExpandTest, SelfReferenceIsBounded) {
     deep.values[n] = "@$&%" + std::to_string(n + 1) + "@$&%" + std::to_string(n + 1);
   deep.values[95] = "z";
   EXPECT_EQ(ExpandTokens("@$&%81", deep), std::string(1 << 14, 'z'));
+}
+
+// The expansion as the rule states it: replace the first token, search again
+// from the front. Used only to check that the one-pass expansion agrees.
+std::string ExpandByRestarting(const std::string& text, VariableSource& source) {
+  std::string result = text;
+  for (int count = 0; count < 4000; ++count) {
+    const size_t at = result.find(kVariableMarker);
+    if (at == std::string::npos) break;
+    const std::string numberText = result.substr(at + 4, 2);
+    result.replace(at, 4 + numberText.size(), VariableValue(source, TokenNumber(numberText)));
+  }
+  return result;
+}
+
+TEST(ExpandTest, OnePassAgreesWithRestartingFromTheFront) {
+  // Random texts and values built from marker fragments, so that markers also
+  // form across the edges of values and of the text around them. Values may
+  // lead back to themselves; such cases meet the reference's cap and are
+  // left out, every other one must agree exactly.
+  std::mt19937 random(12345);
+  const char* pieces[] = {"@", "$", "&", "%", "@$", "&%",    "@$&",  "@$&%",
+                          "8", "9", "1", "x", "\\", "@$&%8", "@$&%9"};
+  const auto randomText = [&](int length) {
+    std::string t;
+    for (int i = 0; i < length; ++i) t += pieces[random() % 15];
+    return t;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    FixedVariables v;
+    for (int n = 81; n <= 99; ++n) v.values[n] = randomText(static_cast<int>(random() % 5));
+    v.values[8] = "EIGHT";
+    v.values[9] = "@$&%";  // a bare marker that joins whatever follows
+    v.values[1] = "one";
+    const std::string text = randomText(static_cast<int>(random() % 12));
+    const std::string expected = ExpandByRestarting(text, v);
+    if (expected.find(kVariableMarker) != std::string::npos) continue;  // hit the loop cap
+    EXPECT_EQ(ExpandTokens(text, v), expected) << text;
+  }
+}
+
+TEST(ExpandTest, DoublingValuesExpandInLinearTime) {
+  // Each of 18 registry variables holds the next one twice: the result has
+  // 2^18 characters, reached without searching the text again and again.
+  FixedVariables v;
+  for (int n = 81; n < 99; ++n) {
+    v.values[n] = "@$&%" + std::to_string(n + 1) + "@$&%" + std::to_string(n + 1);
+  }
+  v.values[99] = "y";
+  const auto start = std::chrono::steady_clock::now();
+  const std::string result = ExpandTokens("<@$&%81>", v);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(result, "<" + std::string(1 << 18, 'y') + ">");
+  // Far below the quadratic cost (many seconds), even under the sanitizers.
+  EXPECT_LT(seconds, 5.0);
+}
+
+TEST(ExpandTest, OutputBoundLeavesTheRestUnexpanded) {
+  // 30 doublings would give 1 GiB; expansion stops at its 16 MiB bound and
+  // hands back the expanded front followed by the unexpanded rest.
+  FixedVariables v;
+  for (int n = 81; n < 99; ++n) {
+    v.values[n] = "@$&%" + std::to_string(n + 1) + "@$&%" + std::to_string(n + 1);
+  }
+  v.values[99] = std::string(4096, 'y');
+  const std::string result = ExpandTokens("@$&%81!", v);
+  EXPECT_GE(result.size(), 16u * 1024 * 1024 - 4096);
+  EXPECT_LE(result.size(), 17u * 1024 * 1024);
+  EXPECT_EQ(result.substr(0, 4096), std::string(4096, 'y'));
+  EXPECT_NE(result.find(kVariableMarker), std::string::npos);
+  EXPECT_EQ(result.back(), '!');
 }
 
 TEST(ExpandTest, DisplayForm) {

@@ -141,6 +141,60 @@ TEST(PackageTest, StreamEndingMidListReadsEmptyStrings) {
             (std::vector<std::string>{"C:\\abcdefghij", "", "", ""}));
 }
 
+TEST(PackageTest, StringsEndWhereTheSupportCabinetBegins) {
+  // The last message has no NUL of its own in the stream: it must end at the
+  // stream's end, not run on into the support cabinet behind it.
+  Package p = MakePackage();
+  std::vector<uint8_t> stream = WriteConfigurationStream(p);
+  stream.pop_back();
+  const std::vector<uint8_t> cab = {'M', 'S', 'C', 'F', 'c', 'a', 'b', 0};
+  Package q;
+  ASSERT_TRUE(ReadBack(
+      AssembleInstaller(std::vector<uint8_t>(100, 'S'), stream, p.settings.size(), cab, {}), q));
+  EXPECT_EQ(q.Msg(96), "0:96");
+}
+
+TEST(PackageTest, AllListsShareOneStringBudget) {
+  // Two lists that each stay below the limit, and the bytes to back them, but
+  // more strings than all lists together may hold.
+  Package p = MakePackage(0, 0);
+  const int64_t fonts = 1000;
+  const int64_t folders = static_cast<int64_t>(PackageReader::kMaxStrings) / 2 - fonts + 1;
+  p.SetText(kFontCount, Decimal(fonts));
+  p.SetText(kFolderCount, Decimal(folders));
+  std::vector<uint8_t> stream = WriteSettingsBlock(p);
+  stream.resize(stream.size() + static_cast<size_t>(2 * (fonts + folders)), 0);
+  Package q;
+  EXPECT_FALSE(ReadBack(
+      AssembleInstaller(std::vector<uint8_t>(100, 'S'), stream, p.settings.size(), {}, {}), q));
+  // One record fewer fits.
+  p.SetText(kFolderCount, Decimal(folders - 1));
+  stream = WriteSettingsBlock(p);
+  stream.resize(stream.size() + static_cast<size_t>(2 * (fonts + folders - 1)), 0);
+  EXPECT_TRUE(ReadBack(
+      AssembleInstaller(std::vector<uint8_t>(100, 'S'), stream, p.settings.size(), {}, {}), q));
+  EXPECT_EQ(q.Records(List::kFolders).Count(), static_cast<size_t>(folders - 1));
+}
+
+TEST(PackageTest, BufferedReaderLimit) {
+  std::vector<uint8_t> bytes;
+  for (const std::string s : {"one", "two", "three"}) {
+    bytes.insert(bytes.end(), s.begin(), s.end());
+    bytes.push_back(0);
+  }
+  MemorySource source(bytes);
+  BufferedReader reader(source, 4);
+  EXPECT_EQ(reader.ReadString(), "one");  // the buffer already holds "two"'s start
+  reader.LimitTo(6);
+  EXPECT_EQ(reader.Remaining(), 2u);
+  EXPECT_EQ(reader.ReadString(), "tw");
+  EXPECT_EQ(reader.ReadString(), "");
+  char buffer[8];
+  EXPECT_EQ(reader.Read(buffer, sizeof buffer), 0u);
+  reader.LimitTo(100);  // never later than before
+  EXPECT_EQ(reader.Size(), 6u);
+}
+
 TEST(PackageTest, BufferedReaderJoinsStringsAcrossBufferEdges) {
   std::vector<uint8_t> bytes;
   for (const std::string s : {"first string", "", "second one here", "x"}) {
@@ -265,6 +319,39 @@ const DamageCase kDamageCases[] = {
      }},
     {"LanguageCountBeyondFile",
      [](Package& p, Trailer&, std::vector<uint8_t>& b) { b = Claiming(p, kLanguageCount, "50"); }},
+    {"CountsSummingPastTheStream",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+       // Each list alone fits the bytes left; all of them together do not.
+       std::vector<uint8_t> stream = WriteRecordBlock(p);
+       const size_t left = stream.size();
+       for (int index : {kFontCount, kFolderCount, kIniCount}) p.SetText(index, Decimal(left / 3));
+       const std::vector<uint8_t> settings = WriteSettingsBlock(p);
+       stream.insert(stream.begin(), settings.begin(), settings.end());
+       b = AssembleInstaller(std::vector<uint8_t>(100, 'S'), stream, p.settings.size(), {}, {});
+     }},
+    {"CountsThatOverflowWhenAdded",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+       p.SetText(kInstallProgramCount, "9223372036854775807");
+       p.SetText(kUninstallProgramCount, "9223372036854775807");
+       b = Build(p);
+     }},
+    {"NineteenDigitCount",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+       b = Claiming(p, kFolderCount, "9999999999999999999");
+     }},
+    {"ListRunningIntoTheSupportCabinet",
+     [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+       // The stream ends before the support cabinet: a count that only the
+       // cabinet's bytes could satisfy is damage.
+       std::vector<uint8_t> cab = {'M', 'S', 'C', 'F'};
+       cab.insert(cab.end(), 5000, 'x');
+       for (size_t i = 8; i < cab.size(); i += 2) cab[i] = 0;
+       std::vector<uint8_t> stream = WriteRecordBlock(p);
+       p.SetText(kFontCount, Decimal(stream.size()));
+       const std::vector<uint8_t> settings = WriteSettingsBlock(p);
+       stream.insert(stream.begin(), settings.begin(), settings.end());
+       b = AssembleInstaller(std::vector<uint8_t>(100, 'S'), stream, p.settings.size(), cab, {});
+     }},
     {"NegativeMessageCount",
      [](Package& p, Trailer&, std::vector<uint8_t>& b) {
        p.SetText(kMessagesPerLanguage, "-96");

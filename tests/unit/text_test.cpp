@@ -15,9 +15,33 @@ TEST(TextTest, ReadNumberIsLenient) {
   } cases[] = {{"", 0},   {"0", 0},   {"42", 42}, {"+7", 7}, {"-12abc", -12},
                {"ab", 0}, {"4\\", 4}, {"-", 0},   {" 5", 0}};
   for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << c.text;
-  // Far too many digits saturate instead of overflowing.
-  EXPECT_GT(ReadNumber("99999999999999999999999"), INT64_C(1) << 61);
-  EXPECT_LT(ReadNumber("-99999999999999999999999"), -(INT64_C(1) << 61));
+}
+
+TEST(TextTest, ReadNumberSaturatesAtTheLimits) {
+  const struct {
+    const char* text;
+    int64_t value;
+  } cases[] = {
+      {"9223372036854775807", INT64_MAX},
+      {"-9223372036854775807", -INT64_MAX},
+      {"9223372036854775808", INT64_MAX},
+      {"-9223372036854775808", -INT64_MAX},
+      {"9999999999999999999", INT64_MAX},  // 19 digits, beyond the range
+      {"-9999999999999999999", -INT64_MAX},
+      {"99999999999999999999999999999999", INT64_MAX},
+      {"922337203685477580", INT64_C(922337203685477580)},
+      {"000000000000000000000000042", 42},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << c.text;
+}
+
+TEST(TextTest, SaturatingAdd) {
+  EXPECT_EQ(SaturatingAdd(2, 3), 5);
+  EXPECT_EQ(SaturatingAdd(INT64_MAX, 1), INT64_MAX);
+  EXPECT_EQ(SaturatingAdd(INT64_MAX, INT64_MAX), INT64_MAX);
+  EXPECT_EQ(SaturatingAdd(INT64_MIN, -1), INT64_MIN);
+  EXPECT_EQ(SaturatingAdd(INT64_MAX, INT64_MIN), -1);
+  EXPECT_EQ(SaturatingAdd(-5, 5), 0);
 }
 
 TEST(TextTest, FlagIsOnUnlessExactlyZero) {

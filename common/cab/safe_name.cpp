@@ -1,0 +1,129 @@
+#include "cab/safe_name.h"
+
+#include <vector>
+
+namespace qb {
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i]; ++i) {
+    if (Upper(a[i]) != b[i]) return false;
+  }
+  return i == a.size() && !b[i];
+}
+
+// Device names stay devices whatever extension follows them, and Windows
+// also ignores blanks before that extension ("NUL .txt"). The superscript
+// digits of the ANSI code page count as digits for COM and LPT.
+bool IsDeviceName(const std::string& component) {
+  std::string base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  for (const char* name : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
+    if (EqualsIgnoringCase(base, name)) return true;
+  }
+  if (base.size() == 4) {
+    const std::string stem = base.substr(0, 3);
+    const unsigned char digit = static_cast<unsigned char>(base[3]);
+    const bool isDigit =
+        (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+    if (isDigit && (EqualsIgnoringCase(stem, "COM") || EqualsIgnoringCase(stem, "LPT"))) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Splits at either separator; empty components are kept so that they can be
+// refused.
+std::vector<std::string> Components(const std::string& path, size_t from) {
+  std::vector<std::string> parts;
+  size_t start = from;
+  for (size_t i = from; i <= path.size(); ++i) {
+    if (i == path.size() || IsSeparator(path[i])) {
+      parts.push_back(path.substr(start, i - start));
+      start = i + 1;
+    }
+  }
+  return parts;
+}
+
+bool AllComponentsSafe(const std::string& path, size_t from) {
+  for (const std::string& part : Components(path, from)) {
+    if (!IsSafePathComponent(part)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool IsSafePathComponent(const std::string& component) {
+  if (component.empty()) return false;
+  if (component.find_first_not_of('.') == std::string::npos) return false;
+  if (component.back() == '.' || component.back() == ' ') return false;
+  for (char c : component) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u < 32 || u == 127) return false;
+    switch (c) {
+      case '<':
+      case '>':
+      case '"':
+      case '|':
+      case '?':
+      case '*':
+      case ':':
+      case '\\':
+      case '/':
+        return false;
+      default:
+        break;
+    }
+  }
+  return !IsDeviceName(component);
+}
+
+std::string NormalisedCabinetName(const std::string& name) {
+  // A leading separator makes the name absolute: its first component is
+  // empty and refused.
+  if (!AllComponentsSafe(name, 0)) return std::string();
+  std::string out = name;
+  for (char& c : out) {
+    if (c == '/') c = '\\';
+  }
+  return out;
+}
+
+bool JoinCabinetName(const std::string& folder, const std::string& name, std::string& joined) {
+  const std::string relative = NormalisedCabinetName(name);
+  if (relative.empty()) return false;
+  std::string path = folder;
+  if (!path.empty() && !IsSeparator(path.back())) path += '\\';
+  path += relative;
+  if (path.size() > kMaxPathLength) return false;
+  joined = path;
+  return true;
+}
+
+bool IsSafeDestinationPath(const std::string& path) {
+  if (path.size() > kMaxPathLength) return false;
+  size_t rest = 0;
+  if (path.size() >= 3 && Upper(path[0]) >= 'A' && Upper(path[0]) <= 'Z' && path[1] == ':' &&
+      IsSeparator(path[2])) {
+    rest = 3;
+  } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+    // A share: the server and the share name are components like any other.
+    const std::vector<std::string> parts = Components(path, 2);
+    if (parts.size() < 3) return false;
+    rest = 2;
+  } else {
+    return false;
+  }
+  return AllComponentsSafe(path, rest);
+}
+
+}  // namespace qb

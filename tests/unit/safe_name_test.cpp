@@ -1,0 +1,142 @@
+#include "cab/safe_name.h"
+
+#include <gtest/gtest.h>
+
+#include "package/support_files.h"
+
+namespace qb {
+namespace {
+
+TEST(SafeNameTest, CabinetNames) {
+  const struct {
+    const char* name;
+    const char* normalised;  // "" when refused
+  } cases[] = {
+      // Accepted, with "/" turned into "\".
+      {"readme.txt", "readme.txt"},
+      {"sub\\x.dll", "sub\\x.dll"},
+      {"sub/x.dll", "sub\\x.dll"},
+      {"a/b\\c/d", "a\\b\\c\\d"},
+      {".profile", ".profile"},
+      {"a..b", "a..b"},
+      {"CONSOLE.txt", "CONSOLE.txt"},
+      {"COM10", "COM10"},
+      {"nul_device", "nul_device"},
+      {"caf\xe9.txt", "caf\xe9.txt"},
+      // Empty, absolute, drive, stream.
+      {"", ""},
+      {"\\x", ""},
+      {"/x", ""},
+      {"\\\\server\\share\\x", ""},
+      {"C:\\x", ""},
+      {"C:x", ""},
+      {"x.txt:stream", ""},
+      {"x.txt::$DATA", ""},
+      // Dots and empty components.
+      {"..", ""},
+      {".", ""},
+      {"...", ""},
+      {"..\\x", ""},
+      {"a\\..\\..\\x", ""},
+      {"a/../x", ""},
+      {"a\\\\b", ""},
+      {"a\\", ""},
+      // Windows drops a trailing dot or blank.
+      {"a.", ""},
+      {"a ", ""},
+      {"dir.\\x", ""},
+      {"dir \\x", ""},
+      // Device names in any component, any case, with or without extension.
+      {"CON", ""},
+      {"con.txt", ""},
+      {"sub\\Nul", ""},
+      {"PRN.log", ""},
+      {"aux\\x", ""},
+      {"COM1", ""},
+      {"com9.bin", ""},
+      {"LPT1", ""},
+      {"lpt9.txt", ""},
+      {"CONIN$", ""},
+      {"conout$.x", ""},
+      {"NUL .txt", ""},
+      {"COM\xb9", ""},
+      // Control characters and the characters Windows forbids.
+      {"a\tb", ""},
+      {"a\nb", ""},
+      {"a\x7f", ""},
+      {"a<b", ""},
+      {"a>b", ""},
+      {"a\"b", ""},
+      {"a|b", ""},
+      {"a?b", ""},
+      {"a*b", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(NormalisedCabinetName(c.name), c.normalised) << c.name;
+    std::string joined = "unchanged";
+    const bool accepted = JoinCabinetName("C:\\dest\\", c.name, joined);
+    EXPECT_EQ(accepted, *c.normalised != 0) << c.name;
+    EXPECT_EQ(joined, accepted ? std::string("C:\\dest\\") + c.normalised : "unchanged") << c.name;
+  }
+}
+
+TEST(SafeNameTest, JoinedPathMustFitThePathLimit) {
+  const std::string folder = "C:\\dest";  // joined with one backslash
+  std::string joined;
+  const std::string fits(kMaxPathLength - folder.size() - 1, 'a');
+  EXPECT_TRUE(JoinCabinetName(folder, fits, joined));
+  EXPECT_EQ(joined.size(), kMaxPathLength);
+  EXPECT_FALSE(JoinCabinetName(folder, fits + "a", joined));
+  EXPECT_FALSE(JoinCabinetName(folder + "\\", "sub/" + fits, joined));
+}
+
+TEST(SafeNameTest, DestinationPaths) {
+  const struct {
+    const char* path;
+    bool safe;
+  } cases[] = {
+      {"C:\\Program Files\\App\\app.exe", true},
+      {"c:/apps/x.txt", true},
+      {"D:\\x", true},
+      {"\\\\server\\share\\app\\x.dll", true},
+      {"C:\\", false},  // a folder, not a file
+      {"C:\\App\\..\\..\\Windows\\x.dll", false},
+      {"C:\\App\\CON", false},
+      {"C:\\App\\x.txt:hidden", false},
+      {"C:\\App.\\x", false},
+      {"C:\\App\\\\x", false},
+      {"\\App\\x", false},
+      {"App\\x", false},
+      {"C:App", false},
+      {"1:\\x", false},
+      {"\\\\server", false},
+      {"\\\\?\\C:\\x", false},
+      {"\\\\.\\pipe\\x", false},
+      {"", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsSafeDestinationPath(c.path), c.safe) << c.path;
+  EXPECT_FALSE(IsSafeDestinationPath("C:\\" + std::string(kMaxPathLength - 2, 'a')));
+  EXPECT_TRUE(IsSafeDestinationPath("C:\\" + std::string(kMaxPathLength - 3, 'a')));
+}
+
+TEST(SafeNameTest, SupportCabinetEntries) {
+  const struct {
+    const char* name;
+    long long languages;
+    bool accepted;
+  } cases[] = {
+      {"$inst\\4.tmp", 1, true},         {"$inst/15.tmp", 1, true},
+      {"$inst\\21.tmp", 1, true},        {"$inst\\51.tmp", 1, true},
+      {"$inst\\22.tmp", 1, false},       {"$inst\\22.tmp", 2, true},
+      {"$inst\\2.tmp", 1, false},        {"$inst\\0.tmp", 1, false},
+      {"$inst\\18.tmp", 1, false},       {"4.tmp", 1, false},
+      {"$inst\\..\\evil.tmp", 1, false}, {"$inst\\4.tmp.exe", 1, false},
+      {"..\\$inst\\4.tmp", 1, false},    {"$INST\\4.tmp", 1, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsSupportCabinetEntry(c.name, c.languages), c.accepted) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace qb
