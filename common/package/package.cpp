@@ -227,8 +227,12 @@ std::vector<uint8_t> WriteRecordBlock(const Package& package) {
   for (int i = 0; i < kListCount; ++i) {
     const List list = static_cast<List>(i);
     const RecordList& records = package.Records(list);
+    // Records the settings count but the list lacks are written empty; a
+    // count past what any stream could hold is held there, not multiplied
+    // into an overflow.
     const int64_t count = package.CountOf(list);
-    for (int64_t k = 0; k < count * records.width; ++k) {
+    const int64_t strings = count > INT64_MAX / records.width ? INT64_MAX : count * records.width;
+    for (int64_t k = 0; k < strings; ++k) {
       PutString(out, static_cast<size_t>(k) < records.items.size()
                          ? records.items[static_cast<size_t>(k)]
                          : kEmpty);

@@ -331,9 +331,12 @@ const DamageCase kDamageCases[] = {
      }},
     {"CountsThatOverflowWhenAdded",
      [](Package& p, Trailer&, std::vector<uint8_t>& b) {
+       std::vector<uint8_t> stream = WriteRecordBlock(p);
        p.SetText(kInstallProgramCount, "9223372036854775807");
        p.SetText(kUninstallProgramCount, "9223372036854775807");
-       b = Build(p);
+       const std::vector<uint8_t> settings = WriteSettingsBlock(p);
+       stream.insert(stream.begin(), settings.begin(), settings.end());
+       b = AssembleInstaller(std::vector<uint8_t>(100, 'S'), stream, p.settings.size(), {}, {});
      }},
     {"NineteenDigitCount",
      [](Package& p, Trailer&, std::vector<uint8_t>& b) {
