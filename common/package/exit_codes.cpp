@@ -20,6 +20,8 @@ int ExitCodeFor(ExitReason reason, bool silent, bool restartRequired) {
       return kExitUnsuitable;
     case ExitReason::kPasswordNeeded:
       return kExitPasswordNeeded;
+    case ExitReason::kOutOfMemory:
+      return kExitOutOfMemory;
   }
   return kExitOk;
 }

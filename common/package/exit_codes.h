@@ -12,6 +12,7 @@ enum class ExitReason {
   kAnotherRunning,     // another installer holds the single-instance mutex
   kMachineUnsuitable,  // Windows version, rights or .NET do not suit
   kPasswordNeeded,     // silent run of a package that still wants a password
+  kOutOfMemory,        // memory ran out (a damaged or hostile package, say)
 };
 
 enum ExitCode : int {
@@ -22,6 +23,7 @@ enum ExitCode : int {
   kExitAnotherRunning = 4,
   kExitUnsuitable = 5,
   kExitPasswordNeeded = 6,
+  kExitOutOfMemory = 7,
   kExitRestartRequired = 3010,
 };
 

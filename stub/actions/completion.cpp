@@ -11,9 +11,7 @@
 #include "startup/state.h"
 #include "startup/workfolder.h"
 #include "toolkit/application.h"
-#include "toolkit/controls.h"
 #include "toolkit/files.h"
-#include "wizard/wizard.h"
 
 namespace act {
 
@@ -45,39 +43,30 @@ void Restart() {
 
 }  // namespace
 
-void EndOfRun() {
-  if (st::Startup.silent) st::EndProgram(qb::ExitReason::kInstalled);
-  wz::Wizard->NextAfterRun();
-}
-
-void CompletionStep() {
+void CompletionStep(const FinishChoices& choices) {
   const qb::Package& pkg = st::Package;
-  wz::TWizard& w = *wz::Wizard;
   st::Background.Hide();
-  w.Hide();
   ShowWindow(tk::Application.Handle(), SW_HIDE);
-  if (pkg.Flag(qb::kRunProgramOffered) && tk::IsChecked(w.runProgramCheck)) {
+  if (pkg.Flag(qb::kRunProgramOffered) && choices.runProgram) {
     const std::string command = en::ExpandText(pkg.Text(qb::kProgramToRun));
     SetCurrentDirectoryA(tk::FolderPart(command).c_str());
     if (WinExec(command.c_str(), SW_SHOW) < 32) Open(command);
   }
-  if (pkg.Flag(qb::kReadmeOffered) && tk::IsChecked(w.viewReadmeCheck)) {
+  if (pkg.Flag(qb::kReadmeOffered) && choices.viewReadme) {
     const std::string readme = en::ExpandText(pkg.Text(qb::kReadmeDocument));
     SetCurrentDirectoryA(tk::FolderPart(readme).c_str());
     Open(readme);
   }
-  if (pkg.Flag(qb::kThirdItemOffered) && tk::IsChecked(w.thirdCheck)) {
+  if (pkg.Flag(qb::kThirdItemOffered) && choices.openThirdItem) {
     Open(en::ExpandText(pkg.Text(qb::kThirdItem)));
   }
-  if (pkg.Flag(qb::kRestartRequired) && tk::IsChecked(w.restartNow)) Restart();
+  if (pkg.Flag(qb::kRestartRequired) && choices.restartNow) Restart();
   st::EndProgram(qb::ExitReason::kInstalled);
 }
 
-void AbortInstallation() {
-  HWND owner = wz::Wizard ? wz::Wizard->Handle() : tk::Application.Handle();
-  MessageBoxA(owner, st::Package.Msg(qb::kMsgAbandoned).c_str(), st::Startup.installerTitle.c_str(),
-              MB_ICONEXCLAMATION | MB_OK);
-  en::DiscardExtraction();
+void AbandonInstallation(en::RunState& run) {
+  run.host.ReportAbandoned();
+  en::DiscardExtraction(run);
   st::RemoveWorkFolder();
   st::EndProgram(qb::ExitReason::kAbandoned);
 }

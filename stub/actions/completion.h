@@ -1,16 +1,25 @@
 // The ways the installer ends once the installation has begun.
 #pragma once
 
+#include "engine/run_state.h"
+
 namespace act {
 
-// After the installation run: in silent mode the program ends; otherwise the
-// wizard moves on to the page after the Progress page.
-void EndOfRun();
-// The last entry of the page sequence: starts what the Finish page's check
-// boxes ask for, restarts Windows when asked, and ends the program.
-[[noreturn]] void CompletionStep();
-// After a file error or a missing volume that the user cancelled: message
-// 59, the working folder removed, the program ended.
-[[noreturn]] void AbortInstallation();
+// What the Finish page's check boxes and radio buttons ask for.
+struct FinishChoices {
+  bool runProgram = false;
+  bool viewReadme = false;
+  bool openThirdItem = false;
+  bool restartNow = false;
+};
+
+// The last entry of the page sequence, after every window is hidden: starts
+// what the Finish page asks for, restarts Windows when asked, and ends the
+// program.
+[[noreturn]] void CompletionStep(const FinishChoices& choices);
+// After a stage gave the installation up (a file error or a missing volume
+// that the user cancelled): the user is told (message 59), the extraction in
+// progress is discarded, the working folder removed and the program ended.
+[[noreturn]] void AbandonInstallation(en::RunState& run);
 
 }  // namespace act

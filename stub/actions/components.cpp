@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "engine/run.h"
+#include "engine/run_state.h"
 #include "engine/variables.h"
 #include "startup/state.h"
 #include "toolkit/application.h"
@@ -29,15 +29,15 @@ void RegisterComponent(const std::string& path) {
 
 }  // namespace
 
-void RegisterComponents() {
+void RegisterComponents(en::RunState& run) {
   const qb::RecordList& components = st::Package.Records(qb::List::kComponents);
   for (size_t r = 0; r < components.Count(); ++r) {
     const std::string path = en::ExpandText(components.Field(r, 0));
-    en::Status(st::Package.Msg(qb::kMsgStatusFontPrefix) +
+    run.Status(st::Package.Msg(qb::kMsgStatusFontPrefix) +
                path.substr(path.find_last_of('\\') + 1));
     tk::Application.ProcessMessages();
     RegisterComponent(path);
-    en::ProgressStep();
+    run.ProgressStep();
   }
 }
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "actions/registry_ini.h"
-#include "engine/run.h"
+#include "engine/run_state.h"
 #include "engine/variables.h"
 #include "startup/state.h"
 #include "text/text.h"
@@ -12,14 +12,14 @@
 
 namespace act {
 
-void InstallFonts() {
+void InstallFonts(en::RunState& run) {
   const qb::Package& pkg = st::Package;
   const qb::RecordList& fonts = pkg.Records(qb::List::kFonts);
   const std::string key = std::string("Software\\Microsoft\\Windows") +
                           (en::IsNtFamily() ? " NT" : "") + "\\CurrentVersion\\Fonts";
   for (size_t r = 0; r < fonts.Count(); ++r) {
     const std::string file = en::ExpandText(fonts.Field(r, 1));
-    en::Status(pkg.Msg(qb::kMsgStatusFontPrefix) + tk::NamePart(file));
+    run.Status(pkg.Msg(qb::kMsgStatusFontPrefix) + tk::NamePart(file));
     tk::Application.ProcessMessages();
     if (tk::FileExists(file)) {
       // A font inside the Fonts folder is entered by its file name alone.
@@ -31,7 +31,7 @@ void InstallFonts() {
       AddFontResourceA(file.c_str());
       SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
     }
-    en::ProgressStep();
+    run.ProgressStep();
   }
 }
 

@@ -1,10 +1,12 @@
 // Fonts of the package, and component registration.
 #pragma once
 
+#include "engine/run_state.h"
+
 namespace act {
 
 // Enters each font in the system's font list, loads it and tells every
 // window; one progress step per font, whether its file exists or not.
-void InstallFonts();
+void InstallFonts(en::RunState& run);
 
 }  // namespace act

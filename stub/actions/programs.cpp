@@ -4,7 +4,7 @@
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
 
-#include "engine/run.h"
+#include "engine/run_state.h"
 #include "engine/variables.h"
 #include "startup/state.h"
 #include "text/text.h"
@@ -13,9 +13,9 @@
 
 namespace act {
 
-void RunPrograms(ProgramPhase phase) {
+void RunPrograms(en::RunState& run, ProgramPhase phase) {
   const qb::Package& pkg = st::Package;
-  en::Status(pkg.Msg(qb::kMsgStatusPrograms));
+  run.Status(pkg.Msg(qb::kMsgStatusPrograms));
   tk::Application.ProcessMessages();
   const qb::RecordList& programs = pkg.Records(qb::List::kPrograms);
   // Only the install-time records; the uninstall-time ones follow them and
@@ -42,7 +42,7 @@ void RunPrograms(ProgramPhase phase) {
       }
       CloseHandle(info.hProcess);
     }
-    en::ProgressStep();
+    run.ProgressStep();
   }
 }
 

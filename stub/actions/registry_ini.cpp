@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "engine/run.h"
+#include "engine/run_state.h"
 #include "engine/variables.h"
 #include "startup/state.h"
 #include "text/text.h"
@@ -49,17 +49,17 @@ void WriteRegistryValue(long long root, const std::string& key, const std::strin
   RegCloseKey(handle);
 }
 
-void WriteRegistryValues() {
+void WriteRegistryValues(en::RunState& run) {
   const qb::RecordList& values = st::Package.Records(qb::List::kRegistryValues);
   for (size_t r = 0; r < values.Count(); ++r) {
     WriteRegistryValue(qb::ReadNumber(values.Field(r, 0)), en::ExpandText(values.Field(r, 1)),
                        en::ExpandText(values.Field(r, 2)), en::ExpandText(values.Field(r, 3)),
                        qb::ReadNumber(values.Field(r, 4)), qb::ReadNumber(values.Field(r, 5)) == 1);
-    en::ProgressStep();
+    run.ProgressStep();
   }
 }
 
-void WriteIniEntries() {
+void WriteIniEntries(en::RunState& run) {
   const qb::RecordList& entries = st::Package.Records(qb::List::kIniEntries);
   for (size_t r = 0; r < entries.Count(); ++r) {
     const std::string file = en::ExpandText(entries.Field(r, 0));
@@ -78,7 +78,7 @@ void WriteIniEntries() {
     if (write) {
       WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
     }
-    en::ProgressStep();
+    run.ProgressStep();
   }
 }
 

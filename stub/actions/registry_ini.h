@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "engine/run_state.h"
+
 namespace act {
 
 enum RegistryType : int { kRegString = 0, kRegBinary = 1, kRegDword = 2 };
@@ -14,8 +16,8 @@ void WriteRegistryValue(long long root, const std::string& key, const std::strin
                         const std::string& data, long long type, bool overwrite);
 
 // The registry value list; one progress step per record.
-void WriteRegistryValues();
+void WriteRegistryValues(en::RunState& run);
 // The INI entry list; one progress step per record.
-void WriteIniEntries();
+void WriteIniEntries(en::RunState& run);
 
 }  // namespace act

@@ -5,13 +5,11 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include "engine/run.h"
+#include "engine/run_state.h"
 #include "engine/variables.h"
 #include "startup/state.h"
 #include "text/text.h"
-#include "toolkit/controls.h"
 #include "toolkit/files.h"
-#include "wizard/wizard.h"
 
 namespace act {
 
@@ -21,22 +19,21 @@ enum Location : int { kGroup = 0, kDesktop = 1, kStartMenu = 2, kQuickLaunch = 3
 
 // The folder a shortcut goes to, or empty when the user's choices (the
 // group and task check boxes) or the machine leave it out.
-std::string LocationFolder(int64_t code, bool& made) {
-  const wz::TWizard& w = *wz::Wizard;
+std::string LocationFolder(const en::UserChoices& choices, int64_t code, bool& made) {
   made = false;
   switch (code) {
     case kGroup:
-      if (tk::IsChecked(w.noGroupCheck)) return std::string();
+      if (choices.noProgramGroup) return std::string();
       made = true;
-      return en::Variable(8) + "\\" + tk::TextOf(w.groupField);
+      return en::Variable(8) + "\\" + choices.programGroup;
     case kDesktop:
-      made = tk::IsChecked(w.taskCheck[0]);
+      made = choices.tasks[0];
       return made ? en::Variable(6) : std::string();
     case kStartMenu:
-      made = tk::IsChecked(w.taskCheck[1]);
+      made = choices.tasks[1];
       return made ? en::Variable(9) : std::string();
     case kQuickLaunch:
-      made = tk::IsChecked(w.taskCheck[2]);
+      made = choices.tasks[2];
       return made ? en::Variable(7) : std::string();
     case kFullPath:
       made = true;
@@ -71,13 +68,13 @@ void SaveLink(const std::string& path, const std::string& target, const std::str
 
 }  // namespace
 
-void CreateShortcuts() {
+void CreateShortcuts(en::RunState& run) {
   CoInitialize(nullptr);
   const qb::RecordList& shortcuts = st::Package.Records(qb::List::kShortcuts);
   for (size_t r = 0; r < shortcuts.Count(); ++r) {
     const int64_t code = qb::ReadNumber(shortcuts.Field(r, 0));
     bool made = false;
-    const std::string location = LocationFolder(code, made);
+    const std::string location = LocationFolder(run.choices, code, made);
     if (made && (code == kFullPath || !location.empty())) {
       const std::string name = en::ExpandText(shortcuts.Field(r, 1));
       const std::string path = code == kFullPath ? name : tk::WithBackslash(location) + name;
@@ -91,9 +88,9 @@ void CreateShortcuts() {
                en::ExpandText(shortcuts.Field(r, 4)), folder,
                icon.empty() ? std::string() : en::ExpandText(icon),
                static_cast<int>(qb::ReadNumber(shortcuts.Field(r, 6))));
-      en::InstalledFiles.push_back(path);
+      run.installedFiles.push_back(path);
     }
-    en::ProgressStep();
+    run.ProgressStep();
   }
   CoUninitialize();
 }

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "engine/run.h"
+#include "engine/run_state.h"
 #include "engine/variables.h"
 #include "package/support_files.h"
 #include "startup/state.h"
@@ -26,7 +26,7 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 
 }  // namespace
 
-void WriteUninstallLog() {
+void WriteUninstallLog(en::RunState& run) {
   const qb::Package& pkg = st::Package;
   const std::string uninstaller = en::ExpandText(pkg.Text(qb::kUninstallerPath));
   const std::string logPath = en::ExpandText(pkg.Text(qb::kUninstallLogPath));
@@ -52,7 +52,7 @@ void WriteUninstallLog() {
 
   qb::UninstallLogInput input;
   input.package = &pkg;
-  input.installedFiles.swap(en::InstalledFiles);
+  input.installedFiles.swap(run.installedFiles);
   input.destinationFolder = en::Variable(4);
   input.expand = en::ExpandText;
   const std::string text = qb::UninstallLogText(qb::BuildUninstallLog(input));

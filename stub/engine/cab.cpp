@@ -2,6 +2,7 @@
 
 #include <fdi.h>
 
+#include "cab/safe_name.h"
 #include "toolkit/files.h"
 #include "toolkit/system.h"
 
@@ -51,15 +52,9 @@ constexpr int kTruncate = 0x0200;
 constexpr int kExclusive = 0x0400;
 constexpr int kShortLived = 0x1000;
 
-// Every file FDI has open through the callbacks, so that an installation that
-// ends in the middle of an extraction can close them and remove what was
-// being written.
-struct OpenFile {
-  HANDLE handle;
-  std::string path;
-  bool writing;
-};
-std::vector<OpenFile> openFiles;
+// The reader whose FDICopy is running: FDI's file callbacks carry no
+// context of their own. One extraction runs at a time, on the one thread.
+TCab* activeReader = nullptr;
 
 }  // namespace
 
@@ -67,7 +62,15 @@ struct FdiCallbacks {
   static void* DIAMONDAPI Alloc(ULONG size) { return HeapAlloc(GetProcessHeap(), 0, size); }
   static void DIAMONDAPI Free(void* p) { HeapFree(GetProcessHeap(), 0, p); }
 
-  static INT_PTR DIAMONDAPI Open(char* path, int flags, int) {
+  static INT_PTR DIAMONDAPI Open(char* requestedPath, int flags, int) {
+    TCab* reader = activeReader;
+    std::string path = requestedPath;
+    // A read of the next cabinet of a set goes to the file the owner gave,
+    // whatever the cabinet header called it.
+    if (reader && !reader->nextOpen_.empty() && (flags & kAccessMask) == 0 && !(flags & kCreate)) {
+      path = reader->nextOpen_;
+      reader->nextOpen_.clear();
+    }
     DWORD access = GENERIC_READ;
     if ((flags & kAccessMask) == 1) access = GENERIC_WRITE;
     if ((flags & kAccessMask) >= 2) access = GENERIC_READ | GENERIC_WRITE;
@@ -86,23 +89,24 @@ struct FdiCallbacks {
     if (flags & kRandom) attributes |= FILE_FLAG_RANDOM_ACCESS;
     if (flags & kSequential) attributes |= FILE_FLAG_SEQUENTIAL_SCAN;
     if ((flags & kTemporary) && (flags & kCreate)) attributes |= FILE_FLAG_DELETE_ON_CLOSE;
-    HANDLE h =
-        CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, attributes, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), access, FILE_SHARE_READ, nullptr, disposition, attributes,
+                           nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
     if ((flags & kAppend) && SetFilePointer(h, 0, nullptr, FILE_END) == INVALID_SET_FILE_POINTER) {
       CloseHandle(h);
       return -1;
     }
-    openFiles.push_back({h, path, (flags & kAccessMask) != 0});
+    if (reader) reader->openFiles_.push_back({h, path, (flags & kAccessMask) != 0});
     return reinterpret_cast<INT_PTR>(h);
   }
 
   // A file to extract into, created with its final attributes.
-  static INT_PTR Create(const std::string& path, DWORD attributes, DWORD disposition) {
+  static INT_PTR Create(TCab& reader, const std::string& path, DWORD attributes,
+                        DWORD disposition) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                            attributes ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return -1;
-    openFiles.push_back({h, path, true});
+    reader.openFiles_.push_back({h, path, true});
     return reinterpret_cast<INT_PTR>(h);
   }
 
@@ -122,10 +126,13 @@ struct FdiCallbacks {
 
   static int DIAMONDAPI Close(INT_PTR hf) {
     const HANDLE h = reinterpret_cast<HANDLE>(hf);
-    for (size_t i = 0; i < openFiles.size(); ++i) {
-      if (openFiles[i].handle == h) {
-        openFiles.erase(openFiles.begin() + static_cast<long>(i));
-        break;
+    if (TCab* reader = activeReader) {
+      std::vector<TCab::OpenFile>& open = reader->openFiles_;
+      for (size_t i = 0; i < open.size(); ++i) {
+        if (open[i].handle == h) {
+          open.erase(open.begin() + static_cast<long>(i));
+          break;
+        }
       }
     }
     return CloseHandle(h) ? 0 : -1;
@@ -149,23 +156,6 @@ std::string JoinPath(const std::string& first, const std::string& second) {
   if (a && b) return first + second.substr(1);
   if (!a && !b) return first + "\\" + second;
   return first + second;
-}
-
-bool IsSafeCabinetName(const std::string& name) {
-  if (name.empty() || name.front() == '\\' || name.front() == '/') return false;
-  if (name.find(':') != std::string::npos) return false;
-  size_t start = 0;
-  while (start <= name.size()) {
-    size_t end = name.find_first_of("\\/", start);
-    if (end == std::string::npos) end = name.size();
-    // ".." and names of dots only (Windows drops trailing dots) climb up.
-    const std::string part = name.substr(start, end - start);
-    if (!part.empty() && part.find_first_not_of('.') == std::string::npos && part.size() >= 2) {
-      return false;
-    }
-    start = end + 1;
-  }
-  return true;
 }
 
 bool TCab::Available() { return Fdi().create != nullptr; }
@@ -193,12 +183,13 @@ bool DosTimeToUtc(uint16_t date, uint16_t time, FILETIME& utc) {
 }
 
 void TCab::AbandonOpenFiles() {
-  for (const OpenFile& f : openFiles) {
+  for (const OpenFile& f : openFiles_) {
     CloseHandle(f.handle);
     // A file being written is incomplete: it goes.
     if (f.writing) DeleteFileA(f.path.c_str());
   }
-  openFiles.clear();
+  openFiles_.clear();
+  pending_.clear();
 }
 
 TCab::~TCab() {
@@ -209,140 +200,184 @@ INT_PTR TCab::Notify(int type, void* notification) {
   auto* n = static_cast<PFDINOTIFICATION>(notification);
   switch (type) {
     case fdintCABINET_INFO:
-      if (!requestedCabinet_.empty()) currentCabinet_ = requestedCabinet_;
-      followingCabinet_ = n->psz1[0] ? JoinPath(n->psz3, n->psz1) : std::string();
-      followingDisk_ = n->psz2;
+      // The first cabinet of a pass must be the one the walk asked for; the
+      // ones FDI moves on to are checked by FDI itself.
+      if (!passStarted_ && expectedIndex_ >= 0 && n->iCabinet != expectedIndex_) return -1;
+      passStarted_ = true;
+      currentIndex_ = n->iCabinet;
+      followingNamed_ = n->psz1[0] != 0;
       return 0;
-    case fdintCOPY_FILE: {
-      const std::string name = n->psz1;
-      // A name that would leave the destination folder is never written.
-      if (!IsSafeCabinetName(name)) return 0;
-      std::string dest = JoinPath(destinationFolder_, name);
-      bool abort = false;
-      if (OnCopyFile) {
-        OnCopyFile.fn(OnCopyFile.owner, *this, name, n->cb, n->date, n->time, n->attribs,
-                      n->iFolder, dest, abort);
-      }
-      if (abort) return -1;
-      if (dest.empty()) return 0;
-      const std::string folder = tk::FolderOf(dest);
-      if (folder != lastFolder_) {
-        tk::CreateFolderChain(folder);
-        lastFolder_ = folder;
-      }
-      // A new file is written in place. An existing file that cannot be
-      // replaced (in use, or a folder of that name) is reported before
-      // anything is written; one that can is written under a temporary name
-      // first.
-      const DWORD attributes = n->attribs & 0x27;
-      std::string target = dest;
-      INT_PTR h = FdiCallbacks::Create(target, attributes, CREATE_NEW);
-      if (h == -1 && GetFileAttributesA(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        HANDLE probe = CreateFileA(dest.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe != INVALID_HANDLE_VALUE) {
-          CloseHandle(probe);
-          target = dest + ".qbpart";
-          h = FdiCallbacks::Create(target, attributes, CREATE_ALWAYS);
-        }
-      }
-      if (h == -1) {
-        if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, dest, abort);
-        return abort ? -1 : 0;
-      }
-      pendingNames_.push_back(name);
-      pendingDestinations_.push_back(dest);
-      pendingTemporaries_.push_back(target);
-      return h;
-    }
-    case fdintCLOSE_FILE_INFO: {
-      // The times go on through the handle FDI wrote with; the attributes
-      // were given when the file was created.
-      FILETIME utc;
-      if (DosTimeToUtc(n->date, n->time, utc)) {
-        SetFileTime(reinterpret_cast<HANDLE>(n->hf), &utc, nullptr, &utc);
-      }
-      FdiCallbacks::Close(n->hf);
-      for (size_t i = 0; i < pendingNames_.size(); ++i) {
-        if (pendingNames_[i] == n->psz1) {
-          const std::string dest = pendingDestinations_[i];
-          const std::string target = pendingTemporaries_[i];
-          pendingNames_.erase(pendingNames_.begin() + i);
-          pendingDestinations_.erase(pendingDestinations_.begin() + i);
-          pendingTemporaries_.erase(pendingTemporaries_.begin() + i);
-          if (target != dest && !MoveFileExA(target.c_str(), dest.c_str(),
-                                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-            DeleteFileA(target.c_str());
-            bool abort = false;
-            if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, dest, abort);
-          } else if ((n->attribs & 0x27) == 0) {
-            // The system gives new files the archive bit; the cabinet says none.
-            SetFileAttributesA(dest.c_str(), FILE_ATTRIBUTE_NORMAL);
-          }
-          break;
-        }
-      }
-      return 1;
-    }
-    case fdintNEXT_CABINET: {
-      bool abort = false;
-      std::string folder = n->psz3;
-      if (OnNextCabinet) {
-        OnNextCabinet.fn(OnNextCabinet.owner, *this, n->psz1, n->psz2, folder, abort);
-        if (!abort) {
-          // FDI's buffer for the folder holds 256 characters.
-          folder = tk::WithBackslash(folder);
-          if (folder.size() < 256) lstrcpyA(n->psz3, folder.c_str());
-        }
-      }
-      requestedCabinet_ = JoinPath(n->psz3, n->psz1);
-      cabinetRequested_ = true;
-      return abort ? -1 : 0;
-    }
+    case fdintCOPY_FILE:
+      return StartFile(notification);
+    case fdintCLOSE_FILE_INFO:
+      return FinishFile(notification);
+    case fdintNEXT_CABINET:
+      return NextCabinet(notification);
     default:
       return 0;
   }
+}
+
+INT_PTR TCab::StartFile(void* notification) {
+  auto* n = static_cast<PFDINOTIFICATION>(notification);
+  const std::string name = n->psz1;
+  // A name the rule refuses (one that would leave the destination folder,
+  // name a device or a stream, or not fit the path limit) is never written.
+  std::string dest;
+  if (!qb::JoinCabinetName(destinationFolder_, name, dest)) return 0;
+  bool abort = false;
+  if (OnCopyFile) {
+    OnCopyFile.fn(OnCopyFile.owner, *this, name, n->cb, n->date, n->time, n->attribs, n->iFolder,
+                  dest, abort);
+  }
+  if (abort) {
+    stopped_ = true;
+    return -1;
+  }
+  if (dest.empty()) return 0;
+  const std::string folder = tk::FolderOf(dest);
+  if (folder != lastFolder_) {
+    tk::CreateFolderChain(folder);
+    lastFolder_ = folder;
+  }
+  // A new file is written in place. An existing file that cannot be
+  // replaced (in use, or a folder of that name) is reported before anything
+  // is written; one that can is written under a temporary name first.
+  const DWORD attributes = n->attribs & 0x27;
+  std::string target = dest;
+  INT_PTR h = FdiCallbacks::Create(*this, target, attributes, CREATE_NEW);
+  if (h == -1 && GetFileAttributesA(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    HANDLE probe = CreateFileA(dest.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+      CloseHandle(probe);
+      target = dest + ".qbpart";
+      h = FdiCallbacks::Create(*this, target, attributes, CREATE_ALWAYS);
+    }
+  }
+  if (h == -1) {
+    if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, dest, abort);
+    if (abort) stopped_ = true;
+    return abort ? -1 : 0;
+  }
+  pending_.push_back({name, dest, target});
+  return h;
+}
+
+INT_PTR TCab::FinishFile(void* notification) {
+  auto* n = static_cast<PFDINOTIFICATION>(notification);
+  // The times go on through the handle FDI wrote with; the attributes were
+  // given when the file was created.
+  FILETIME utc;
+  if (DosTimeToUtc(n->date, n->time, utc)) {
+    SetFileTime(reinterpret_cast<HANDLE>(n->hf), &utc, nullptr, &utc);
+  }
+  FdiCallbacks::Close(n->hf);
+  for (size_t i = 0; i < pending_.size(); ++i) {
+    if (pending_[i].name != n->psz1) continue;
+    const PendingFile file = pending_[i];
+    pending_.erase(pending_.begin() + static_cast<long>(i));
+    const DWORD attributes = n->attribs & 0x27;
+    if (file.written != file.destination &&
+        !MoveFileExA(file.written.c_str(), file.destination.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+      DeleteFileA(file.written.c_str());
+      bool abort = false;
+      if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, file.destination, abort);
+      if (abort) {
+        stopped_ = true;
+        return -1;
+      }
+    } else if (!(attributes & FILE_ATTRIBUTE_ARCHIVE)) {
+      // The system gives every new file the archive bit; the cabinet's
+      // attributes are applied exactly, so a file without it loses it.
+      SetFileAttributesA(file.destination.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+    }
+    break;
+  }
+  return 1;
+}
+
+std::string TCab::AskForCabinet(int index, const char* headerName, const char* disk) {
+  std::string path;
+  bool abort = false;
+  if (OnNextCabinet) {
+    OnNextCabinet.fn(OnNextCabinet.owner, *this, index, headerName, disk, path, abort);
+  }
+  if (abort) {
+    stopped_ = true;
+    return std::string();
+  }
+  return path;
+}
+
+INT_PTR TCab::NextCabinet(void* notification) {
+  auto* n = static_cast<PFDINOTIFICATION>(notification);
+  const int wanted = currentIndex_ + 1;
+  // FDI asks again when the file it got was not the cabinet it needs; the
+  // owner has nothing better to give, so the pass ends there.
+  if (wanted == requestedIndex_ || currentIndex_ < 0) return -1;
+  const std::string path = AskForCabinet(wanted, n->psz1, n->psz2);
+  if (path.empty()) return -1;
+  requestedIndex_ = wanted;
+  requestedFile_ = path;
+  nextOpen_ = path;
+  // FDI joins this folder and the header's name; the open callback hands it
+  // the owner's file instead, so the joined text is never used as a path.
+  n->psz3[0] = '\0';
+  return 0;
 }
 
 void TCab::Extract(const std::string& cabinetFile, const std::string& destinationFolder) {
   FdiLibrary& fdi = Fdi();
   if (!fdi.create || !fdi.copy) return;
   char full[MAX_PATH] = {};
-  const DWORD n = GetFullPathNameA(cabinetFile.c_str(), MAX_PATH, full, nullptr);
-  cabinetFile_ = n && n < MAX_PATH ? std::string(full, n) : cabinetFile;
+  const DWORD length = GetFullPathNameA(cabinetFile.c_str(), MAX_PATH, full, nullptr);
+  std::string next = length && length < MAX_PATH ? std::string(full, length) : cabinetFile;
   destinationFolder_ = tk::WithBackslash(destinationFolder);
-  pendingNames_.clear();
-  pendingDestinations_.clear();
-  std::string next = cabinetFile_;
+  pending_.clear();
+  stopped_ = false;
+  expectedIndex_ = -1;
+  requestedIndex_ = -1;
+  TCab* const outer = activeReader;
+  activeReader = this;
   while (!next.empty()) {
-    followingCabinet_.clear();
-    followingDisk_.clear();
-    requestedCabinet_.clear();
-    cabinetRequested_ = false;
-    currentCabinet_ = next;
+    passStarted_ = false;
+    followingNamed_ = false;
+    currentIndex_ = -1;
+    requestedFile_.clear();
+    nextOpen_.clear();
+    const int passRequested = requestedIndex_;
     if (!context_) {
       for (int& e : error_) e = 0;
       context_ = fdi.create(FdiCallbacks::Alloc, FdiCallbacks::Free, FdiCallbacks::Open,
                             FdiCallbacks::Read, FdiCallbacks::Write, FdiCallbacks::Close,
                             FdiCallbacks::Seek, cpuUNKNOWN, reinterpret_cast<PERF>(error_));
-      if (!context_) return;
+      if (!context_) break;
     }
     std::string name = next.substr(next.find_last_of('\\') + 1);
     std::string folder = tk::FolderOf(next);
     fdi.copy(static_cast<HFDI>(context_), &name[0], &folder[0], 0, FdiCallbacks::Notify, nullptr,
              this);
-    const std::string processed = next;
-    if (cabinetRequested_) {
-      next = requestedCabinet_;
-    } else if (!followingCabinet_.empty() &&
-               CompareStringA(LOCALE_USER_DEFAULT, NORM_IGNORECASE, followingCabinet_.c_str(), -1,
-                              processed.c_str(), -1) == CSTR_EQUAL) {
-      break;
+    if (stopped_ || !passStarted_) break;
+    if (requestedIndex_ != passRequested && !requestedFile_.empty()) {
+      // FDI finished the files that continued into the requested cabinet;
+      // the files that begin there are extracted in the next pass, and the
+      // ones that began earlier arrive as partial files and are passed over.
+      expectedIndex_ = requestedIndex_;
+      next = requestedFile_;
+    } else if (followingNamed_) {
+      // The set goes on, but no file crossed into the next cabinet.
+      expectedIndex_ = currentIndex_ + 1;
+      requestedIndex_ = expectedIndex_;
+      next = AskForCabinet(expectedIndex_, "", "");
+      if (stopped_) break;
     } else {
-      next = followingCabinet_;
+      next.clear();
     }
     if (!next.empty() && !tk::FileExists(next)) break;
   }
+  activeReader = outer;
 }
 
 }  // namespace en

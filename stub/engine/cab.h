@@ -3,6 +3,12 @@
 // written, sets each file's date, time and attributes, and lets its owner
 // choose destinations and provide the next cabinet through three events.
 //
+// Nothing a cabinet says decides where a file is written or read unless the
+// safe-name rule accepts it: a file's name goes through that rule before it
+// is joined to the destination folder, and the name of the next cabinet that
+// a header gives is never used as a path. The owner supplies every further
+// cabinet of the set by its number in the set, as a file of its own choosing.
+//
 // A file that replaces an existing one is written under a temporary name
 // beside it ("name.qbpart") and moved over it only when it is complete with
 // its times and attributes, so that an installation that is killed or
@@ -11,6 +17,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -35,9 +42,13 @@ using CopyFileFn = void (*)(void* owner, TCab& sender, const std::string& name, 
 // Called when a destination cannot be created; abort stops the extraction,
 // otherwise the file is skipped.
 using CreateErrorFn = void (*)(void* owner, TCab& sender, const std::string& dest, bool& abort);
-// Called each time FDI needs the next cabinet of the set.
-using NextCabinetFn = void (*)(void* owner, TCab& sender, const std::string& name,
-                               const std::string& disk, std::string& folder, bool& abort);
+// Called when the extraction needs cabinet number index of the set (the
+// first cabinet has the number its header gives, usually 0). headerName and
+// disk are what the previous header says, for information only. The handler
+// sets path to the file that holds that cabinet; an empty path ends the walk
+// through the set, abort stops the extraction.
+using NextCabinetFn = void (*)(void* owner, TCab& sender, int index, const std::string& headerName,
+                               const std::string& disk, std::string& path, bool& abort);
 
 class TCab {
  public:
@@ -46,8 +57,11 @@ class TCab {
   TCab(const TCab&) = delete;
   TCab& operator=(const TCab&) = delete;
 
-  // Extracts the cabinet and every following cabinet of its set that exists.
+  // Extracts the cabinet and every following cabinet of its set that the
+  // owner supplies.
   void Extract(const std::string& cabinetFile, const std::string& destinationFolder);
+  // Whether an event stopped the extraction.
+  bool Stopped() const { return stopped_; }
 
   TEvent<CopyFileFn> OnCopyFile;
   TEvent<CreateErrorFn> OnCreateError;
@@ -56,27 +70,51 @@ class TCab {
   // Whether cabinet.dll could be loaded from the system folder.
   static bool Available();
   // For a program that ends in the middle of an extraction: closes every file
-  // FDI has open and deletes the ones it was writing. FDI must not be called
-  // again afterwards.
-  static void AbandonOpenFiles();
+  // FDI has open through this reader and deletes the ones it was writing.
+  // The reader must not be used again afterwards.
+  void AbandonOpenFiles();
 
  private:
   friend struct FdiCallbacks;
   INT_PTR Notify(int type, void* notification);
+  INT_PTR StartFile(void* notification);
+  INT_PTR FinishFile(void* notification);
+  INT_PTR NextCabinet(void* notification);
+  // The file of cabinet index from the owner; empty when there is none.
+  std::string AskForCabinet(int index, const char* headerName, const char* disk);
+
+  // Every file FDI has open through the callbacks, so that an installation
+  // that ends in the middle of an extraction can close them and remove what
+  // was being written.
+  struct OpenFile {
+    HANDLE handle;
+    std::string path;
+    bool writing;
+  };
+  // A file FDI is writing: its name in the cabinet, its destination and the
+  // file actually written (the destination, or a temporary beside it).
+  struct PendingFile {
+    std::string name;
+    std::string destination;
+    std::string written;
+  };
 
   void* context_ = nullptr;
-  std::string cabinetFile_;
   std::string destinationFolder_;
-  std::string followingCabinet_;
-  std::string followingDisk_;
-  std::string currentCabinet_;
-  std::string requestedCabinet_;
-  bool cabinetRequested_ = false;
   int error_[3] = {};
-  std::vector<std::string> pendingNames_;
-  std::vector<std::string> pendingDestinations_;
-  std::vector<std::string> pendingTemporaries_;  // where each is written
-  std::string lastFolder_;                       // the folder made for the file before
+  std::vector<OpenFile> openFiles_;
+  std::vector<PendingFile> pending_;
+  std::string lastFolder_;  // the folder made for the file before
+  bool stopped_ = false;
+
+  // The walk through the set.
+  int currentIndex_ = -1;   // the set number of the cabinet FDI reads now
+  int expectedIndex_ = -1;  // the number the first cabinet of a pass must have
+  bool passStarted_ = false;
+  bool followingNamed_ = false;  // the current header names a next cabinet
+  int requestedIndex_ = -1;      // the cabinet FDI asked for in this pass
+  std::string requestedFile_;
+  std::string nextOpen_;  // the file FDI's next open for reading gets
 };
 
 // A DOS date and time taken as local time, in universal time.
@@ -84,9 +122,5 @@ bool DosTimeToUtc(uint16_t date, uint16_t time, FILETIME& utc);
 
 // Joins a folder and a name with exactly one backslash between them.
 std::string JoinPath(const std::string& first, const std::string& second);
-
-// Whether a name inside a cabinet stays inside the folder it is extracted to:
-// not absolute, no drive or stream colon, no ".." component.
-bool IsSafeCabinetName(const std::string& name);
 
 }  // namespace en

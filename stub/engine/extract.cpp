@@ -4,9 +4,8 @@
 
 #include <vector>
 
-#include "actions/completion.h"
+#include "cab/safe_name.h"
 #include "engine/cab.h"
-#include "engine/run.h"
 #include "engine/variables.h"
 #include "startup/state.h"
 #include "startup/workfolder.h"
@@ -14,28 +13,33 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
-#include "wizard/replace_file.h"
-#include "wizard/wizard.h"
 
 namespace en {
 
-int RememberedAnswer = wz::kAsk;
+// The state of one extraction stage: the reader, the volume being read and
+// the cabinet pieces written for the reader.
+class Extraction {
+ public:
+  explicit Extraction(RunState& run) : run(run) {}
 
-namespace {
-
-constexpr char kVolumeToken[] = "@$&%19";
-
-struct Extraction {
-  int cabinetCounter = 0;
+  RunState& run;
+  TCab cab;
+  int piecesWritten = 0;  // pieces 0 to piecesWritten - 1 were written
   int volume = 1;
   bool lastAttemptFound = true;
   tk::TFileStream current;
   std::string lastWritten;
   std::vector<std::string> written;  // every piece, for the final clean-up
-};
-Extraction* state = nullptr;
 
-HWND Owner() { return wz::Wizard ? wz::Wizard->Handle() : tk::Application.Handle(); }
+  // Writes cabinet number index of the set to its piece in the working
+  // folder, reading on into the next volume files where the data continues
+  // there. Returns false when the user gave the installation up.
+  bool WriteCabinet(int index, const std::string& path);
+};
+
+namespace {
+
+constexpr char kVolumeToken[] = "@$&%19";
 
 uint64_t StoredSize(int k) {
   const qb::Package& pkg = st::Package;
@@ -48,57 +52,64 @@ uint64_t ToUint(const FILETIME& ft) {
   return static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
 }
 
-// Writes the next stored cabinet of the set to path, reading on into the
-// next volume files where the data continues there.
-void WriteNextCabinet(const std::string& path) {
-  Extraction& s = *state;
-  if (s.cabinetCounter > 0) DeleteFileA(s.lastWritten.c_str());
+}  // namespace
+
+bool Extraction::WriteCabinet(int index, const std::string& path) {
+  if (!lastWritten.empty()) DeleteFileA(lastWritten.c_str());
   tk::TFileStream out;
   out.Create(path);
   out.Write("MSCF", 4);
-  s.written.push_back(path);
-  const uint64_t size = StoredSize(s.cabinetCounter);
+  written.push_back(path);
+  const uint64_t size = StoredSize(index);
   uint64_t copied = 0;
-  if (s.volume == 1) {
-    const uint64_t position = static_cast<uint32_t>(st::Startup.fileCabinetOffset) +
-                              static_cast<uint64_t>(s.cabinetCounter) *
-                                  static_cast<uint32_t>(st::Package.Number(qb::kCabinetSize));
-    const uint64_t end = s.current.Size() >= 34 ? s.current.Size() - 34 : 0;
+  if (volume == 1) {
+    const uint64_t position =
+        static_cast<uint32_t>(st::Startup.fileCabinetOffset) +
+        static_cast<uint64_t>(index) * static_cast<uint32_t>(st::Package.Number(qb::kCabinetSize));
+    const uint64_t end = current.Size() >= 34 ? current.Size() - 34 : 0;
     const uint64_t available = end > position ? end - position : 0;
-    s.current.Seek(position);
-    copied = tk::CopyStream(s.current, out, size < available ? size : available);
+    current.Seek(position);
+    copied = tk::CopyStream(current, out, size < available ? size : available);
   } else {
-    copied = tk::CopyStream(s.current, out, size);
+    copied = tk::CopyStream(current, out, size);
   }
   while (copied < size) {
-    if (s.lastAttemptFound) ++s.volume;
-    s.current.Close();
+    if (lastAttemptFound) ++volume;
+    current.Close();
     std::string name = st::Package.Text(qb::kVolumePattern);
     const size_t at = name.find(kVolumeToken);
-    if (at != std::string::npos) name.replace(at, 6, qb::Decimal(s.volume));
+    if (at != std::string::npos) name.replace(at, 6, qb::Decimal(volume));
     const std::string volumePath = tk::FolderOf(tk::ModulePath()) + name;
-    if (!tk::FileExists(volumePath)) {
-      const std::string text = st::Package.Msg(qb::kMsgNextVolume) + qb::Decimal(s.volume);
-      if (MessageBoxA(Owner(), text.c_str(), st::Startup.installerTitle.c_str(),
-                      MB_OKCANCEL | MB_ICONINFORMATION) == IDCANCEL) {
-        out.Close();
-        act::AbortInstallation();
-      }
+    if (!tk::FileExists(volumePath) && !run.host.AskForVolume(volume)) {
+      out.Close();
+      return false;
     }
-    s.lastAttemptFound = tk::FileExists(volumePath);
-    s.current.OpenRead(volumePath);
-    copied += tk::CopyStream(s.current, out, size - copied);
+    lastAttemptFound = tk::FileExists(volumePath);
+    current.OpenRead(volumePath);
+    copied += tk::CopyStream(current, out, size - copied);
   }
   out.Close();
-  s.lastWritten = path;
+  lastWritten = path;
+  piecesWritten = index + 1;
+  return true;
 }
 
-void OnNextCabinet(void*, TCab&, const std::string& name, const std::string&, std::string& folder,
-                   bool&) {
-  // FDI asks once more when it cannot open the cabinet it named, so the
-  // first request of a run writes nothing and each later one the next piece.
-  if (state->cabinetCounter > 0) WriteNextCabinet(JoinPath(folder, name));
-  state->cabinetCounter++;
+namespace {
+
+// The reader asks for the cabinets of the set one after the other; each is
+// written to a piece of the working folder with the installer's own name,
+// whatever the previous cabinet's header calls it.
+void OnNextCabinet(void* owner, TCab&, int index, const std::string&, const std::string&,
+                   std::string& path, bool& abort) {
+  Extraction& x = *static_cast<Extraction*>(owner);
+  if (index != x.piecesWritten || index > st::Package.Number(qb::kLastCabinetNumber)) return;
+  const std::string piece = st::SupportFile(index, true);
+  if (!x.WriteCabinet(index, piece)) {
+    x.run.abandoned = true;
+    abort = true;
+    return;
+  }
+  path = piece;
 }
 
 // Whether the packed file (packed time) is newer than the existing one, to
@@ -114,13 +125,13 @@ bool PackedIsNewer(const std::string& dest, const FILETIME& packed) {
   return ToUint(packed) / 10000 > ToUint(existing) / 10000;
 }
 
-bool Ask(const std::string& dest, const FILETIME& packed, int32_t size) {
-  switch (RememberedAnswer) {
-    case wz::kOverwriteAll:
+bool Ask(RunState& run, const std::string& dest, const FILETIME& packed, int32_t size) {
+  switch (run.rememberedAnswer) {
+    case kOverwriteAll:
       return true;
-    case wz::kKeepAll:
+    case kKeepAll:
       return false;
-    case wz::kAsk:
+    case kAsk:
       break;
     default:
       return true;
@@ -128,15 +139,16 @@ bool Ask(const std::string& dest, const FILETIME& packed, int32_t size) {
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   GetFileAttributesExA(dest.c_str(), GetFileExInfoStandard, &data);
   const uint64_t existingSize = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
-  const int answer =
-      wz::AskOverwrite(dest, FileDescription(ToUint(data.ftLastWriteTime), existingSize),
-                       FileDescription(ToUint(packed), static_cast<uint32_t>(size)));
-  RememberedAnswer = answer == wz::kOverwrite || answer == wz::kKeep ? wz::kAsk : answer;
-  return answer == wz::kOverwrite || answer == wz::kOverwriteAll;
+  const OverwriteAnswer answer =
+      run.host.AskOverwrite(dest, FileDescription(ToUint(data.ftLastWriteTime), existingSize),
+                            FileDescription(ToUint(packed), static_cast<uint32_t>(size)));
+  run.rememberedAnswer = answer == kOverwrite || answer == kKeep ? kAsk : answer;
+  return answer == kOverwrite || answer == kOverwriteAll;
 }
 
-void OnCopyFile(void*, TCab&, const std::string& name, int32_t size, uint16_t date, uint16_t time,
-                uint16_t, uint16_t, std::string& dest, bool&) {
+void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint16_t date,
+                uint16_t time, uint16_t, uint16_t, std::string& dest, bool&) {
+  RunState& run = static_cast<Extraction*>(owner)->run;
   const qb::RecordList& files = st::Package.Records(qb::List::kFiles);
   // A packed file is named by its record number; any other name has no
   // destination and is skipped.
@@ -146,16 +158,21 @@ void OnCopyFile(void*, TCab&, const std::string& name, int32_t size, uint16_t da
   bool write = n >= 0 && static_cast<uint64_t>(n) < files.Count();
   if (write) {
     dest = ExpandText(files.Field(static_cast<size_t>(n), 0));
+    // The destination comes from the package: it must be a full path whose
+    // every folder the safe-name rule accepts.
+    write = qb::IsSafeDestinationPath(dest);
+  }
+  if (write) {
     const DWORD attributes = GetFileAttributesA(dest.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       FILETIME packed = {};
       DosTimeToUtc(date, time, packed);
       switch (qb::ReadNumber(files.Field(static_cast<size_t>(n), 1))) {
         case 0:
-          write = Ask(dest, packed, size);
+          write = Ask(run, dest, packed, size);
           break;
         case 1:
-          write = PackedIsNewer(dest, packed) && Ask(dest, packed, size);
+          write = PackedIsNewer(dest, packed) && Ask(run, dest, packed, size);
           break;
         case 3:
           write = PackedIsNewer(dest, packed);
@@ -173,32 +190,34 @@ void OnCopyFile(void*, TCab&, const std::string& name, int32_t size, uint16_t da
     }
   }
   if (write) {
-    if (qb::ReadNumber(files.Field(static_cast<size_t>(n), 2)) == 1) InstalledFiles.push_back(dest);
-    Status(st::Package.Msg(qb::kMsgStatusFilePrefix) + dest.substr(dest.find_last_of('\\') + 1));
+    if (qb::ReadNumber(files.Field(static_cast<size_t>(n), 2)) == 1) {
+      run.installedFiles.push_back(dest);
+    }
+    run.Status(st::Package.Msg(qb::kMsgStatusFilePrefix) +
+               dest.substr(dest.find_last_of('\\') + 1));
   } else {
     dest.clear();
   }
-  ProgressStep();
+  run.ProgressStep();
 }
 
-void OnCreateError(void*, TCab&, const std::string& dest, bool& abort) {
-  const std::string text = st::Package.Msg(qb::kMsgCannotCreate) + dest + "\r\n" +
-                           st::Package.Msg(qb::kMsgCannotCreateAfter);
-  if (MessageBoxA(Owner(), text.c_str(), st::Startup.installerTitle.c_str(), MB_OKCANCEL) ==
-      IDCANCEL) {
+void OnCreateError(void* owner, TCab&, const std::string& dest, bool& abort) {
+  RunState& run = static_cast<Extraction*>(owner)->run;
+  if (!run.host.AskAfterCreateError(dest)) {
+    run.abandoned = true;
     abort = true;
-    act::AbortInstallation();
   }
 }
 
 }  // namespace
 
-void DiscardExtraction() {
-  if (!state) return;
-  TCab::AbandonOpenFiles();
-  state->current.Close();
-  for (const std::string& piece : state->written) DeleteFileA(piece.c_str());
-  state = nullptr;
+void DiscardExtraction(RunState& run) {
+  Extraction* x = run.extraction;
+  if (!x) return;
+  x->cab.AbandonOpenFiles();
+  x->current.Close();
+  for (const std::string& piece : x->written) DeleteFileA(piece.c_str());
+  run.extraction = nullptr;
 }
 
 std::string FileDescription(uint64_t fileTimeUtc, uint64_t size) {
@@ -213,27 +232,35 @@ std::string FileDescription(uint64_t fileTimeUtc, uint64_t size) {
   return std::string(date) + " " + clock + "    " + qb::SizeShortForm(size) + "b";
 }
 
-void ExtractFiles() {
-  Extraction extraction;
-  state = &extraction;
-  Status(st::Package.Msg(qb::kMsgStatusExtracting));
+bool ExtractFiles(RunState& run) {
+  Extraction extraction(run);
+  run.extraction = &extraction;
+  run.Status(st::Package.Msg(qb::kMsgStatusExtracting));
   tk::Application.ProcessMessages();
   extraction.current.OpenRead(tk::ModulePath());
   const std::string first = st::SupportFile(0, true);
-  WriteNextCabinet(first);
-  {
-    TCab cab;
-    cab.OnCopyFile = {OnCopyFile, nullptr};
-    cab.OnCreateError = {OnCreateError, nullptr};
-    cab.OnNextCabinet = {OnNextCabinet, nullptr};
+  if (extraction.WriteCabinet(0, first)) {
+    TCab& cab = extraction.cab;
+    cab.OnCopyFile = {OnCopyFile, &extraction};
+    cab.OnCreateError = {OnCreateError, &extraction};
+    cab.OnNextCabinet = {OnNextCabinet, &extraction};
     cab.Extract(first, DestinationFolder());
+  } else {
+    run.abandoned = true;
+  }
+  if (run.abandoned) {
+    // What FDI was writing when it stopped is incomplete and goes with the
+    // pieces; the caller ends the installation.
+    DiscardExtraction(run);
+    return false;
   }
   extraction.current.Close();
   // The reader may still have held a piece open when the next one was
   // written; whatever is left goes now, so that the working folder can go.
   for (const std::string& piece : extraction.written) DeleteFileA(piece.c_str());
   tk::Application.ProcessMessages();
-  state = nullptr;
+  run.extraction = nullptr;
+  return true;
 }
 
 }  // namespace en

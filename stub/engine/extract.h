@@ -7,19 +7,20 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/run_state.h"
+
 namespace en {
 
-// The remembered overwrite answer of the run (see wz::OverwriteAnswer).
-extern int RememberedAnswer;
+// The file extraction stage of the installation run. Returns false when the
+// installation was given up (a missing volume or a file that cannot be
+// created, and the user chose Cancel); the caller then ends it.
+bool ExtractFiles(RunState& run);
 
-// The file extraction stage of the installation run.
-void ExtractFiles();
-
-// For a program that ends during the extraction stage (abandoned or
+// For a program that ends during the extraction stage (given up or
 // cancelled): closes the open cabinet files and deletes the cabinet pieces
 // and the file being written, so that the working folder can be removed.
 // Does nothing outside the stage.
-void DiscardExtraction();
+void DiscardExtraction(RunState& run);
 
 // The description of a file in the overwrite dialog: local date and time,
 // four blanks, the size in short form and "b".

@@ -1,17 +1,44 @@
 // Program entry of the setup stub.
 #include <windows.h>
 
+#include <cstdlib>
+
+#include "run/installation_run.h"
 #include "startup/background.h"
 #include "startup/ending.h"
 #include "startup/workfolder.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/runtime.h"
 #include "toolkit/system.h"
 #include "wizard/wizard.h"
+
+namespace {
+
+// Memory set aside at the start and given back when memory runs out, so that
+// the clean-up has some to work with.
+void* reserve = nullptr;
+
+// Memory ran out: whatever the run was writing goes, the working folder is
+// removed, and the program ends with its own exit code.
+[[noreturn]] void OutOfMemory() {
+  static bool ending = false;
+  if (ending) ExitProcess(qb::kExitOutOfMemory);
+  ending = true;
+  std::free(reserve);
+  reserve = nullptr;
+  run::DiscardActiveRun();
+  st::RemoveWorkFolder();
+  st::EndProgram(qb::ExitReason::kOutOfMemory);
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything can load a library: only the system folder is searched.
   tk::RestrictDllSearch();
+  reserve = std::malloc(256 * 1024);
+  tk::SetOutOfMemoryHandler(OutOfMemory);
 
   tk::InitControls();
   tk::Application.Create("*");

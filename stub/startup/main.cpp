@@ -72,10 +72,19 @@ void WriteSupportCabinet(qb::PackageReader& reader, tk::TFileStream& stream) {
   stream.Close();
 }
 
+// The support cabinet may only produce the working folder's numbered
+// support files; any other entry is passed over.
+void OnSupportEntry(void*, en::TCab&, const std::string& name, int32_t, uint16_t, uint16_t,
+                    uint16_t, uint16_t, std::string& dest, bool&) {
+  if (!qb::IsSupportCabinetEntry(name, Package.LanguageCount())) dest.clear();
+}
+
 // Unpacks support file 2 into the user's temporary folder: its entries are
-// named "$inst\n.tmp", so the support files land in the working folder.
+// named "$inst\n.tmp", so the support files land in the working folder. It is
+// one cabinet: no further cabinet is ever supplied.
 void ExtractSupportCabinet() {
   en::TCab cab;
+  cab.OnCopyFile = {OnSupportEntry, nullptr};
   cab.Extract(SupportFile(qb::kSupportCabinetCopy), tk::TempFolder());
 }
 

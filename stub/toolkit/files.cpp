@@ -67,7 +67,7 @@ std::string WithBackslash(std::string path) {
 }
 
 std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('\\');
+  const size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
@@ -80,11 +80,32 @@ std::string NamePart(const std::string& path) { return path.substr(FolderPart(pa
 
 bool CreateFolderChain(const std::string& folder) {
   std::string path = folder;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
   while (!path.empty() && path.back() == '\\') path.pop_back();
-  if (path.size() < 3 || FolderExists(path)) return false;
-  const std::string parent = FolderOf(path);
-  if (!parent.empty() && parent != path + "\\") CreateFolderChain(parent);
-  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+  // A folder needs room for the names of the files in it: the system's
+  // limit for folders is 12 characters below that for files.
+  if (path.size() < 3 || path.size() > MAX_PATH - 12 || FolderExists(path)) return false;
+  // Back from the end to the deepest folder that exists, then forward,
+  // creating each missing level in turn.
+  size_t existing = path.size();
+  for (;;) {
+    const size_t at = path.rfind('\\', existing - 1);
+    if (at == std::string::npos || at < 2) {
+      existing = 0;
+      break;
+    }
+    existing = at;
+    if (FolderExists(path.substr(0, at))) break;
+  }
+  bool created = false;
+  for (size_t at = path.find('\\', existing + 1);; at = path.find('\\', at + 1)) {
+    const std::string level = at == std::string::npos ? path : path.substr(0, at);
+    if (level.size() >= 3) created = CreateDirectoryA(level.c_str(), nullptr) != 0;
+    if (at == std::string::npos) break;
+  }
+  return created;
 }
 
 std::string TempFolder() {

@@ -2,13 +2,35 @@
 // that would throw (a string or vector growing beyond what memory holds) end
 // the process here instead, which keeps the unwinder and the name demangler
 // out of the executable.
+#include "toolkit/runtime.h"
+
 #include <windows.h>
 
 #include <cstdlib>
+#include <new>
+
+#include "package/exit_codes.h"
 
 namespace {
-[[noreturn]] void Fail() { ExitProcess(3); }
+
+void (*outOfMemory)() = nullptr;
+
+[[noreturn]] void Fail() {
+  if (outOfMemory) outOfMemory();
+  ExitProcess(qb::kExitOutOfMemory);
+}
+
 }  // namespace
+
+namespace tk {
+
+void SetOutOfMemoryHandler(void (*handler)()) {
+  outOfMemory = handler;
+  // operator new calls this instead of throwing when memory runs out.
+  std::set_new_handler([] { Fail(); });
+}
+
+}  // namespace tk
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { Fail(); }

@@ -4,15 +4,14 @@
 
 #include <string>
 
+#include "engine/installation_host.h"
+
 namespace wz {
 
-enum OverwriteAnswer : int {
-  kOverwrite = 1000,
-  kOverwriteAll = 2000,
-  kKeep = 3000,
-  kKeepAll = 4000,
-  kAsk = 5000,
-};
+using en::kKeep;
+using en::kKeepAll;
+using en::kOverwrite;
+using en::kOverwriteAll;
 
 // Shows the dialog modally and returns the answer; closing it or Escape
 // keeps the file (3000).

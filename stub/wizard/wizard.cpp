@@ -3,16 +3,17 @@
 #include <commctrl.h>
 
 #include "actions/completion.h"
-#include "engine/extract.h"
-#include "engine/run.h"
 #include "engine/variables.h"
 #include "package/settings.h"
+#include "run/installation_run.h"
 #include "startup/ending.h"
 #include "startup/state.h"
 #include "startup/workfolder.h"
 #include "text/expand.h"
+#include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "wizard/replace_file.h"
 
 namespace wz {
 
@@ -151,10 +152,7 @@ void TWizard::SetUp() {
 
   tk::SetText(branding_, en::ExpandText(pkg.Text(qb::kBrandingText)));
   tk::SizeToText(branding_);
-  if (st::Startup.silent) {
-    running_ = true;
-    en::InstallationRun();  // ends the program in silent mode
-  }
+  if (st::Startup.silent) StartRun();  // ends the program
   EnableWindow(cancel_, !st::Startup.noCancel);
   SetFocus(next_);
   tk::Application.ProcessMessages();
@@ -186,17 +184,20 @@ void TWizard::ShowCurrentPage() {
       EnableWindow(next_, FALSE);
       EnableWindow(back_, FALSE);
       tk::Application.ProcessMessages();
-      if (!running_) {
-        running_ = true;
-        en::InstallationRun();
-      }
+      if (!running_) StartRun();
       return;
     case kFinishPage:
       SetUpFinishPage();
       break;
-    case kCompletion:
-      act::CompletionStep();
-      return;
+    case kCompletion: {
+      act::FinishChoices choices;
+      choices.runProgram = tk::IsChecked(runProgramCheck);
+      choices.viewReadme = tk::IsChecked(viewReadmeCheck);
+      choices.openThirdItem = tk::IsChecked(thirdCheck);
+      choices.restartNow = tk::IsChecked(restartNow);
+      Hide();
+      act::CompletionStep(choices);
+    }
     default:
       break;
   }
@@ -239,6 +240,21 @@ void TWizard::OnBack() {
   ShowCurrentPage();
 }
 
+void TWizard::StartRun() {
+  running_ = true;
+  const int64_t total = st::Package.Number(qb::kProgressTotal);
+  SetProgressRange(total < 0 ? 0 : total > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(total));
+  en::UserChoices choices;
+  choices.programGroup = tk::TextOf(groupField);
+  choices.noProgramGroup = tk::IsChecked(noGroupCheck);
+  for (int i = 0; i < 3; ++i) choices.tasks[i] = tk::IsChecked(taskCheck[i]);
+  run::InstallationRun(*this, choices);
+  if (st::Startup.silent) st::EndProgram(qb::ExitReason::kInstalled);
+  // A short pause lets the last status be seen.
+  Sleep(100);
+  NextAfterRun();
+}
+
 void TWizard::NextAfterRun() {
   running_ = false;
   ++position_;
@@ -251,7 +267,7 @@ void TWizard::OnClose() {
   if (tk::TextOf(next_) == Msg(qb::kMsgFinish)) st::EndProgram(qb::ExitReason::kInstalled);
   if (MessageBoxA(Handle(), Msg(qb::kMsgCancelQuestion).c_str(), st::Startup.installerTitle.c_str(),
                   MB_ICONWARNING | MB_YESNO) == IDYES) {
-    en::DiscardExtraction();
+    run::DiscardActiveRun();
     st::RemoveWorkFolder();
     st::EndProgram(qb::ExitReason::kCancelled);
   }
@@ -260,7 +276,7 @@ void TWizard::OnClose() {
 // A hidden wizard (a silent run) is never seen: its status line and bar are
 // not redrawn for every file, which on small files would cost more than
 // placing them.
-void TWizard::SetStatus(const std::string& text) {
+void TWizard::ShowStatus(const std::string& text) {
   if (IsWindowVisible(Handle())) tk::SetText(statusText_, text);
 }
 
@@ -313,6 +329,27 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   }
   return TWindow::WindowProc(msg, wp, lp);
 }
+
+int TWizard::Ask(const std::string& text, UINT style) {
+  return MessageBoxA(Handle(), text.c_str(), st::Startup.installerTitle.c_str(), style);
+}
+
+en::OverwriteAnswer TWizard::AskOverwrite(const std::string& path, const std::string& existingLine,
+                                          const std::string& packedLine) {
+  return static_cast<en::OverwriteAnswer>(wz::AskOverwrite(path, existingLine, packedLine));
+}
+
+bool TWizard::AskForVolume(int volume) {
+  return Ask(Msg(qb::kMsgNextVolume) + qb::Decimal(volume), MB_OKCANCEL | MB_ICONINFORMATION) !=
+         IDCANCEL;
+}
+
+bool TWizard::AskAfterCreateError(const std::string& path) {
+  return Ask(Msg(qb::kMsgCannotCreate) + path + "\r\n" + Msg(qb::kMsgCannotCreateAfter),
+             MB_OKCANCEL) != IDCANCEL;
+}
+
+void TWizard::ReportAbandoned() { Ask(Msg(qb::kMsgAbandoned), MB_ICONEXCLAMATION | MB_OK); }
 
 void CreateWizard() {
   static TWizard wizard;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/installation_host.h"
 #include "toolkit/window.h"
 
 namespace wz {
@@ -25,23 +26,25 @@ enum PageKind : unsigned char {
   kCompletion = 10,
 };
 
-class TWizard : public tk::TWindow {
+class TWizard : public tk::TWindow, public en::InstallationHost {
  public:
   // Builds the window and every control, then runs the set-up: the page
   // sequence, the initial texts and states, and (in silent mode) the
   // installation run.
   void Build();
 
-  // The status line and progress bar of the Progress page.
-  void SetStatus(const std::string& text);
-  void SetProgressRange(int maximum);
+  // The installation run reports here: the status line and progress bar of
+  // the Progress page, and the questions it asks the user.
+  void ShowStatus(const std::string& text) override;
   // One progress step: position + 1, pending messages processed, and a short
   // pause when the bar has few steps, so that a short run is seen to move.
-  void ProgressStep();
-  // After the installation run: the page that follows the Progress page.
-  void NextAfterRun();
+  void ProgressStep() override;
+  en::OverwriteAnswer AskOverwrite(const std::string& path, const std::string& existingLine,
+                                   const std::string& packedLine) override;
+  bool AskForVolume(int volume) override;
+  bool AskAfterCreateError(const std::string& path) override;
+  void ReportAbandoned() override;
 
-  // Controls the installation run and the actions read.
   HWND groupField = nullptr;
   HWND noGroupCheck = nullptr;
   HWND taskCheck[3] = {};
@@ -63,6 +66,12 @@ class TWizard : public tk::TWindow {
   void OnBack();
   void OnClose();
   void SetNextCaption(int message);
+  void SetProgressRange(int maximum);
+  // Runs the installation with the choices made on the pages, then ends a
+  // silent run or moves on to the page after the Progress page.
+  void StartRun();
+  void NextAfterRun();
+  int Ask(const std::string& text, UINT style);
 
   HWND back_ = nullptr;
   HWND next_ = nullptr;

@@ -2,10 +2,9 @@
 //
 //   cabtest extract CAB DEST [--events] [--set-from DIR]
 //       Extracts CAB into DEST. --events prints every event. --set-from DIR
-//       answers each next-cabinet request the way the installer does: the
-//       first request writes nothing, each later one copies the next cabinet
-//       (temp_1.tmp, temp_2.tmp, ...) from DIR into the folder FDI names,
-//       deleting the one before.
+//       answers each request for cabinet number k of the set the way the
+//       installer does: it copies temp_k.tmp from DIR to piece_k.tmp beside
+//       CAB, deleting the piece before, whatever the headers name.
 //   cabtest stat FILE
 //       Prints the file's attributes and its last-write and creation times
 //       in local time.
@@ -22,7 +21,7 @@ namespace {
 struct Options {
   bool events = false;
   std::string setFrom;
-  int counter = 0;
+  std::string pieceFolder;
   std::string lastWritten;
 };
 
@@ -38,21 +37,18 @@ void OnCreateError(void* owner, en::TCab&, const std::string& dest, bool&) {
   if (static_cast<Options*>(owner)->events) std::printf("create-error %s\n", dest.c_str());
 }
 
-void OnNext(void* owner, en::TCab&, const std::string& name, const std::string& disk,
-            std::string& folder, bool&) {
+void OnNext(void* owner, en::TCab&, int index, const std::string& name, const std::string& disk,
+            std::string& path, bool&) {
   auto* o = static_cast<Options*>(owner);
-  if (o->events)
-    std::printf("next %s disk=%s folder=%s\n", name.c_str(), disk.c_str(), folder.c_str());
+  if (o->events) std::printf("next %d header=%s disk=%s\n", index, name.c_str(), disk.c_str());
   if (o->setFrom.empty()) return;
-  if (o->counter > 0) {
-    if (!o->lastWritten.empty()) DeleteFileA(o->lastWritten.c_str());
-    const std::string from =
-        en::JoinPath(o->setFrom, "temp_" + std::to_string(o->counter) + ".tmp");
-    const std::string to = en::JoinPath(folder, name);
-    CopyFileA(from.c_str(), to.c_str(), FALSE);
-    o->lastWritten = to;
-  }
-  o->counter++;
+  const std::string from = en::JoinPath(o->setFrom, "temp_" + std::to_string(index) + ".tmp");
+  if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  if (!o->lastWritten.empty()) DeleteFileA(o->lastWritten.c_str());
+  const std::string to = en::JoinPath(o->pieceFolder, "piece_" + std::to_string(index) + ".tmp");
+  CopyFileA(from.c_str(), to.c_str(), FALSE);
+  o->lastWritten = to;
+  path = to;
 }
 
 }  // namespace
@@ -64,6 +60,8 @@ int main(int argc, char** argv) {
       if (std::strcmp(argv[i], "--events") == 0) o.events = true;
       if (std::strcmp(argv[i], "--set-from") == 0 && i + 1 < argc) o.setFrom = argv[++i];
     }
+    const std::string cabinet = argv[2];
+    o.pieceFolder = cabinet.substr(0, cabinet.find_last_of('\\') + 1);
     if (!en::TCab::Available()) {
       std::printf("cabinet.dll is not available\n");
       return 1;

@@ -1,0 +1,39 @@
+// The state of one installation run, handed to each of its stages.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/installation_host.h"
+
+namespace en {
+
+class Extraction;
+
+// What the user chose on the wizard's pages that the stages read.
+struct UserChoices {
+  std::string programGroup;
+  bool noProgramGroup = false;
+  bool tasks[3] = {true, true, true};  // desktop, Start menu, Quick Launch
+};
+
+struct RunState {
+  explicit RunState(InstallationHost& host, UserChoices choices)
+      : host(host), choices(std::move(choices)) {}
+
+  InstallationHost& host;
+  UserChoices choices;
+  // Paths to remove at uninstall, in order; filled by file placement and the
+  // shortcuts, written out by the uninstall log.
+  std::vector<std::string> installedFiles;
+  OverwriteAnswer rememberedAnswer = kAsk;
+  // The file extraction stage while it runs (null before and after).
+  Extraction* extraction = nullptr;
+  // Set when a stage gave the installation up; the run then ends it.
+  bool abandoned = false;
+
+  void Status(const std::string& text) { host.ShowStatus(text); }
+  void ProgressStep() { host.ProgressStep(); }
+};
+
+}  // namespace en
