@@ -1,9 +1,12 @@
 // qbcab: writes a cabinet (or a set) with the authoring tool's cabinet writer,
 // for tests that need cabinets with particular names, attributes and times.
 //
-//   qbcab OUTDIR CABSIZE [--stored] NAME=PATH[,attr=HEX][,date=HEX,time=HEX]...
+//   qbcab OUTDIR CABSIZE [--stored] [--header-names PREFIX]
+//         NAME=PATH[,attr=HEX][,date=HEX,time=HEX]...
 //
 // Writes OUTDIR/temp_0.tmp, temp_1.tmp, ...; CABSIZE 0 gives one cabinet.
+// --header-names makes the headers call cabinet k PREFIXk instead of
+// temp_k.tmp (the files keep their names).
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -25,6 +28,11 @@ int main(int argc, char** argv) {
     std::string spec = argv[i];
     if (spec == "--stored") {
       options.compression = qb::cab::Compression::kNone;
+      continue;
+    }
+    if (spec == "--header-names" && i + 1 < argc) {
+      const std::string prefix = argv[++i];
+      options.cabinetName = [prefix](int k) { return prefix + std::to_string(k); };
       continue;
     }
     qb::cab::InputFile f;

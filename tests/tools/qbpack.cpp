@@ -2,7 +2,10 @@
 // manifest. Tests use it to make packages the authoring tool would refuse.
 //
 //   qbpack STUB OUT [--set N=TEXT]... [--languages N] [--support FILE]
-//                   [--files FILE] [--claim N=TEXT]...
+//                   [--files FILE] [--claim N=TEXT]... [--record L=F1|F2|...]...
+//
+// --record appends a record to list L (its place in the stream: 5 is the
+// file list); the settings must give the count.
 //
 // --claim changes a setting after the lists were written, so that the
 // settings claim what the stream does not hold (a damaged package).
@@ -59,6 +62,18 @@ int main(int argc, char** argv) {
       languages = std::atoi(argv[++i]);
     } else if (arg == "--support" && i + 1 < argc) {
       support = ReadFile(argv[++i]);
+    } else if (arg == "--record" && i + 1 < argc) {
+      const std::string spec = argv[++i];
+      const size_t eq = spec.find('=');
+      const int list = std::atoi(spec.substr(0, eq).c_str());
+      if (list < 0 || list >= qb::kListCount) {
+        std::fprintf(stderr, "qbpack: no list %d\n", list);
+        return 2;
+      }
+      std::string fields = spec.substr(eq + 1) + "|";
+      for (size_t at = 0, bar; (bar = fields.find('|', at)) != std::string::npos; at = bar + 1) {
+        package.lists[list].items.push_back(fields.substr(at, bar - at));
+      }
     } else if (arg == "--files" && i + 1 < argc) {
       files = ReadFile(argv[++i]);
     } else {

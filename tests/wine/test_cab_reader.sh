@@ -69,20 +69,27 @@ cabtest extract "$(qb_win "$QB_TMP/gcab.cab")" "$(qb_win "$QB_TMP/out3")" >/dev/
 expect_same_file "$src/numbers.txt" "$QB_TMP/out3/numbers.txt" "gcab cabinet: numbers.txt"
 expect_same_file "$src/sub/b.bin" "$QB_TMP/out3/sub/b.bin" "gcab cabinet: sub/b.bin"
 
-# 4. Names that would leave the destination folder are skipped, with and
-#    without events.
+# 4. Names the safe-name rule refuses are skipped, with and without events:
+#    names that leave the folder, devices, trailing dots and blanks, streams.
+#    "/" separates folders like "\".
 mkdir -p "$QB_TMP/unsafe"
 "$QBCAB" "$QB_TMP/unsafe" 0 '..\evil1.txt'="$src/a.txt" 'C:\evil2.txt'="$src/a.txt" \
-  '\evil3.txt'="$src/a.txt" 'ok\..\..\evil4.txt'="$src/a.txt" 'ok\good.txt'="$src/a.txt" >/dev/null
+  '\evil3.txt'="$src/a.txt" 'ok\..\..\evil4.txt'="$src/a.txt" 'ok\good.txt'="$src/a.txt" \
+  'CON'="$src/a.txt" 'con.txt'="$src/a.txt" 'NUL .txt'="$src/a.txt" 'sub\LPT1.log'="$src/a.txt" \
+  'evil5.'="$src/a.txt" 'evil6 '="$src/a.txt" 'ok\evil7.txt:stream'="$src/a.txt" \
+  'dots.\evil8.txt'="$src/a.txt" 'sub/fwd.txt'="$src/numbers.txt" >/dev/null
 for flags in "" "--events"; do
   rm -rf "$QB_TMP/out4"
   cabtest extract "$(qb_win "$QB_TMP/unsafe/temp_0.tmp")" "$(qb_win "$QB_TMP/out4/inner")" $flags >/dev/null
   expect_same_file "$src/a.txt" "$QB_TMP/out4/inner/ok/good.txt" "safe name extracted ($flags)"
-  for evil in "$QB_TMP/out4/evil1.txt" "$QB_TMP/out4/evil4.txt" "$WINEPREFIX/drive_c/evil2.txt" \
-    "$QB_TMP/evil4.txt"; do
+  expect_same_file "$src/numbers.txt" "$QB_TMP/out4/inner/sub/fwd.txt" "a/b makes folder a ($flags)"
+  expect_eq "$(cd "$QB_TMP/out4" && find . -type f | sort | tr '\n' ' ')" \
+    "./inner/ok/good.txt ./inner/sub/fwd.txt " "nothing else written ($flags)"
+  for evil in "$WINEPREFIX/drive_c/evil2.txt" "$QB_TMP/evil4.txt"; do
     [ ! -e "$evil" ] || fail "unsafe name written: $evil"
   done
-  [ -z "$(find "$QB_TMP" / -maxdepth 1 -name 'evil*' 2>/dev/null)" ] || fail "unsafe name written"
+  [ -z "$(find "$QB_TMP" "$WINEPREFIX/drive_c" / -maxdepth 1 -name 'evil*' 2>/dev/null)" ] ||
+    fail "unsafe name written"
   echo "ok: unsafe names skipped ($flags)"
 done
 
@@ -93,3 +100,30 @@ events=$(cabtest extract "$(qb_win "$QB_TMP/one/temp_0.tmp")" "$(qb_win "$QB_TMP
 echo "$events" | grep -q '^create-error .*out5\\a.txt$' || fail "no create-error event: $events"
 echo "ok: create-error event"
 expect_same_file "$src/sub/b.bin" "$QB_TMP/out5/sub/b.bin" "the other files still extracted"
+
+# 6. A set whose headers name their next cabinets "..\..\hostileN": the
+#    reader asks its owner for cabinet N and never opens, creates or deletes
+#    anything by a header's name. A file already lying where the header
+#    points stays as it is.
+mkdir -p "$QB_TMP/hset" "$QB_TMP/hwalk/a/b"
+"$QBCAB" "$QB_TMP/hset" 60000 --header-names '..\..\hostile' numbers.txt="$src/numbers.txt" \
+  big.bin="$src/big.bin" c5.bin="$src/c5.bin" >/dev/null
+grep -qa 'hostile1' "$QB_TMP/hset/temp_0.tmp" || fail "the header does not name ..\\..\\hostile1"
+echo precious >"$QB_TMP/hostile1"
+cp "$QB_TMP/hset/temp_0.tmp" "$QB_TMP/hwalk/a/b/"
+events=$(cabtest extract "$(qb_win "$QB_TMP/hwalk/a/b/temp_0.tmp")" "$(qb_win "$QB_TMP/out6")" \
+  --events --set-from "$(qb_win "$QB_TMP/hset")")
+echo "$events" | grep -q '^next 1 header=..\\..\\hostile1' || fail "no request for cabinet 1: $events"
+for f in numbers.txt big.bin c5.bin; do
+  expect_same_file "$src/$f" "$QB_TMP/out6/$f" "set with hostile header names: $f"
+done
+expect_eq "$(cat "$QB_TMP/hostile1")" precious "the file a header names is untouched"
+expect_eq "$(find "$QB_TMP" -name 'hostile*' | wc -l)" 1 "no file made by a header's name"
+
+# Without an owner that supplies cabinets, a set ends after its first
+# cabinet and nothing is opened by the header's name.
+rm -rf "$QB_TMP/out7"
+cabtest extract "$(qb_win "$QB_TMP/hwalk/a/b/temp_0.tmp")" "$(qb_win "$QB_TMP/out7")" >/dev/null
+expect_eq "$(cat "$QB_TMP/hostile1")" precious "no owner: the named file is untouched"
+[ ! -e "$QB_TMP/out7/c5.bin" ] || fail "the set went on without an owner"
+echo "ok: no owner, no next cabinet"

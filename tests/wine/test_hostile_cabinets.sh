@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# Installers whose cabinets carry hostile names install the safe files and
+# create or delete nothing outside the destination and the working folder:
+# headers that name the next cabinet "..\..\something", entries named after
+# devices, with trailing dots or blanks, streams, "a/b" and absolute paths,
+# and file-list destinations that climb out of their folder.
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+QBCAB="$QB_NATIVE/tests/qbcab"
+USER_DIR=$(qb_user_dir)
+
+# 1. A set over volumes, built by the tool, whose headers are then made to
+#    name "..\..\ev_N" instead of "temp_N.tmp" (same length, so nothing else
+#    moves). Relative to the working folder that is the user's folder, where
+#    files of the same names lie and must stay as they are.
+m=$QB_TMP/m
+mkdir -p "$m/app/sub" "$QB_TMP/dist"
+head -c 300000 /dev/urandom >"$m/app/big.bin"
+for i in 1 2 3; do head -c 20000 /dev/urandom >"$m/app/sub/small$i.bin"; done
+cat >"$m/m.toml" <<'TOML'
+[app]
+name = "Hostile Test"
+version = "1"
+title = "Hostile Test"
+destination = "C:\\HostileTest"
+[package]
+cabinet_size = 50000
+volume_size = 65536
+volume_pattern = "ht-{volume}.part"
+[[files]]
+source = "app/**"
+TOML
+qb_tool build "$m/m.toml" -o "$QB_TMP/dist/setup.exe" >/dev/null
+for f in "$QB_TMP"/dist/*; do
+  perl -0777 -pi -e 's/temp_(\d+)\.tmp/..\\..\\ev_$1/g' "$f"
+done
+grep -qa 'ev_3' "$QB_TMP/dist/setup.exe" "$QB_TMP"/dist/ht-*.part || fail "headers not rewritten"
+for n in 1 2 3 4 5 6 7 8; do echo "precious $n" >"$USER_DIR/ev_$n"; done
+rc=0
+wine "$QB_TMP/dist/setup.exe" /S || rc=$?
+expect_eq "$rc" 0 "exit code"
+expect_same_file "$m/app/big.bin" "$WINEPREFIX/drive_c/HostileTest/big.bin" "big.bin over the set"
+for i in 1 2 3; do
+  expect_same_file "$m/app/sub/small$i.bin" "$WINEPREFIX/drive_c/HostileTest/sub/small$i.bin" \
+    "small$i.bin over the set"
+done
+for n in 1 2 3 4 5 6 7 8; do
+  expect_eq "$(cat "$USER_DIR/ev_$n")" "precious $n" "the file header $n names is untouched"
+done
+expect_eq "$(find "$WINEPREFIX/drive_c" -name 'ev_*' | wc -l)" 8 "no file made by a header's name"
+[ ! -e "$QB_WORK" ] || fail "working folder left: $(ls -A "$QB_WORK")"
+
+# 2. Entries with hostile names next to numbered ones, and file records
+#    whose destinations leave their folder or name a device.
+src=$QB_TMP/src
+mkdir -p "$src" "$QB_TMP/cab"
+for n in 0 1 2 3 4; do echo "file $n" >"$src/$n"; done
+echo "not for writing" >"$src/evil"
+"$QBCAB" "$QB_TMP/cab" 0 0="$src/0" 1="$src/1" 2="$src/2" 3="$src/3" 4="$src/4" \
+  'CON'="$src/evil" 'a.'="$src/evil" 'a '="$src/evil" '0:stream'="$src/evil" \
+  'sub/0'="$src/evil" 'C:\evil.txt'="$src/evil" '\evil2.txt'="$src/evil" \
+  '..\..\evil3.txt'="$src/evil" >/dev/null
+tail -c +5 "$QB_TMP/cab/temp_0.tmp" >"$QB_TMP/files.bin"
+size=$(stat -c %s "$QB_TMP/files.bin")
+"$QB_PACK" "$QB_STUB" "$QB_TMP/entries.exe" --files "$QB_TMP/files.bin" \
+  --set 95="$size" --set 117=0 --set 118="$size" --set 48=5 --set 67=5 \
+  --set '58=C:\Entries' \
+  --record '5=@$&%04\good.txt|2|1' \
+  --record '5=@$&%04\..\..\escape.txt|2|1' \
+  --record '5=@$&%04\sub/inner.txt|2|1' \
+  --record '5=@$&%04\NUL.txt|2|1' \
+  --record '5=@$&%04\stream.txt:hidden|2|1'
+rc=0
+wine "$QB_TMP/entries.exe" /S || rc=$?
+expect_eq "$rc" 0 "exit code"
+C=$WINEPREFIX/drive_c
+expect_same_file "$src/0" "$C/Entries/good.txt" "a safe record"
+expect_same_file "$src/2" "$C/Entries/sub/inner.txt" "a destination with / makes its folder"
+expect_eq "$(cd "$C/Entries" && find . | sort | tr '\n' ' ')" ". ./good.txt ./sub ./sub/inner.txt " \
+  "nothing else in the destination"
+[ -z "$(find "$WINEPREFIX" -name 'escape.txt' -o -name 'evil*' -o -name 'stream.txt*')" ] ||
+  fail "a hostile name was written: $(find "$WINEPREFIX" -name 'escape.txt' -o -name 'evil*')"
+echo "ok: no hostile name written"
+[ ! -e "$QB_WORK" ] || fail "working folder left: $(ls -A "$QB_WORK")"
+echo "ok: working folder removed"
