@@ -124,7 +124,13 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   options.level = project.level;
   options.cabinetSize = project.cabinetSize;
   qb::cab::Result cabs = qb::cab::WriteCabinets(inputs, options);
-  if (!cabs.error.empty()) throw BuildError(cabs.error);
+  if (!cabs.error.empty()) {
+    // A source that cannot be read is named with its manifest entry.
+    if (cabs.failedInput < project.files.size()) {
+      throw ManifestError(project.manifestPath, project.files[cabs.failedInput].line, cabs.error);
+    }
+    throw BuildError(cabs.error);
+  }
   std::vector<uint8_t> data;
   for (const auto& cab : cabs.cabinets) data.insert(data.end(), cab.begin() + 4, cab.end());
   const size_t last = cabs.cabinets.size() - 1;

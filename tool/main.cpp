@@ -9,6 +9,7 @@
 #include "inspect.h"
 #include "project.h"
 #include "settings_table.h"
+#include "text/text.h"
 
 #ifndef QB_VERSION
 #define QB_VERSION "0.0.0"
@@ -63,8 +64,8 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
     } else if (manifest.empty() && args[i][0] != '-') {
       manifest = args[i];
     } else {
-      std::fprintf(stderr, "quillbox build: unexpected argument \"%s\"\n%s", args[i].c_str(),
-                   kBuildHelp);
+      std::fprintf(stderr, "quillbox build: unexpected argument \"%s\"\n%s",
+                   qb::EscapeControls(args[i]).c_str(), kBuildHelp);
       return 2;
     }
   }
@@ -86,9 +87,10 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
   } catch (const tool::ManifestError& e) {
     std::fprintf(stderr, "%s\n", e.Describe().c_str());
   } catch (const tool::BuildError& e) {
-    std::fprintf(stderr, "quillbox build: %s\n", e.what());
+    std::fprintf(stderr, "quillbox build: %s\n", qb::EscapeControls(e.what()).c_str());
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "quillbox build: %s\n", e.what());
+    std::fprintf(stderr, "quillbox build: %s: %s\n", qb::EscapeControls(manifest).c_str(),
+                 qb::EscapeControls(e.what()).c_str());
   }
   return 1;
 }
@@ -127,6 +129,7 @@ int main(int argc, char** argv) {
     return tool::Inspect(args[0]);
   }
   if (command == "settings") return Settings();
-  std::fprintf(stderr, "quillbox: unknown command \"%s\"\n%s", command.c_str(), kUsage);
+  std::fprintf(stderr, "quillbox: unknown command \"%s\"\n%s", qb::EscapeControls(command).c_str(),
+               kUsage);
   return 2;
 }

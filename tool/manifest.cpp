@@ -90,6 +90,8 @@ class Loader {
   void LoadSettings(const toml::table& root);
   void LoadPictures(const toml::table& root);
   void LoadFiles(const toml::table& root);
+  void LoadFileEntry(const toml::table& entry,
+                     const std::vector<std::pair<std::string, int>>& rules);
   void LoadRegistryVariables(const toml::table& root);
   void LoadLists(const toml::table& root);
   void LoadLanguages(const toml::table& root);
@@ -376,6 +378,25 @@ void Loader::LoadFiles(const toml::table& root) {
   const std::vector<std::pair<std::string, int>> kRules = {
       {"ask", 0}, {"ask-if-newer", 1}, {"always", 2}, {"if-newer", 3}, {"never", 4}};
   for (const toml::table* f : Array(root, "files")) {
+    try {
+      LoadFileEntry(*f, kRules);
+    } catch (const fs::filesystem_error& e) {
+      // A path the system refuses (too long, say) is still the manifest's
+      // business: its file and line are named.
+      std::string shown = e.path1().string();
+      if (shown.size() > 200)
+        shown = shown.substr(0, 120) + "..." + shown.substr(shown.size() - 60);
+      Fail(f->get("source") ? f->get("source") : f,
+           std::string("cannot read the source: ") + e.code().message() +
+               (shown.empty() ? std::string() : " (\"" + shown + "\")"));
+    }
+  }
+}
+
+void Loader::LoadFileEntry(const toml::table& entry,
+                           const std::vector<std::pair<std::string, int>>& kRules) {
+  const toml::table* f = &entry;
+  {
     CheckKeys(*f, "[[files]]", {"source", "destination", "name", "overwrite", "uninstall"});
     const std::string source = String(*f, "source", "", true);
     const std::string destination = PackageText(*f, "destination", "{app}", true);
@@ -424,6 +445,7 @@ void Loader::LoadFiles(const toml::table& root) {
       packed.size = static_cast<uint32_t>(st.st_size);
       packed.mtime = st.st_mtime;
       packed.readOnly = (st.st_mode & S_IWUSR) == 0;
+      packed.line = static_cast<int>(f->source().begin.line);
       project_.files.push_back(packed);
     }
   }
@@ -682,9 +704,17 @@ Project Loader::Load() {
 }  // namespace
 
 Project LoadManifest(const std::string& path) {
-  if (!fs::is_regular_file(path)) throw ManifestError(path, 0, "cannot read the manifest");
-  Loader loader(path);
-  return loader.Load();
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) {
+    throw ManifestError(path, 0, "cannot read the manifest" + (ec ? ": " + ec.message() : ""));
+  }
+  try {
+    Loader loader(path);
+    return loader.Load();
+  } catch (const fs::filesystem_error& e) {
+    // Anything the entries did not name themselves still names the manifest.
+    throw ManifestError(path, 0, e.what());
+  }
 }
 
 }  // namespace tool

@@ -9,15 +9,18 @@
 
 #include "cab/cab_writer.h"
 #include "package/package.h"
+#include "text/text.h"
 
 namespace tool {
 
 // A manifest problem: the file, the line (0 when there is none) and why.
+// Described for a terminal: names from manifests and packages may hold any
+// byte, so control characters are shown escaped.
 struct ManifestError : std::runtime_error {
   ManifestError(std::string file, int line, const std::string& reason)
       : std::runtime_error(reason), file(std::move(file)), line(line) {}
   std::string Describe() const {
-    return file + (line > 0 ? ":" + std::to_string(line) : "") + ": " + what();
+    return qb::EscapeControls(file + (line > 0 ? ":" + std::to_string(line) : "") + ": " + what());
   }
   std::string file;
   int line;
@@ -31,6 +34,7 @@ struct PackedFile {
   uint32_t size = 0;
   int64_t mtime = 0;
   bool readOnly = false;  // the source has no write permission
+  int line = 0;           // the manifest line of its [[files]] entry
 };
 
 struct Project {

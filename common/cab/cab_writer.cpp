@@ -243,6 +243,7 @@ class Writer {
   std::deque<InFlight> inFlight_;
   Bytes previousInput_;  // the folder's last block, for the dictionary
   std::string error_;
+  size_t failedInput_ = kNoInput;
 };
 
 void Writer::OpenCabinet() {
@@ -495,6 +496,7 @@ Result Writer::Run() {
       std::FILE* in = std::fopen(f.sourcePath.c_str(), "rb");
       if (!in) {
         error_ = "cannot read " + f.sourcePath;
+        failedInput_ = i;
         break;
       }
       uint64_t total = 0;
@@ -508,6 +510,7 @@ Result Writer::Run() {
       std::fclose(in);
       if (total != f.size) {
         error_ = "the file changed while it was packed: " + f.sourcePath;
+        failedInput_ = i;
         break;
       }
     }
@@ -524,6 +527,7 @@ Result Writer::Run() {
   pool_.reset();
   if (!error_.empty()) {
     result.error = error_;
+    result.failedInput = failedInput_;
     return result;
   }
   // A cabinet that ended up without entries or data (a split exactly at the

@@ -43,9 +43,12 @@ struct Options {
   };
 };
 
+constexpr size_t kNoInput = static_cast<size_t>(-1);
+
 struct Result {
   std::vector<std::vector<uint8_t>> cabinets;
-  std::string error;  // empty on success
+  std::string error;              // empty on success
+  size_t failedInput = kNoInput;  // the input file the error is about, if any
 };
 
 Result WriteCabinets(const std::vector<InputFile>& files, const Options& options);

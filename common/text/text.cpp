@@ -27,6 +27,35 @@ int64_t SaturatingAdd(int64_t a, int64_t b) {
   return a + b;
 }
 
+int64_t SaturatingMultiply(int64_t a, int64_t b) {
+  int64_t product = 0;
+  if (!__builtin_mul_overflow(a, b, &product)) return product;
+  return (a < 0) == (b < 0) ? INT64_MAX : INT64_MIN;
+}
+
+std::string EscapeControls(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (u >= 32 && u != 127) {
+      out += c;
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      out += "\\x";
+      out += kHex[u >> 4];
+      out += kHex[u & 15];
+    }
+  }
+  return out;
+}
+
 std::string Decimal(int64_t value) {
   char digits[24];
   int n = 0;

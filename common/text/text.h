@@ -14,8 +14,14 @@ namespace qb {
 // -INT64_MAX with a "-") instead of overflowing.
 int64_t ReadNumber(const std::string& text);
 
-// a + b, held at INT64_MAX or INT64_MIN instead of overflowing.
+// a + b and a * b, held at INT64_MAX or INT64_MIN instead of overflowing.
 int64_t SaturatingAdd(int64_t a, int64_t b);
+int64_t SaturatingMultiply(int64_t a, int64_t b);
+
+// A text fit for a terminal: control characters (below 32, and 127) become
+// escapes ("\n", "\r", "\t", "\x1b", ...) and a backslash stays a
+// backslash; every other byte is kept.
+std::string EscapeControls(const std::string& text);
 
 // The decimal digits of a number (with a leading "-" when negative).
 std::string Decimal(int64_t value);

@@ -52,6 +52,41 @@ grep -q "^$tmp/bad.toml:7: unknown variable {ap}" "$tmp/err.txt" || fail "error 
 [ ! -e "$tmp/bad.exe" ] && [ -z "$(ls "$tmp" | grep part || true)" ] || fail "partial output left"
 echo "ok: bad manifest rejected with file and line"
 
+# Names from a manifest reach the terminal with control characters escaped.
+printf '[app]\nname = "Bell"\nversion = "1"\n[[files]]\nsource = "missing\\n\\u001b[31m.txt"\n' \
+  >"$tmp/ctl.toml"
+rc=0
+"$qb" build "$tmp/ctl.toml" -o "$tmp/ctl.exe" 2>"$tmp/err.txt" || rc=$?
+[ $rc -eq 1 ] || fail "control characters: exit code $rc"
+grep -qF "$tmp/ctl.toml:5: missing source file \"$tmp/missing\n\x1b[31m.txt\"" "$tmp/err.txt" ||
+  fail "control characters not escaped: $(cat -A "$tmp/err.txt")"
+[ "$(wc -l <"$tmp/err.txt")" -eq 1 ] || fail "the error spans lines: $(cat -A "$tmp/err.txt")"
+echo "ok: control characters escaped"
+
+# A source path the system refuses (10,000 characters) is still a manifest
+# error with its file and line.
+printf '[app]\nname = "Long"\nversion = "1"\n[[files]]\nsource = "%s"\n' "$(head -c 10000 /dev/zero | tr '\0' a)" \
+  >"$tmp/long.toml"
+rc=0
+"$qb" build "$tmp/long.toml" -o "$tmp/long.exe" 2>"$tmp/err.txt" || rc=$?
+[ $rc -eq 1 ] || fail "long path: exit code $rc"
+grep -q "^$tmp/long.toml:5: cannot read the source: File name too long" "$tmp/err.txt" ||
+  fail "long path error: $(head -c 300 "$tmp/err.txt")"
+echo "ok: a path too long names the manifest line"
+
+# A damaged package whose numbers are at the very limit: inspect derives no
+# figure that overflows, and its texts are shown escaped.
+"$QB_NATIVE/tests/qbpack" "$tmp/tally-setup.exe" "$tmp/limits.exe" \
+  --set 117=9223372036854775807 --set 95=9223372036854775807 --set 118=9223372036854775807 \
+  --set "65=$(printf 'Title\033[2J')"
+"$qb" inspect "$tmp/limits.exe" >"$tmp/limits.txt"
+grep -qF 'Cabinets: 9223372036854775807, stored size 9223372036854775807 each' "$tmp/limits.txt" ||
+  fail "cabinet count: $(grep Cabinets "$tmp/limits.txt")"
+grep -qF 'Cabinet data: 9223372036854775807 bytes' "$tmp/limits.txt" ||
+  fail "cabinet data: $(grep 'Cabinet data' "$tmp/limits.txt")"
+grep -qF 'title                      = Title\x1b[2J' "$tmp/limits.txt" || fail "title not escaped"
+echo "ok: inspect at the limits"
+
 # Not an installer.
 rc=0; "$qb" inspect "$tmp/bad.toml" 2>/dev/null || rc=$?
 [ $rc -eq 1 ] || fail "inspect of a non-installer"

@@ -35,6 +35,27 @@ TEST(TextTest, ReadNumberSaturatesAtTheLimits) {
   for (const auto& c : cases) EXPECT_EQ(ReadNumber(c.text), c.value) << c.text;
 }
 
+TEST(TextTest, SaturatingMultiply) {
+  EXPECT_EQ(SaturatingMultiply(6, 7), 42);
+  EXPECT_EQ(SaturatingMultiply(INT64_MAX, 6), INT64_MAX);
+  EXPECT_EQ(SaturatingMultiply(INT64_MAX, -2), INT64_MIN);
+  EXPECT_EQ(SaturatingMultiply(INT64_MIN, -1), INT64_MAX);
+  EXPECT_EQ(SaturatingMultiply(-3, 0), 0);
+}
+
+TEST(TextTest, EscapeControls) {
+  const struct {
+    const char* text;
+    const char* shown;
+  } cases[] = {
+      {"plain text", "plain text"},    {"two\nlines", "two\\nlines"},
+      {"C:\\Apps\tx", "C:\\Apps\\tx"}, {"bell\a esc\x1b[31m", "bell\\x07 esc\\x1b[31m"},
+      {"del\x7f", "del\\x7f"},         {"caf\xe9", "caf\xe9"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(EscapeControls(c.text), c.shown) << c.text;
+  EXPECT_EQ(EscapeControls(std::string("a\0b", 3)), "a\\x00b");
+}
+
 TEST(TextTest, SaturatingAdd) {
   EXPECT_EQ(SaturatingAdd(2, 3), 5);
   EXPECT_EQ(SaturatingAdd(INT64_MAX, 1), INT64_MAX);
