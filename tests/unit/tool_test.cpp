@@ -260,7 +260,15 @@ TEST_F(ManifestTest, FailedBuildLeavesNoOutput) {
                             "\"t.exe\"\n[[files]]\nsource = \"app/**\"\n"));
   EXPECT_THROW(BuildInstaller(project, dir_ + "/no-such-stub.exe"), BuildError);
   fs::remove(dir_ + "/app/tally.exe");  // a source that disappears while building
-  EXPECT_THROW(BuildInstaller(project, dir_ + "/stub.exe"), BuildError);
+  try {
+    BuildInstaller(project, dir_ + "/stub.exe");
+    ADD_FAILURE() << "a missing source built";
+  } catch (const ManifestError& e) {
+    // Named with the manifest entry it came from.
+    EXPECT_EQ(e.file, project.manifestPath);
+    EXPECT_EQ(e.line, 6);
+    EXPECT_NE(std::string(e.what()).find("tally.exe"), std::string::npos) << e.what();
+  }
   for (const auto& entry : fs::directory_iterator(dir_)) {
     EXPECT_EQ(entry.path().filename().string().find("t.exe"), std::string::npos) << entry.path();
   }
