@@ -1,12 +1,19 @@
 // Fuzz target: any bytes as an installer's package. Reading either refuses
 // the package or gives tables whose every field can be used; the names in
-// them go through the safe-name rule without surprises.
+// them go through the safe-name rule without surprises; `quillbox inspect`
+// prints any of them.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "cab/safe_name.h"
+#include "inspect.h"
 #include "package/package.h"
 #include "package/support_files.h"
 #include "text/text.h"
@@ -32,9 +39,20 @@ void CheckNameRule(const std::string& text) {
   qb::IsSupportCabinetEntry(text, 3);
 }
 
+void Inspect(const uint8_t* data, size_t size) {
+  static const std::string path = "/tmp/qbfuzz-package-" + std::to_string(getpid());
+  {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  }
+  static std::FILE* sink = std::fopen("/dev/null", "w");
+  tool::Inspect(path, sink, sink);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Inspect(data, size);
   qb::MemorySource source(std::vector<uint8_t>(data, data + size));
   qb::Package package;
   qb::PackageReader reader(source, package);
