@@ -126,4 +126,10 @@ bool IsSafeDestinationPath(const std::string& path) {
   return AllComponentsSafe(path, rest);
 }
 
+bool IsSafeFolderPath(const std::string& path) {
+  size_t end = path.size();
+  while (end > 3 && IsSeparator(path[end - 1])) --end;
+  return IsSafeDestinationPath(path.substr(0, end));
+}
+
 }  // namespace qb

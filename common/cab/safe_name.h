@@ -36,4 +36,7 @@ bool JoinCabinetName(const std::string& folder, const std::string& name, std::st
 // each pass the component rule, within the path limit. "/" counts as "\".
 bool IsSafeDestinationPath(const std::string& path);
 
+// The same for a folder, which may end with separators.
+bool IsSafeFolderPath(const std::string& path);
+
 }  // namespace qb

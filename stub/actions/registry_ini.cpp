@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "cab/safe_name.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
 #include "startup/state.h"
@@ -63,6 +64,12 @@ void WriteIniEntries(en::RunState& run) {
   const qb::RecordList& entries = st::Package.Records(qb::List::kIniEntries);
   for (size_t r = 0; r < entries.Count(); ++r) {
     const std::string file = en::ExpandText(entries.Field(r, 0));
+    // A full path the safe-name rule accepts, or a bare name, which the
+    // system places in the Windows folder.
+    if (!qb::IsSafeDestinationPath(file) && !qb::IsSafePathComponent(file)) {
+      run.ProgressStep();
+      continue;
+    }
     tk::CreateFolderChain(tk::FolderPart(file));
     const std::string section = en::ExpandText(entries.Field(r, 1));
     const std::string key = en::ExpandText(entries.Field(r, 2));

@@ -5,6 +5,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "cab/safe_name.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
 #include "startup/state.h"
@@ -78,6 +79,10 @@ void CreateShortcuts(en::RunState& run) {
     if (made && (code == kFullPath || !location.empty())) {
       const std::string name = en::ExpandText(shortcuts.Field(r, 1));
       const std::string path = code == kFullPath ? name : tk::WithBackslash(location) + name;
+      if (!qb::IsSafeDestinationPath(path)) {
+        run.ProgressStep();
+        continue;
+      }
       tk::CreateFolderChain(tk::FolderPart(path));
       const std::string target = en::ExpandText(shortcuts.Field(r, 2));
       std::string folder = en::ExpandText(shortcuts.Field(r, 7));

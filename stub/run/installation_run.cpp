@@ -9,6 +9,7 @@
 #include "actions/registry_ini.h"
 #include "actions/shortcuts.h"
 #include "actions/uninstall_log.h"
+#include "cab/safe_name.h"
 #include "engine/extract.h"
 #include "engine/variables.h"
 #include "startup/state.h"
@@ -29,7 +30,7 @@ void CreateFolders(en::RunState& state) {
   const qb::RecordList& folders = st::Package.Records(qb::List::kFolders);
   for (size_t r = 0; r < folders.Count(); ++r) {
     const std::string path = en::ExpandText(folders.Field(r, 0));
-    if (path.size() >= 3) tk::CreateFolderChain(path);
+    if (path.size() >= 3 && qb::IsSafeFolderPath(path)) tk::CreateFolderChain(path);
     state.ProgressStep();
   }
 }

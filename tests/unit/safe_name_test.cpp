@@ -119,6 +119,15 @@ TEST(SafeNameTest, DestinationPaths) {
   EXPECT_TRUE(IsSafeDestinationPath("C:\\" + std::string(kMaxPathLength - 3, 'a')));
 }
 
+TEST(SafeNameTest, FolderPaths) {
+  EXPECT_TRUE(IsSafeFolderPath("C:\\App\\Data\\"));
+  EXPECT_TRUE(IsSafeFolderPath("C:\\App\\Data"));
+  EXPECT_TRUE(IsSafeFolderPath("C:\\App//"));
+  EXPECT_FALSE(IsSafeFolderPath("C:\\App\\..\\"));
+  EXPECT_FALSE(IsSafeFolderPath("C:\\"));
+  EXPECT_FALSE(IsSafeFolderPath("Data\\"));
+}
+
 TEST(SafeNameTest, SupportCabinetEntries) {
   const struct {
     const char* name;

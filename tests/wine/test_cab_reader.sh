@@ -26,6 +26,20 @@ expect_same_file "$src/sub/b.bin" "$QB_TMP/out1/sub/b.bin" "single cabinet: file
 expect_eq "$(cabtest stat "$(qb_win "$QB_TMP/out1/attr.txt")")" \
   "attr=27 written=2024-06-15 12:00:00 created=2024-06-15 12:00:00" \
   "attributes masked with 0x27 and noon in local time"
+# Exactly the cabinet's attributes. Wine reports the archive bit on every
+# regular file whatever is set (measured: SetFileAttributes(NORMAL) still
+# reads 0x20), so only the other bits can be observed here: read-only alone
+# stays read-only, nothing gives a plain file, hidden stays hidden.
+mkdir -p "$QB_TMP/exact"
+"$QBCAB" "$QB_TMP/exact" 0 ro.txt="$src/attr.txt,attr=1" none.txt="$src/attr.txt,attr=0" \
+  hidden.txt="$src/attr.txt,attr=22" >/dev/null
+cabtest extract "$(qb_win "$QB_TMP/exact/temp_0.tmp")" "$(qb_win "$QB_TMP/outx")" >/dev/null
+expect_eq "$(cabtest stat "$(qb_win "$QB_TMP/outx/ro.txt")" | cut -d' ' -f1)" "attr=21" \
+  "read-only (the archive bit as Wine reports it)"
+expect_eq "$(cabtest stat "$(qb_win "$QB_TMP/outx/none.txt")" | cut -d' ' -f1)" "attr=20" \
+  "no attributes: neither read-only nor hidden"
+expect_eq "$(cabtest stat "$(qb_win "$QB_TMP/outx/hidden.txt")" | cut -d' ' -f1)" "attr=22" \
+  "hidden"
 
 # 2. A set from our writer, supplied one cabinet at a time the way the
 #    installer does: a spanning file over three cabinets, then files that

@@ -70,15 +70,25 @@ size=$(stat -c %s "$QB_TMP/files.bin")
   --record '5=@$&%04\..\..\escape.txt|2|1' \
   --record '5=@$&%04\sub/inner.txt|2|1' \
   --record '5=@$&%04\NUL.txt|2|1' \
-  --record '5=@$&%04\stream.txt:hidden|2|1'
+  --record '5=@$&%04\stream.txt:hidden|2|1' \
+  --set 93=3 \
+  --record "6=@\$&%04\\$(printf 'deep%.0s\\' $(seq 80))|1" \
+  --record '6=@$&%04\..\climbed\|1' \
+  --record '6=@$&%04\made\|1' \
+  --set 24=2 \
+  --record '8=@$&%04\..\climbed.ini|s|k|v|1|1' \
+  --record '8=@$&%04\app.ini|s|k|v|1|1'
 rc=0
 wine "$QB_TMP/entries.exe" /S || rc=$?
 expect_eq "$rc" 0 "exit code"
 C=$WINEPREFIX/drive_c
 expect_same_file "$src/0" "$C/Entries/good.txt" "a safe record"
 expect_same_file "$src/2" "$C/Entries/sub/inner.txt" "a destination with / makes its folder"
-expect_eq "$(cd "$C/Entries" && find . | sort | tr '\n' ' ')" ". ./good.txt ./sub ./sub/inner.txt " \
-  "nothing else in the destination"
+expect_eq "$(cd "$C/Entries" && find . | sort | tr '\n' ' ')" \
+  ". ./app.ini ./good.txt ./made ./sub ./sub/inner.txt " \
+  "nothing else in the destination: no folder beyond the path limit"
+[ ! -e "$C/climbed" ] && [ ! -e "$C/climbed.ini" ] || fail "a folder or INI file climbed out"
+echo "ok: folders and INI files that climb out are passed over"
 [ -z "$(find "$WINEPREFIX" -name 'escape.txt' -o -name 'evil*' -o -name 'stream.txt*')" ] ||
   fail "a hostile name was written: $(find "$WINEPREFIX" -name 'escape.txt' -o -name 'evil*')"
 echo "ok: no hostile name written"
