@@ -13,7 +13,7 @@
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 
-namespace act {
+namespace actions {
 
 namespace {
 
@@ -44,31 +44,31 @@ void Restart() {
 }  // namespace
 
 void CompletionStep(const FinishChoices& choices) {
-  const qb::Package& pkg = st::Package;
-  st::Background.Hide();
-  ShowWindow(tk::Application.Handle(), SW_HIDE);
+  const qb::Package& pkg = startup::Package;
+  startup::Background.Hide();
+  ShowWindow(toolkit::Application.Handle(), SW_HIDE);
   if (pkg.Flag(qb::kRunProgramOffered) && choices.runProgram) {
-    const std::string command = en::ExpandText(pkg.Text(qb::kProgramToRun));
-    SetCurrentDirectoryA(tk::FolderPart(command).c_str());
+    const std::string command = engine::ExpandText(pkg.Text(qb::kProgramToRun));
+    SetCurrentDirectoryA(toolkit::FolderPart(command).c_str());
     if (WinExec(command.c_str(), SW_SHOW) < 32) Open(command);
   }
   if (pkg.Flag(qb::kReadmeOffered) && choices.viewReadme) {
-    const std::string readme = en::ExpandText(pkg.Text(qb::kReadmeDocument));
-    SetCurrentDirectoryA(tk::FolderPart(readme).c_str());
+    const std::string readme = engine::ExpandText(pkg.Text(qb::kReadmeDocument));
+    SetCurrentDirectoryA(toolkit::FolderPart(readme).c_str());
     Open(readme);
   }
   if (pkg.Flag(qb::kThirdItemOffered) && choices.openThirdItem) {
-    Open(en::ExpandText(pkg.Text(qb::kThirdItem)));
+    Open(engine::ExpandText(pkg.Text(qb::kThirdItem)));
   }
   if (pkg.Flag(qb::kRestartRequired) && choices.restartNow) Restart();
-  st::EndProgram(qb::ExitReason::kInstalled);
+  startup::EndProgram(qb::ExitReason::kInstalled);
 }
 
-void AbandonInstallation(en::RunState& run) {
+void AbandonInstallation(engine::RunState& run) {
   run.host.ReportAbandoned();
-  en::DiscardExtraction(run);
-  st::RemoveWorkFolder();
-  st::EndProgram(qb::ExitReason::kAbandoned);
+  engine::DiscardExtraction(run);
+  startup::RemoveWorkFolder();
+  startup::EndProgram(qb::ExitReason::kAbandoned);
 }
 
-}  // namespace act
+}  // namespace actions

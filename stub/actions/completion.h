@@ -3,7 +3,7 @@
 
 #include "engine/run_state.h"
 
-namespace act {
+namespace actions {
 
 // What the Finish page's check boxes and radio buttons ask for.
 struct FinishChoices {
@@ -20,6 +20,6 @@ struct FinishChoices {
 // After a stage gave the installation up (a file error or a missing volume
 // that the user cancelled): the user is told (message 59), the extraction in
 // progress is discarded, the working folder removed and the program ended.
-[[noreturn]] void AbandonInstallation(en::RunState& run);
+[[noreturn]] void AbandonInstallation(engine::RunState& run);
 
-}  // namespace act
+}  // namespace actions

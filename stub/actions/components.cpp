@@ -7,7 +7,7 @@
 #include "startup/state.h"
 #include "toolkit/application.h"
 
-namespace act {
+namespace actions {
 
 namespace {
 
@@ -29,16 +29,16 @@ void RegisterComponent(const std::string& path) {
 
 }  // namespace
 
-void RegisterComponents(en::RunState& run) {
-  const qb::RecordList& components = st::Package.Records(qb::List::kComponents);
+void RegisterComponents(engine::RunState& run) {
+  const qb::RecordList& components = startup::Package.Records(qb::List::kComponents);
   for (size_t r = 0; r < components.Count(); ++r) {
-    const std::string path = en::ExpandText(components.Field(r, 0));
-    run.Status(st::Package.Msg(qb::kMsgStatusFontPrefix) +
+    const std::string path = engine::ExpandText(components.Field(r, 0));
+    run.Status(startup::Package.Msg(qb::kMsgStatusFontPrefix) +
                path.substr(path.find_last_of('\\') + 1));
-    tk::Application.ProcessMessages();
+    toolkit::Application.ProcessMessages();
     RegisterComponent(path);
     run.ProgressStep();
   }
 }
 
-}  // namespace act
+}  // namespace actions

@@ -3,9 +3,9 @@
 
 #include "engine/run_state.h"
 
-namespace act {
+namespace actions {
 
 // One status text and one progress step per component.
-void RegisterComponents(en::RunState& run);
+void RegisterComponents(engine::RunState& run);
 
-}  // namespace act
+}  // namespace actions

@@ -10,24 +10,24 @@
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 
-namespace act {
+namespace actions {
 
-void InstallFonts(en::RunState& run) {
-  const qb::Package& pkg = st::Package;
+void InstallFonts(engine::RunState& run) {
+  const qb::Package& pkg = startup::Package;
   const qb::RecordList& fonts = pkg.Records(qb::List::kFonts);
   const std::string key = std::string("Software\\Microsoft\\Windows") +
-                          (en::IsNtFamily() ? " NT" : "") + "\\CurrentVersion\\Fonts";
+                          (engine::IsNtFamily() ? " NT" : "") + "\\CurrentVersion\\Fonts";
   for (size_t r = 0; r < fonts.Count(); ++r) {
-    const std::string file = en::ExpandText(fonts.Field(r, 1));
-    run.Status(pkg.Msg(qb::kMsgStatusFontPrefix) + tk::NamePart(file));
-    tk::Application.ProcessMessages();
-    if (tk::FileExists(file)) {
+    const std::string file = engine::ExpandText(fonts.Field(r, 1));
+    run.Status(pkg.Msg(qb::kMsgStatusFontPrefix) + toolkit::NamePart(file));
+    toolkit::Application.ProcessMessages();
+    if (toolkit::FileExists(file)) {
       // A font inside the Fonts folder is entered by its file name alone.
-      const std::string fontsFolder = qb::UpperAscii(en::Variable(15));
+      const std::string fontsFolder = qb::UpperAscii(engine::Variable(15));
       const bool inFonts =
           !fontsFolder.empty() && qb::UpperAscii(file).find(fontsFolder) != std::string::npos;
-      const std::string data = inFonts ? tk::NamePart(file) : file;
-      WriteRegistryValue(2, key, en::ExpandText(fonts.Field(r, 0)), data, kRegString, false);
+      const std::string data = inFonts ? toolkit::NamePart(file) : file;
+      WriteRegistryValue(2, key, engine::ExpandText(fonts.Field(r, 0)), data, kRegString, false);
       AddFontResourceA(file.c_str());
       SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
     }
@@ -35,4 +35,4 @@ void InstallFonts(en::RunState& run) {
   }
 }
 
-}  // namespace act
+}  // namespace actions

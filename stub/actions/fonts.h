@@ -3,10 +3,10 @@
 
 #include "engine/run_state.h"
 
-namespace act {
+namespace actions {
 
 // Enters each font in the system's font list, loads it and tells every
 // window; one progress step per font, whether its file exists or not.
-void InstallFonts(en::RunState& run);
+void InstallFonts(engine::RunState& run);
 
-}  // namespace act
+}  // namespace actions

@@ -11,12 +11,12 @@
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 
-namespace act {
+namespace actions {
 
-void RunPrograms(en::RunState& run, ProgramPhase phase) {
-  const qb::Package& pkg = st::Package;
+void RunPrograms(engine::RunState& run, ProgramPhase phase) {
+  const qb::Package& pkg = startup::Package;
   run.Status(pkg.Msg(qb::kMsgStatusPrograms));
-  tk::Application.ProcessMessages();
+  toolkit::Application.ProcessMessages();
   const qb::RecordList& programs = pkg.Records(qb::List::kPrograms);
   // Only the install-time records; the uninstall-time ones follow them and
   // are never started here.
@@ -24,9 +24,9 @@ void RunPrograms(en::RunState& run, ProgramPhase phase) {
   for (int64_t r = 0; r < installTime && static_cast<size_t>(r) < programs.Count(); ++r) {
     const size_t i = static_cast<size_t>(r);
     if (qb::ReadNumber(programs.Field(i, 4)) != phase) continue;
-    const std::string file = en::ExpandText(programs.Field(i, 1));
-    const std::string parameters = en::ExpandText(programs.Field(i, 2));
-    const std::string folder = tk::FolderPart(file);
+    const std::string file = engine::ExpandText(programs.Field(i, 1));
+    const std::string parameters = engine::ExpandText(programs.Field(i, 2));
+    const std::string folder = toolkit::FolderPart(file);
     const bool wait = qb::ReadNumber(programs.Field(i, 5)) == 1;
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
@@ -38,7 +38,7 @@ void RunPrograms(en::RunState& run, ProgramPhase phase) {
     ShellExecuteExA(&info);
     if (info.hProcess) {
       while (WaitForSingleObject(info.hProcess, 50) == WAIT_TIMEOUT) {
-        tk::Application.ProcessMessages();
+        toolkit::Application.ProcessMessages();
       }
       CloseHandle(info.hProcess);
     }
@@ -46,4 +46,4 @@ void RunPrograms(en::RunState& run, ProgramPhase phase) {
   }
 }
 
-}  // namespace act
+}  // namespace actions

@@ -3,12 +3,12 @@
 
 #include "engine/run_state.h"
 
-namespace act {
+namespace actions {
 
 enum ProgramPhase : int { kBeforeFiles = 0, kAfterInstall = 1 };
 
 // Starts the install-time programs of one phase, waiting for those that ask
 // for it while the wizard stays responsive.
-void RunPrograms(en::RunState& run, ProgramPhase phase);
+void RunPrograms(engine::RunState& run, ProgramPhase phase);
 
-}  // namespace act
+}  // namespace actions

@@ -12,11 +12,11 @@
 #include "toolkit/files.h"
 #include "toolkit/system.h"
 
-namespace act {
+namespace actions {
 
 void WriteRegistryValue(long long root, const std::string& key, const std::string& name,
                         const std::string& data, long long type, bool overwrite) {
-  HKEY rootKey = tk::RegistryRoot(root);
+  HKEY rootKey = toolkit::RegistryRoot(root);
   if (!rootKey) return;
   HKEY handle = nullptr;
   if (RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
@@ -50,30 +50,31 @@ void WriteRegistryValue(long long root, const std::string& key, const std::strin
   RegCloseKey(handle);
 }
 
-void WriteRegistryValues(en::RunState& run) {
-  const qb::RecordList& values = st::Package.Records(qb::List::kRegistryValues);
+void WriteRegistryValues(engine::RunState& run) {
+  const qb::RecordList& values = startup::Package.Records(qb::List::kRegistryValues);
   for (size_t r = 0; r < values.Count(); ++r) {
-    WriteRegistryValue(qb::ReadNumber(values.Field(r, 0)), en::ExpandText(values.Field(r, 1)),
-                       en::ExpandText(values.Field(r, 2)), en::ExpandText(values.Field(r, 3)),
-                       qb::ReadNumber(values.Field(r, 4)), qb::ReadNumber(values.Field(r, 5)) == 1);
+    WriteRegistryValue(qb::ReadNumber(values.Field(r, 0)), engine::ExpandText(values.Field(r, 1)),
+                       engine::ExpandText(values.Field(r, 2)),
+                       engine::ExpandText(values.Field(r, 3)), qb::ReadNumber(values.Field(r, 4)),
+                       qb::ReadNumber(values.Field(r, 5)) == 1);
     run.ProgressStep();
   }
 }
 
-void WriteIniEntries(en::RunState& run) {
-  const qb::RecordList& entries = st::Package.Records(qb::List::kIniEntries);
+void WriteIniEntries(engine::RunState& run) {
+  const qb::RecordList& entries = startup::Package.Records(qb::List::kIniEntries);
   for (size_t r = 0; r < entries.Count(); ++r) {
-    const std::string file = en::ExpandText(entries.Field(r, 0));
+    const std::string file = engine::ExpandText(entries.Field(r, 0));
     // A full path the safe-name rule accepts, or a bare name, which the
     // system places in the Windows folder.
     if (!qb::IsSafeDestinationPath(file) && !qb::IsSafePathComponent(file)) {
       run.ProgressStep();
       continue;
     }
-    tk::CreateFolderChain(tk::FolderPart(file));
-    const std::string section = en::ExpandText(entries.Field(r, 1));
-    const std::string key = en::ExpandText(entries.Field(r, 2));
-    const std::string value = en::ExpandText(entries.Field(r, 3));
+    toolkit::CreateFolderChain(toolkit::FolderPart(file));
+    const std::string section = engine::ExpandText(entries.Field(r, 1));
+    const std::string key = engine::ExpandText(entries.Field(r, 2));
+    const std::string value = engine::ExpandText(entries.Field(r, 3));
     bool write = true;
     if (qb::ReadNumber(entries.Field(r, 4)) == 0) {
       // Keep a value that is already there.
@@ -89,4 +90,4 @@ void WriteIniEntries(en::RunState& run) {
   }
 }
 
-}  // namespace act
+}  // namespace actions

@@ -5,7 +5,7 @@
 
 #include "engine/run_state.h"
 
-namespace act {
+namespace actions {
 
 enum RegistryType : int { kRegString = 0, kRegBinary = 1, kRegDword = 2 };
 
@@ -16,8 +16,8 @@ void WriteRegistryValue(long long root, const std::string& key, const std::strin
                         const std::string& data, long long type, bool overwrite);
 
 // The registry value list; one progress step per record.
-void WriteRegistryValues(en::RunState& run);
+void WriteRegistryValues(engine::RunState& run);
 // The INI entry list; one progress step per record.
-void WriteIniEntries(en::RunState& run);
+void WriteIniEntries(engine::RunState& run);
 
-}  // namespace act
+}  // namespace actions

@@ -12,7 +12,7 @@
 #include "text/text.h"
 #include "toolkit/files.h"
 
-namespace act {
+namespace actions {
 
 namespace {
 
@@ -20,22 +20,22 @@ enum Location : int { kGroup = 0, kDesktop = 1, kStartMenu = 2, kQuickLaunch = 3
 
 // The folder a shortcut goes to, or empty when the user's choices (the
 // group and task check boxes) or the machine leave it out.
-std::string LocationFolder(const en::UserChoices& choices, int64_t code, bool& made) {
+std::string LocationFolder(const engine::UserChoices& choices, int64_t code, bool& made) {
   made = false;
   switch (code) {
     case kGroup:
       if (choices.noProgramGroup) return std::string();
       made = true;
-      return en::Variable(8) + "\\" + choices.programGroup;
+      return engine::Variable(8) + "\\" + choices.programGroup;
     case kDesktop:
       made = choices.tasks[0];
-      return made ? en::Variable(6) : std::string();
+      return made ? engine::Variable(6) : std::string();
     case kStartMenu:
       made = choices.tasks[1];
-      return made ? en::Variable(9) : std::string();
+      return made ? engine::Variable(9) : std::string();
     case kQuickLaunch:
       made = choices.tasks[2];
-      return made ? en::Variable(7) : std::string();
+      return made ? engine::Variable(7) : std::string();
     case kFullPath:
       made = true;
       return std::string();
@@ -69,29 +69,29 @@ void SaveLink(const std::string& path, const std::string& target, const std::str
 
 }  // namespace
 
-void CreateShortcuts(en::RunState& run) {
+void CreateShortcuts(engine::RunState& run) {
   CoInitialize(nullptr);
-  const qb::RecordList& shortcuts = st::Package.Records(qb::List::kShortcuts);
+  const qb::RecordList& shortcuts = startup::Package.Records(qb::List::kShortcuts);
   for (size_t r = 0; r < shortcuts.Count(); ++r) {
     const int64_t code = qb::ReadNumber(shortcuts.Field(r, 0));
     bool made = false;
     const std::string location = LocationFolder(run.choices, code, made);
     if (made && (code == kFullPath || !location.empty())) {
-      const std::string name = en::ExpandText(shortcuts.Field(r, 1));
-      const std::string path = code == kFullPath ? name : tk::WithBackslash(location) + name;
+      const std::string name = engine::ExpandText(shortcuts.Field(r, 1));
+      const std::string path = code == kFullPath ? name : toolkit::WithBackslash(location) + name;
       if (!qb::IsSafeDestinationPath(path)) {
         run.ProgressStep();
         continue;
       }
-      tk::CreateFolderChain(tk::FolderPart(path));
-      const std::string target = en::ExpandText(shortcuts.Field(r, 2));
-      std::string folder = en::ExpandText(shortcuts.Field(r, 7));
-      if (folder.empty()) folder = tk::FolderPart(target);
+      toolkit::CreateFolderChain(toolkit::FolderPart(path));
+      const std::string target = engine::ExpandText(shortcuts.Field(r, 2));
+      std::string folder = engine::ExpandText(shortcuts.Field(r, 7));
+      if (folder.empty()) folder = toolkit::FolderPart(target);
       if (!folder.empty() && folder.back() == '\\') folder.pop_back();
       const std::string& icon = shortcuts.Field(r, 5);
-      SaveLink(path, target, en::ExpandText(shortcuts.Field(r, 3)),
-               en::ExpandText(shortcuts.Field(r, 4)), folder,
-               icon.empty() ? std::string() : en::ExpandText(icon),
+      SaveLink(path, target, engine::ExpandText(shortcuts.Field(r, 3)),
+               engine::ExpandText(shortcuts.Field(r, 4)), folder,
+               icon.empty() ? std::string() : engine::ExpandText(icon),
                static_cast<int>(qb::ReadNumber(shortcuts.Field(r, 6))));
       run.installedFiles.push_back(path);
     }
@@ -100,4 +100,4 @@ void CreateShortcuts(en::RunState& run) {
   CoUninitialize();
 }
 
-}  // namespace act
+}  // namespace actions

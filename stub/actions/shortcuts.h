@@ -3,9 +3,9 @@
 
 #include "engine/run_state.h"
 
-namespace act {
+namespace actions {
 
 // One progress step per shortcut record, made or passed over.
-void CreateShortcuts(en::RunState& run);
+void CreateShortcuts(engine::RunState& run);
 
-}  // namespace act
+}  // namespace actions

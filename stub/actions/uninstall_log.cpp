@@ -10,12 +10,12 @@
 #include "toolkit/files.h"
 #include "uninstall/uninstall_log.h"
 
-namespace act {
+namespace actions {
 
 namespace {
 
 std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  tk::TFileStream in;
+  toolkit::TFileStream in;
   std::vector<uint8_t> bytes;
   if (in.OpenRead(path)) {
     bytes.resize(static_cast<size_t>(in.Size()));
@@ -26,18 +26,18 @@ std::vector<uint8_t> ReadWholeFile(const std::string& path) {
 
 }  // namespace
 
-void WriteUninstallLog(en::RunState& run) {
-  const qb::Package& pkg = st::Package;
-  const std::string uninstaller = en::ExpandText(pkg.Text(qb::kUninstallerPath));
-  const std::string logPath = en::ExpandText(pkg.Text(qb::kUninstallLogPath));
-  tk::CreateFolderChain(tk::FolderPart(uninstaller));
-  tk::CreateFolderChain(tk::FolderPart(logPath));
+void WriteUninstallLog(engine::RunState& run) {
+  const qb::Package& pkg = startup::Package;
+  const std::string uninstaller = engine::ExpandText(pkg.Text(qb::kUninstallerPath));
+  const std::string logPath = engine::ExpandText(pkg.Text(qb::kUninstallLogPath));
+  toolkit::CreateFolderChain(toolkit::FolderPart(uninstaller));
+  toolkit::CreateFolderChain(toolkit::FolderPart(logPath));
 
-  if (tk::FileExists(uninstaller)) {
+  if (toolkit::FileExists(uninstaller)) {
     // The header bitmap travels as the BMP file it was loaded from.
     std::vector<uint8_t> bitmap;
     const bool withBitmap = pkg.Flag(qb::kHeaderBitmap);
-    if (withBitmap) bitmap = ReadWholeFile(st::SupportFile(qb::kSupportHeaderBitmap));
+    if (withBitmap) bitmap = ReadWholeFile(startup::SupportFile(qb::kSupportHeaderBitmap));
     const std::vector<uint8_t> trailer =
         qb::UninstallerTrailer(withBitmap ? &bitmap : nullptr, logPath);
     HANDLE h = CreateFileA(uninstaller.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
@@ -53,11 +53,11 @@ void WriteUninstallLog(en::RunState& run) {
   qb::UninstallLogInput input;
   input.package = &pkg;
   input.installedFiles.swap(run.installedFiles);
-  input.destinationFolder = en::Variable(4);
-  input.expand = en::ExpandText;
+  input.destinationFolder = engine::Variable(4);
+  input.expand = engine::ExpandText;
   const std::string text = qb::UninstallLogText(qb::BuildUninstallLog(input));
-  tk::TFileStream out;
+  toolkit::TFileStream out;
   if (out.Create(logPath)) out.Write(text.data(), text.size());
 }
 
-}  // namespace act
+}  // namespace actions

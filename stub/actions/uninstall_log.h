@@ -3,8 +3,8 @@
 
 #include "engine/run_state.h"
 
-namespace act {
+namespace actions {
 
-void WriteUninstallLog(en::RunState& run);
+void WriteUninstallLog(engine::RunState& run);
 
-}  // namespace act
+}  // namespace actions

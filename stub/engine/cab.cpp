@@ -6,7 +6,7 @@
 #include "toolkit/files.h"
 #include "toolkit/system.h"
 
-namespace en {
+namespace engine {
 
 namespace {
 
@@ -32,7 +32,7 @@ FdiLibrary& Fdi() {
   static FdiLibrary fdi;
   if (!fdi.loaded) {
     fdi.loaded = true;
-    if (HMODULE m = tk::LoadSystemLibrary("cabinet.dll")) {
+    if (HMODULE m = toolkit::LoadSystemLibrary("cabinet.dll")) {
       fdi.create = Proc<FdiCreateFn>(m, "FDICreate");
       fdi.copy = Proc<FdiCopyFn>(m, "FDICopy");
       fdi.destroy = Proc<FdiDestroyFn>(m, "FDIDestroy");
@@ -235,9 +235,9 @@ INT_PTR TCab::StartFile(void* notification) {
     return -1;
   }
   if (dest.empty()) return 0;
-  const std::string folder = tk::FolderOf(dest);
+  const std::string folder = toolkit::FolderOf(dest);
   if (folder != lastFolder_) {
-    tk::CreateFolderChain(folder);
+    toolkit::CreateFolderChain(folder);
     lastFolder_ = folder;
   }
   // A new file is written in place. An existing file that cannot be
@@ -334,7 +334,7 @@ void TCab::Extract(const std::string& cabinetFile, const std::string& destinatio
   char full[MAX_PATH] = {};
   const DWORD length = GetFullPathNameA(cabinetFile.c_str(), MAX_PATH, full, nullptr);
   std::string next = length && length < MAX_PATH ? std::string(full, length) : cabinetFile;
-  destinationFolder_ = tk::WithBackslash(destinationFolder);
+  destinationFolder_ = toolkit::WithBackslash(destinationFolder);
   pending_.clear();
   stopped_ = false;
   expectedIndex_ = -1;
@@ -356,7 +356,7 @@ void TCab::Extract(const std::string& cabinetFile, const std::string& destinatio
       if (!context_) break;
     }
     std::string name = next.substr(next.find_last_of('\\') + 1);
-    std::string folder = tk::FolderOf(next);
+    std::string folder = toolkit::FolderOf(next);
     fdi.copy(static_cast<HFDI>(context_), &name[0], &folder[0], 0, FdiCallbacks::Notify, nullptr,
              this);
     if (stopped_ || !passStarted_) break;
@@ -375,9 +375,9 @@ void TCab::Extract(const std::string& cabinetFile, const std::string& destinatio
     } else {
       next.clear();
     }
-    if (!next.empty() && !tk::FileExists(next)) break;
+    if (!next.empty() && !toolkit::FileExists(next)) break;
   }
   activeReader = outer;
 }
 
-}  // namespace en
+}  // namespace engine

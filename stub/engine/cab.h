@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-namespace en {
+namespace engine {
 
 class TCab;
 
@@ -123,4 +123,4 @@ bool DosTimeToUtc(uint16_t date, uint16_t time, FILETIME& utc);
 // Joins a folder and a name with exactly one backslash between them.
 std::string JoinPath(const std::string& first, const std::string& second);
 
-}  // namespace en
+}  // namespace engine

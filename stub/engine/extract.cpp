@@ -14,7 +14,7 @@
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 
-namespace en {
+namespace engine {
 
 // The state of one extraction stage: the reader, the volume being read and
 // the cabinet pieces written for the reader.
@@ -27,7 +27,7 @@ class Extraction {
   int piecesWritten = 0;  // pieces 0 to piecesWritten - 1 were written
   int volume = 1;
   bool lastAttemptFound = true;
-  tk::TFileStream current;
+  toolkit::TFileStream current;
   std::string lastWritten;
   std::vector<std::string> written;  // every piece, for the final clean-up
 
@@ -42,7 +42,7 @@ namespace {
 constexpr char kVolumeToken[] = "@$&%19";
 
 uint64_t StoredSize(int k) {
-  const qb::Package& pkg = st::Package;
+  const qb::Package& pkg = startup::Package;
   const int64_t size = k == pkg.Number(qb::kLastCabinetNumber) ? pkg.Number(qb::kLastCabinetSize)
                                                                : pkg.Number(qb::kCabinetSize);
   return size < 0 ? 0 : static_cast<uint64_t>(static_cast<uint32_t>(size));
@@ -56,37 +56,37 @@ uint64_t ToUint(const FILETIME& ft) {
 
 bool Extraction::WriteCabinet(int index, const std::string& path) {
   if (!lastWritten.empty()) DeleteFileA(lastWritten.c_str());
-  tk::TFileStream out;
+  toolkit::TFileStream out;
   out.Create(path);
   out.Write("MSCF", 4);
   written.push_back(path);
   const uint64_t size = StoredSize(index);
   uint64_t copied = 0;
   if (volume == 1) {
-    const uint64_t position =
-        static_cast<uint32_t>(st::Startup.fileCabinetOffset) +
-        static_cast<uint64_t>(index) * static_cast<uint32_t>(st::Package.Number(qb::kCabinetSize));
+    const uint64_t position = static_cast<uint32_t>(startup::Startup.fileCabinetOffset) +
+                              static_cast<uint64_t>(index) *
+                                  static_cast<uint32_t>(startup::Package.Number(qb::kCabinetSize));
     const uint64_t end = current.Size() >= 34 ? current.Size() - 34 : 0;
     const uint64_t available = end > position ? end - position : 0;
     current.Seek(position);
-    copied = tk::CopyStream(current, out, size < available ? size : available);
+    copied = toolkit::CopyStream(current, out, size < available ? size : available);
   } else {
-    copied = tk::CopyStream(current, out, size);
+    copied = toolkit::CopyStream(current, out, size);
   }
   while (copied < size) {
     if (lastAttemptFound) ++volume;
     current.Close();
-    std::string name = st::Package.Text(qb::kVolumePattern);
+    std::string name = startup::Package.Text(qb::kVolumePattern);
     const size_t at = name.find(kVolumeToken);
     if (at != std::string::npos) name.replace(at, 6, qb::Decimal(volume));
-    const std::string volumePath = tk::FolderOf(tk::ModulePath()) + name;
-    if (!tk::FileExists(volumePath) && !run.host.AskForVolume(volume)) {
+    const std::string volumePath = toolkit::FolderOf(toolkit::ModulePath()) + name;
+    if (!toolkit::FileExists(volumePath) && !run.host.AskForVolume(volume)) {
       out.Close();
       return false;
     }
-    lastAttemptFound = tk::FileExists(volumePath);
+    lastAttemptFound = toolkit::FileExists(volumePath);
     current.OpenRead(volumePath);
-    copied += tk::CopyStream(current, out, size - copied);
+    copied += toolkit::CopyStream(current, out, size - copied);
   }
   out.Close();
   lastWritten = path;
@@ -102,8 +102,8 @@ namespace {
 void OnNextCabinet(void* owner, TCab&, int index, const std::string&, const std::string&,
                    std::string& path, bool& abort) {
   Extraction& x = *static_cast<Extraction*>(owner);
-  if (index != x.piecesWritten || index > st::Package.Number(qb::kLastCabinetNumber)) return;
-  const std::string piece = st::SupportFile(index, true);
+  if (index != x.piecesWritten || index > startup::Package.Number(qb::kLastCabinetNumber)) return;
+  const std::string piece = startup::SupportFile(index, true);
   if (!x.WriteCabinet(index, piece)) {
     x.run.abandoned = true;
     abort = true;
@@ -149,7 +149,7 @@ bool Ask(RunState& run, const std::string& dest, const FILETIME& packed, int32_t
 void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint16_t date,
                 uint16_t time, uint16_t, uint16_t, std::string& dest, bool&) {
   RunState& run = static_cast<Extraction*>(owner)->run;
-  const qb::RecordList& files = st::Package.Records(qb::List::kFiles);
+  const qb::RecordList& files = startup::Package.Records(qb::List::kFiles);
   // A packed file is named by its record number; any other name has no
   // destination and is skipped.
   const bool numbered = !name.empty() && name.size() < 10 &&
@@ -193,7 +193,7 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
     if (qb::ReadNumber(files.Field(static_cast<size_t>(n), 2)) == 1) {
       run.installedFiles.push_back(dest);
     }
-    run.Status(st::Package.Msg(qb::kMsgStatusFilePrefix) +
+    run.Status(startup::Package.Msg(qb::kMsgStatusFilePrefix) +
                dest.substr(dest.find_last_of('\\') + 1));
   } else {
     dest.clear();
@@ -235,10 +235,10 @@ std::string FileDescription(uint64_t fileTimeUtc, uint64_t size) {
 bool ExtractFiles(RunState& run) {
   Extraction extraction(run);
   run.extraction = &extraction;
-  run.Status(st::Package.Msg(qb::kMsgStatusExtracting));
-  tk::Application.ProcessMessages();
-  extraction.current.OpenRead(tk::ModulePath());
-  const std::string first = st::SupportFile(0, true);
+  run.Status(startup::Package.Msg(qb::kMsgStatusExtracting));
+  toolkit::Application.ProcessMessages();
+  extraction.current.OpenRead(toolkit::ModulePath());
+  const std::string first = startup::SupportFile(0, true);
   if (extraction.WriteCabinet(0, first)) {
     TCab& cab = extraction.cab;
     cab.OnCopyFile = {OnCopyFile, &extraction};
@@ -258,9 +258,9 @@ bool ExtractFiles(RunState& run) {
   // The reader may still have held a piece open when the next one was
   // written; whatever is left goes now, so that the working folder can go.
   for (const std::string& piece : extraction.written) DeleteFileA(piece.c_str());
-  tk::Application.ProcessMessages();
+  toolkit::Application.ProcessMessages();
   run.extraction = nullptr;
   return true;
 }
 
-}  // namespace en
+}  // namespace engine

@@ -9,7 +9,7 @@
 
 #include "engine/run_state.h"
 
-namespace en {
+namespace engine {
 
 // The file extraction stage of the installation run. Returns false when the
 // installation was given up (a missing volume or a file that cannot be
@@ -26,4 +26,4 @@ void DiscardExtraction(RunState& run);
 // four blanks, the size in short form and "b".
 std::string FileDescription(uint64_t fileTimeUtc, uint64_t size);
 
-}  // namespace en
+}  // namespace engine

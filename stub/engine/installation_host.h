@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace en {
+namespace engine {
 
 // The answers to an existing file, and the remembered answer of a run.
 enum OverwriteAnswer : int {
@@ -40,4 +40,4 @@ class InstallationHost {
   ~InstallationHost() = default;
 };
 
-}  // namespace en
+}  // namespace engine

@@ -6,7 +6,7 @@
 
 #include "engine/installation_host.h"
 
-namespace en {
+namespace engine {
 
 class Extraction;
 
@@ -36,4 +36,4 @@ struct RunState {
   void ProgressStep() { host.ProgressStep(); }
 };
 
-}  // namespace en
+}  // namespace engine

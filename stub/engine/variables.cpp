@@ -12,7 +12,7 @@
 #include "toolkit/files.h"
 #include "toolkit/system.h"
 
-namespace en {
+namespace engine {
 
 namespace {
 
@@ -41,7 +41,7 @@ std::string QuickLaunchFolder() {
   if (path.empty()) {
     path = ShellFolder(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
   }
-  return tk::FolderExists(path) ? path : std::string();
+  return toolkit::FolderExists(path) ? path : std::string();
 }
 
 class SystemVariables : public qb::VariableSource {
@@ -74,7 +74,7 @@ std::string SystemVariables::Value(int number) {
     case 4:
       return destinationFolder;
     case 5:
-      return tk::TempFolder();
+      return toolkit::TempFolder();
     case 6:
       return ShellFolder(CSIDL_DESKTOP);
     case 7:
@@ -101,14 +101,14 @@ std::string SystemVariables::Value(int number) {
     case 17:
       return WindowsFolder().substr(0, 3);
     case 18:
-      return tk::FolderOf(tk::ModulePath());
+      return toolkit::FolderOf(toolkit::ModulePath());
     case 20: {
       char name[256] = {};
       DWORD n = sizeof name;
       return GetUserNameA(name, &n) ? std::string(name) : std::string();
     }
     case 21:
-      return st::Startup.languageName;
+      return startup::Startup.languageName;
     case 22:
       return GetComputerNameA(buffer, &size) ? std::string(buffer) : std::string();
     case 26:
@@ -134,7 +134,7 @@ std::string SystemVariables::Value(int number) {
     default:
       if (number >= 81 && number <= 100) {
         // Registry variables 1 to 20, read once at startup.
-        const qb::RecordList& list = st::Package.Records(qb::List::kRegistryVariables);
+        const qb::RecordList& list = startup::Package.Records(qb::List::kRegistryVariables);
         return list.Field(static_cast<size_t>(number - 81), 0);
       }
       return std::string();
@@ -149,7 +149,7 @@ void SetDestinationFolder(const std::string& folder) { destinationFolder = folde
 const std::string& DestinationFolder() { return destinationFolder; }
 
 std::string ReadRegistryText(long long root, const std::string& key, const std::string& name) {
-  HKEY rootKey = tk::RegistryRoot(root);
+  HKEY rootKey = toolkit::RegistryRoot(root);
   if (!rootKey) return std::string();
   HKEY handle = nullptr;
   if (RegOpenKeyExA(rootKey, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
@@ -185,7 +185,7 @@ std::string ReadRegistryText(long long root, const std::string& key, const std::
 }
 
 void LoadRegistryVariables() {
-  qb::RecordList& list = st::Package.Records(qb::List::kRegistryVariables);
+  qb::RecordList& list = startup::Package.Records(qb::List::kRegistryVariables);
   std::vector<std::string> values;
   for (size_t r = 0; r < list.Count(); ++r) {
     std::string value =
@@ -206,4 +206,4 @@ std::string Variable(int number) {
   return qb::VariableValue(source, number);
 }
 
-}  // namespace en
+}  // namespace engine

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace en {
+namespace engine {
 
 // Reads a registry value as text: REG_SZ as is, REG_EXPAND_SZ with the
 // environment expanded, REG_DWORD in decimal, REG_DWORD_BIG_ENDIAN "0";
@@ -23,4 +23,4 @@ const std::string& DestinationFolder();
 // Whether Windows is of the NT family.
 bool IsNtFamily();
 
-}  // namespace en
+}  // namespace engine

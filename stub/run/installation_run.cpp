@@ -16,21 +16,21 @@
 #include "startup/workfolder.h"
 #include "toolkit/files.h"
 
-namespace run {
+namespace installation {
 
 namespace {
 
 // The run in progress, for a program that ends in its middle.
-en::RunState* activeRun = nullptr;
+engine::RunState* activeRun = nullptr;
 
-const std::string& Msg(int m) { return st::Package.Msg(m); }
+const std::string& Msg(int m) { return startup::Package.Msg(m); }
 
-void CreateFolders(en::RunState& state) {
+void CreateFolders(engine::RunState& state) {
   state.Status(Msg(qb::kMsgStatusFolders));
-  const qb::RecordList& folders = st::Package.Records(qb::List::kFolders);
+  const qb::RecordList& folders = startup::Package.Records(qb::List::kFolders);
   for (size_t r = 0; r < folders.Count(); ++r) {
-    const std::string path = en::ExpandText(folders.Field(r, 0));
-    if (path.size() >= 3 && qb::IsSafeFolderPath(path)) tk::CreateFolderChain(path);
+    const std::string path = engine::ExpandText(folders.Field(r, 0));
+    if (path.size() >= 3 && qb::IsSafeFolderPath(path)) toolkit::CreateFolderChain(path);
     state.ProgressStep();
   }
 }
@@ -38,38 +38,38 @@ void CreateFolders(en::RunState& state) {
 }  // namespace
 
 void DiscardActiveRun() {
-  if (activeRun) en::DiscardExtraction(*activeRun);
+  if (activeRun) engine::DiscardExtraction(*activeRun);
 }
 
-void InstallationRun(en::InstallationHost& host, const en::UserChoices& choices) {
-  const qb::Package& pkg = st::Package;
-  en::RunState state(host, choices);
+void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& choices) {
+  const qb::Package& pkg = startup::Package;
+  engine::RunState state(host, choices);
   activeRun = &state;
-  act::RunPrograms(state, act::kBeforeFiles);
-  if (!en::ExtractFiles(state)) act::AbandonInstallation(state);
+  actions::RunPrograms(state, actions::kBeforeFiles);
+  if (!engine::ExtractFiles(state)) actions::AbandonInstallation(state);
   CreateFolders(state);
   state.Status(Msg(qb::kMsgStatusRegistry));
-  act::WriteRegistryValues(state);
-  act::InstallFonts(state);
+  actions::WriteRegistryValues(state);
+  actions::InstallFonts(state);
   state.Status(Msg(qb::kMsgStatusShortcuts));
-  act::CreateShortcuts(state);
+  actions::CreateShortcuts(state);
   if (pkg.Flag(qb::kWriteUninstall)) {
     state.Status(Msg(qb::kMsgStatusUninstall));
-    act::WriteUninstallLog(state);
+    actions::WriteUninstallLog(state);
     state.ProgressStep();
   }
   state.Status(Msg(qb::kMsgStatusIni));
-  act::WriteIniEntries(state);
-  if (pkg.Text(qb::kComponentCount) != "0") act::RegisterComponents(state);
-  act::RunPrograms(state, act::kAfterInstall);
+  actions::WriteIniEntries(state);
+  if (pkg.Text(qb::kComponentCount) != "0") actions::RegisterComponents(state);
+  actions::RunPrograms(state, actions::kAfterInstall);
   state.Status(Msg(qb::kMsgStatusFinishing));
   MSG msg;
   if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  st::RemoveWorkFolder();
+  startup::RemoveWorkFolder();
   activeRun = nullptr;
 }
 
-}  // namespace run
+}  // namespace installation

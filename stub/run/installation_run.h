@@ -5,16 +5,16 @@
 #include "engine/installation_host.h"
 #include "engine/run_state.h"
 
-namespace run {
+namespace installation {
 
 // Performs the whole run, reporting to the host. Returns when the run is
 // complete and the working folder removed; when a stage gives the
 // installation up, the program ends here.
-void InstallationRun(en::InstallationHost& host, const en::UserChoices& choices);
+void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& choices);
 
 // For a program that ends in the middle of the run (a confirmed Cancel, or
 // memory running out): discards the extraction in progress so that the
 // working folder can be removed. Does nothing when no run is going on.
 void DiscardActiveRun();
 
-}  // namespace run
+}  // namespace installation

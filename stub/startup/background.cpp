@@ -3,13 +3,13 @@
 #include "startup/main.h"
 #include "toolkit/application.h"
 
-namespace st {
+namespace startup {
 
 TBackgroundWindow Background;
 
 bool TBackgroundWindow::Create() {
   if (!CreateTopLevel("TQuillboxBackground", "", WS_POPUP, 0, 0, 0, GetSystemMetrics(SM_CXSCREEN),
-                      GetSystemMetrics(SM_CYSCREEN), tk::Application.Handle())) {
+                      GetSystemMetrics(SM_CYSCREEN), toolkit::Application.Handle())) {
     return false;
   }
   StartupRoutine();
@@ -22,4 +22,4 @@ void PrepareBackground() {
   Background.Hide();
 }
 
-}  // namespace st
+}  // namespace startup

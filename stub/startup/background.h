@@ -3,9 +3,9 @@
 
 #include "toolkit/window.h"
 
-namespace st {
+namespace startup {
 
-class TBackgroundWindow : public tk::TWindow {
+class TBackgroundWindow : public toolkit::TWindow {
  public:
   // Creating the background window runs the whole startup routine.
   bool Create();
@@ -17,4 +17,4 @@ extern TBackgroundWindow Background;
 // mode); otherwise keeps it hidden.
 void PrepareBackground();
 
-}  // namespace st
+}  // namespace startup

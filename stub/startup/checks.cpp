@@ -1,6 +1,6 @@
 #include "startup/checks.h"
 
-namespace st {
+namespace startup {
 
 // The checks are not built yet: every machine passes them for now.
 void CheckWindowsVersion() {}
@@ -8,4 +8,4 @@ void CheckAdministrator() {}
 void CheckDotNet() {}
 void CloseRunningApplication() {}
 
-}  // namespace st
+}  // namespace startup

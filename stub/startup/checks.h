@@ -2,7 +2,7 @@
 // rights, .NET Framework, a running copy of the application.
 #pragma once
 
-namespace st {
+namespace startup {
 
 // Each check ends the program through its exit path when it fails.
 void CheckWindowsVersion();
@@ -10,4 +10,4 @@ void CheckAdministrator();
 void CheckDotNet();
 void CloseRunningApplication();
 
-}  // namespace st
+}  // namespace startup

@@ -4,7 +4,7 @@
 
 #include "startup/state.h"
 
-namespace st {
+namespace startup {
 
 void EndProgram(qb::ExitReason reason) {
   const int code = qb::ExitCodeFor(
@@ -13,4 +13,4 @@ void EndProgram(qb::ExitReason reason) {
   ExitProcess(static_cast<UINT>(code));
 }
 
-}  // namespace st
+}  // namespace startup

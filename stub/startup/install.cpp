@@ -27,26 +27,26 @@ void* reserve = nullptr;
   ending = true;
   std::free(reserve);
   reserve = nullptr;
-  run::DiscardActiveRun();
-  st::RemoveWorkFolder();
-  st::EndProgram(qb::ExitReason::kOutOfMemory);
+  installation::DiscardActiveRun();
+  startup::RemoveWorkFolder();
+  startup::EndProgram(qb::ExitReason::kOutOfMemory);
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // Before anything can load a library: only the system folder is searched.
-  tk::RestrictDllSearch();
+  toolkit::RestrictDllSearch();
   reserve = std::malloc(256 * 1024);
-  tk::SetOutOfMemoryHandler(OutOfMemory);
+  toolkit::SetOutOfMemoryHandler(OutOfMemory);
 
-  tk::InitControls();
-  tk::Application.Create("*");
-  st::Background.Create();
-  wz::CreateWizard();
-  tk::Application.Run();
+  toolkit::InitControls();
+  toolkit::Application.Create("*");
+  startup::Background.Create();
+  wizard::CreateWizard();
+  toolkit::Application.Run();
   // The page flow ends the program itself; the loop ends only when the
   // system asks every program to close.
-  st::RemoveWorkFolder();
-  st::EndProgram(qb::ExitReason::kCancelled);
+  startup::RemoveWorkFolder();
+  startup::EndProgram(qb::ExitReason::kCancelled);
 }

@@ -16,7 +16,7 @@
 #include "toolkit/files.h"
 #include "wizard/select_lang.h"
 
-namespace st {
+namespace startup {
 
 qb::Package Package;
 StartupState Startup;
@@ -25,10 +25,10 @@ namespace {
 
 constexpr char kMutexName[] = "InstallExists";
 
-[[noreturn]] void DamagedPackage(tk::TFileStream& stream) {
+[[noreturn]] void DamagedPackage(toolkit::TFileStream& stream) {
   stream.Close();
   RemoveWorkFolder();
-  MessageBoxA(tk::Application.Handle(),
+  MessageBoxA(toolkit::Application.Handle(),
               "The setup files are corrupted. Please obtain a new copy of the program.", "Error",
               MB_ICONERROR | MB_OK);
   EndProgram(qb::ExitReason::kDamagedPackage);
@@ -62,11 +62,11 @@ void EnsureSingleInstance() {
   Startup.instanceMutex = CreateMutexA(nullptr, FALSE, kMutexName);
 }
 
-void WriteSupportCabinet(qb::PackageReader& reader, tk::TFileStream& stream) {
-  tk::TFileStream out;
+void WriteSupportCabinet(qb::PackageReader& reader, toolkit::TFileStream& stream) {
+  toolkit::TFileStream out;
   if (out.Create(SupportFile(qb::kSupportCabinetCopy)) && out.Write("MSCF", 4)) {
     stream.Seek(static_cast<uint64_t>(reader.GetTrailer().supportOffset));
-    tk::CopyStream(stream, out, reader.GetTrailer().supportLength);
+    toolkit::CopyStream(stream, out, reader.GetTrailer().supportLength);
   }
   out.Close();
   stream.Close();
@@ -74,7 +74,7 @@ void WriteSupportCabinet(qb::PackageReader& reader, tk::TFileStream& stream) {
 
 // The support cabinet may only produce the working folder's numbered
 // support files; any other entry is passed over.
-void OnSupportEntry(void*, en::TCab&, const std::string& name, int32_t, uint16_t, uint16_t,
+void OnSupportEntry(void*, engine::TCab&, const std::string& name, int32_t, uint16_t, uint16_t,
                     uint16_t, uint16_t, std::string& dest, bool&) {
   if (!qb::IsSupportCabinetEntry(name, Package.LanguageCount())) dest.clear();
 }
@@ -83,9 +83,9 @@ void OnSupportEntry(void*, en::TCab&, const std::string& name, int32_t, uint16_t
 // named "$inst\n.tmp", so the support files land in the working folder. It is
 // one cabinet: no further cabinet is ever supplied.
 void ExtractSupportCabinet() {
-  en::TCab cab;
+  engine::TCab cab;
   cab.OnCopyFile = {OnSupportEntry, nullptr};
-  cab.Extract(SupportFile(qb::kSupportCabinetCopy), tk::TempFolder());
+  cab.Extract(SupportFile(qb::kSupportCabinetCopy), toolkit::TempFolder());
 }
 
 void SettleLanguage() {
@@ -104,7 +104,7 @@ void SettleLanguage() {
     if (!matched) Startup.languageName.clear();
   }
   if (count >= 2 && Startup.languageName.empty()) {
-    if (!wz::SelectLanguage()) {
+    if (!wizard::SelectLanguage()) {
       RemoveWorkFolder();
       EndProgram(qb::ExitReason::kCancelled);
     }
@@ -147,14 +147,14 @@ void StartupRoutine() {
   RunTestMode();
   CreateWorkFolder();
 
-  tk::TFileStream stream;
-  stream.OpenRead(tk::ModulePath());
+  toolkit::TFileStream stream;
+  stream.OpenRead(toolkit::ModulePath());
   qb::PackageReader reader(stream, Package);
   if (!reader.ReadTrailer() || !reader.ReadSettings() || !reader.ReadRegistryVariables()) {
     DamagedPackage(stream);
   }
   Startup.fileCabinetOffset = reader.GetTrailer().fileCabinetOffset;
-  en::LoadRegistryVariables();
+  engine::LoadRegistryVariables();
 
   Startup.silent = Package.Flag(qb::kSilentByDefault);
   EvaluateOptions();
@@ -162,11 +162,11 @@ void StartupRoutine() {
     RemoveWorkFolder();
     EndProgram(qb::ExitReason::kPasswordNeeded);
   }
-  Startup.installerTitle = en::ExpandText(Package.Text(qb::kInstallerTitle));
+  Startup.installerTitle = engine::ExpandText(Package.Text(qb::kInstallerTitle));
   EnsureSingleInstance();
 
-  tk::Application.SetCaption(Startup.installerTitle);
-  if (!Startup.silent) tk::Application.Show();
+  toolkit::Application.SetCaption(Startup.installerTitle);
+  if (!Startup.silent) toolkit::Application.Show();
 
   if (!reader.ReadRemainingLists()) DamagedPackage(stream);
   WriteSupportCabinet(reader, stream);
@@ -183,4 +183,4 @@ void StartupRoutine() {
   LoadWizardPictures();
 }
 
-}  // namespace st
+}  // namespace startup

@@ -7,7 +7,7 @@
 #include "startup/state.h"
 #include "text/text.h"
 
-namespace st {
+namespace startup {
 
 std::vector<std::string> Parameters() {
   return qb::SplitParameters(qb::SkipProgramName(GetCommandLineA()));
@@ -42,4 +42,4 @@ void EvaluateOptions() {
   }
 }
 
-}  // namespace st
+}  // namespace startup

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace st {
+namespace startup {
 
 // The parameters after the program name, split the installer's way.
 std::vector<std::string> Parameters();
@@ -14,4 +14,4 @@ void EvaluateOptions();
 // components become the names the shell shows.
 std::string LongPathForm(const std::string& typed);
 
-}  // namespace st
+}  // namespace startup

@@ -8,7 +8,7 @@
 
 #include "package/package.h"
 
-namespace st {
+namespace startup {
 
 struct StartupState {
   std::string installerTitle;
@@ -32,4 +32,4 @@ struct StartupState {
 extern qb::Package Package;
 extern StartupState Startup;
 
-}  // namespace st
+}  // namespace startup

@@ -6,18 +6,19 @@
 #include "startup/state.h"
 #include "toolkit/files.h"
 
-namespace st {
+namespace startup {
 
 namespace {
 bool createdByUs = false;
 }
 
 std::string SupportFile(int number, bool piece) {
-  return qb::SupportFilePath(tk::TempFolder(), number, piece);
+  return qb::SupportFilePath(toolkit::TempFolder(), number, piece);
 }
 
 void CreateWorkFolder() {
-  createdByUs = tk::CreateFolderChain(tk::FolderOf(SupportFile(qb::kSupportFolderAnchor)));
+  createdByUs =
+      toolkit::CreateFolderChain(toolkit::FolderOf(SupportFile(qb::kSupportFolderAnchor)));
 }
 
 void RemoveWorkFolder() {
@@ -25,11 +26,11 @@ void RemoveWorkFolder() {
   for (int n : qb::SupportFilesToRemove(Package.LanguageCount())) {
     DeleteFileA(SupportFile(n).c_str());
   }
-  RemoveDirectoryA(tk::FolderOf(SupportFile(1)).c_str());
+  RemoveDirectoryA(toolkit::FolderOf(SupportFile(1)).c_str());
 }
 
 void LeaveWorkFolder() {
-  if (createdByUs) RemoveDirectoryA(tk::FolderOf(SupportFile(1)).c_str());
+  if (createdByUs) RemoveDirectoryA(toolkit::FolderOf(SupportFile(1)).c_str());
 }
 
-}  // namespace st
+}  // namespace startup

@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace st {
+namespace startup {
 
 // The path of support file n, or of cabinet piece n when piece is true.
 std::string SupportFile(int number, bool piece = false);
@@ -15,4 +15,4 @@ void RemoveWorkFolder();
 // it is empty: used when another installer owns the folder's files.
 void LeaveWorkFolder();
 
-}  // namespace st
+}  // namespace startup

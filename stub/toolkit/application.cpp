@@ -1,6 +1,6 @@
 #include "toolkit/application.h"
 
-namespace tk {
+namespace toolkit {
 
 TApplication Application;
 
@@ -75,4 +75,4 @@ void TApplication::Terminate() {
   PostMessageA(handle_, WM_NULL, 0, 0);
 }
 
-}  // namespace tk
+}  // namespace toolkit

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace tk {
+namespace toolkit {
 
 class TApplication {
  public:
@@ -34,4 +34,4 @@ extern TApplication Application;
 // The icon group every window shows.
 HICON MainIcon(bool small);
 
-}  // namespace tk
+}  // namespace toolkit

@@ -6,7 +6,7 @@
 
 #include "toolkit/application.h"
 
-namespace tk {
+namespace toolkit {
 
 namespace {
 
@@ -167,4 +167,4 @@ void RunModal(HWND window, HWND owner, const bool* done) {
   ShowWindow(window, SW_HIDE);
 }
 
-}  // namespace tk
+}  // namespace toolkit

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace tk {
+namespace toolkit {
 
 // Loads the common controls (progress bars and list views need them).
 void InitControls();
@@ -40,4 +40,4 @@ void SetChecked(HWND control, bool checked);
 // messages are dispatched until *done becomes true.
 void RunModal(HWND window, HWND owner, const bool* done);
 
-}  // namespace tk
+}  // namespace toolkit

@@ -4,7 +4,7 @@
 
 #include "toolkit/application.h"
 
-namespace tk {
+namespace toolkit {
 
 bool TFileStream::OpenRead(const std::string& path) {
   Close();
@@ -135,4 +135,4 @@ uint64_t CopyStream(qb::ByteSource& from, TFileStream& to, uint64_t length) {
   return copied;
 }
 
-}  // namespace tk
+}  // namespace toolkit

@@ -8,7 +8,7 @@
 
 #include "package/source.h"
 
-namespace tk {
+namespace toolkit {
 
 // A file opened through the ANSI interface; readable as a package source.
 class TFileStream : public qb::ByteSource {
@@ -59,4 +59,4 @@ std::string ModulePath();
 // number of bytes copied.
 uint64_t CopyStream(qb::ByteSource& from, TFileStream& to, uint64_t length);
 constexpr size_t kCopyChunk = 512 * 1024;
-}  // namespace tk
+}  // namespace toolkit

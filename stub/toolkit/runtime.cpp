@@ -22,7 +22,7 @@ void (*outOfMemory)() = nullptr;
 
 }  // namespace
 
-namespace tk {
+namespace toolkit {
 
 void SetOutOfMemoryHandler(void (*handler)()) {
   outOfMemory = handler;
@@ -30,7 +30,7 @@ void SetOutOfMemoryHandler(void (*handler)()) {
   std::set_new_handler([] { Fail(); });
 }
 
-}  // namespace tk
+}  // namespace toolkit
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { Fail(); }

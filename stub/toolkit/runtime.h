@@ -3,10 +3,10 @@
 // program ends through one handler instead.
 #pragma once
 
-namespace tk {
+namespace toolkit {
 
 // Sets what the program does when memory runs out. The handler must end the
 // process; if it returns, the process ends with the out-of-memory exit code.
 void SetOutOfMemoryHandler(void (*handler)());
 
-}  // namespace tk
+}  // namespace toolkit

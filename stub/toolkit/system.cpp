@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace tk {
+namespace toolkit {
 
 void RestrictDllSearch() {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
@@ -36,4 +36,4 @@ HKEY RegistryRoot(long long index) {
   return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(value));
 }
 
-}  // namespace tk
+}  // namespace toolkit

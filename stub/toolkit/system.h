@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-namespace tk {
+namespace toolkit {
 
 // Restricts the DLL search of this process to the system folder, so that a
 // DLL planted beside the installer (in a Downloads folder, say) is never
@@ -18,4 +18,4 @@ HMODULE LoadSystemLibrary(const char* name);
 // index is out of range.
 HKEY RegistryRoot(long long index);
 
-}  // namespace tk
+}  // namespace toolkit

@@ -2,7 +2,7 @@
 
 #include "toolkit/application.h"
 
-namespace tk {
+namespace toolkit {
 
 TWindow::~TWindow() {
   if (handle_) {
@@ -46,4 +46,4 @@ bool TWindow::CreateTopLevel(const char* className, const char* caption, DWORD s
   return handle_ != nullptr;
 }
 
-}  // namespace tk
+}  // namespace toolkit

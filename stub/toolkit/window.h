@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-namespace tk {
+namespace toolkit {
 
 class TWindow {
  public:
@@ -25,4 +25,4 @@ class TWindow {
   HWND handle_ = nullptr;
 };
 
-}  // namespace tk
+}  // namespace toolkit

@@ -10,14 +10,14 @@
 #include "toolkit/window.h"
 #include "wizard/wizard.h"
 
-namespace wz {
+namespace wizard {
 
 namespace {
 
 constexpr int kWidth = 456;
 constexpr int kHeight = 159;
 
-class TReplaceFile : public tk::TWindow {
+class TReplaceFile : public toolkit::TWindow {
  public:
   int Show(const std::string& path, const std::string& existingLine, const std::string& newLine);
 
@@ -62,22 +62,22 @@ int TReplaceFile::Show(const std::string& path, const std::string& existingLine,
   AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME);
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
-  HWND owner = Wizard ? Wizard->Handle() : tk::Application.Handle();
+  HWND owner = Wizard ? Wizard->Handle() : toolkit::Application.Handle();
   char caption[512] = {};
-  GetWindowTextA(tk::Application.Handle(), caption, sizeof caption);
+  GetWindowTextA(toolkit::Application.Handle(), caption, sizeof caption);
   CreateTopLevel("TQuillboxReplaceFile", caption, style, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
                  (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner);
   HWND w = Handle();
-  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(tk::Font("Tahoma", -13)), FALSE);
-  HFONT font = tk::Font("Tahoma", -11);
+  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -13)), FALSE);
+  HFONT font = toolkit::Font("Tahoma", -11);
   const auto label = [&](const std::string& text, int x, int y, bool bold = false) {
-    HWND l = tk::CreateLabel(w, text, x, y, 10, 10);
-    tk::SetFont(l, bold ? tk::Font("Tahoma", -11, true) : font);
-    tk::SizeToText(l);
+    HWND l = toolkit::CreateLabel(w, text, x, y, 10, 10);
+    toolkit::SetFont(l, bold ? toolkit::Font("Tahoma", -11, true) : font);
+    toolkit::SizeToText(l);
     return l;
   };
-  const qb::Package& pkg = st::Package;
+  const qb::Package& pkg = startup::Package;
   label(pkg.Msg(qb::kMsgOverwriteHeading), 16, 12, true);
   // The path is shortened to the dialog's width, measured in its font.
   HDC dc = GetDC(w);
@@ -99,18 +99,18 @@ int TReplaceFile::Show(const std::string& path, const std::string& existingLine,
       (a.right - a.left > b.right - b.left ? a.right - a.left : b.right - b.left) + 28;
   label(existingLine, column, 60);
   label(newLine, column, 84);
-  tk::CreateControl("STATIC", "", WS_VISIBLE | SS_ETCHEDHORZ, 16, 110, 424, 2, w);
+  toolkit::CreateControl("STATIC", "", WS_VISIBLE | SS_ETCHEDHORZ, 16, 110, 424, 2, w);
   const int buttons[4][2] = {{kOverwrite, qb::kMsgOverwriteYes},
                              {kOverwriteAll, qb::kMsgOverwriteYesAll},
                              {kKeep, qb::kMsgOverwriteNo},
                              {kKeepAll, qb::kMsgOverwriteNoAll}};
   for (int i = 0; i < 4; ++i) {
-    HWND button = tk::CreateButton(w, pkg.Msg(buttons[i][1]), 16 + 108 * i, 124, 100, 23,
-                                   buttons[i][0], i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-    tk::SetFont(button, font);
+    HWND button = toolkit::CreateButton(w, pkg.Msg(buttons[i][1]), 16 + 108 * i, 124, 100, 23,
+                                        buttons[i][0], i == 0 ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+    toolkit::SetFont(button, font);
     if (i == 0) SetFocus(button);
   }
-  tk::RunModal(w, owner, &done_);
+  toolkit::RunModal(w, owner, &done_);
   return answer_;
 }
 
@@ -122,4 +122,4 @@ int AskOverwrite(const std::string& path, const std::string& existingLine,
   return dialog.Show(path, existingLine, newLine);
 }
 
-}  // namespace wz
+}  // namespace wizard

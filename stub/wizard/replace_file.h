@@ -6,16 +6,16 @@
 
 #include "engine/installation_host.h"
 
-namespace wz {
+namespace wizard {
 
-using en::kKeep;
-using en::kKeepAll;
-using en::kOverwrite;
-using en::kOverwriteAll;
+using engine::kKeep;
+using engine::kKeepAll;
+using engine::kOverwrite;
+using engine::kOverwriteAll;
 
 // Shows the dialog modally and returns the answer; closing it or Escape
 // keeps the file (3000).
 int AskOverwrite(const std::string& path, const std::string& existingLine,
                  const std::string& newLine);
 
-}  // namespace wz
+}  // namespace wizard

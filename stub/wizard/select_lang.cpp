@@ -7,7 +7,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/window.h"
 
-namespace wz {
+namespace wizard {
 
 namespace {
 
@@ -16,7 +16,7 @@ constexpr int kHeight = 127;
 constexpr int kListId = 201;
 
 // The dialog's texts are fixed English: no package language is chosen yet.
-class TSelectLang : public tk::TWindow {
+class TSelectLang : public toolkit::TWindow {
  public:
   bool Show();
 
@@ -46,10 +46,10 @@ class TSelectLang : public tk::TWindow {
   void Confirm() {
     const LRESULT index = SendMessageA(list_, CB_GETCURSEL, 0, 0);
     if (index >= 0) {
-      st::Startup.languageIndex = static_cast<unsigned char>(index);
-      st::Startup.languageName = st::Package.Records(qb::List::kLanguages)
-                                     .Field(static_cast<size_t>(index), qb::kLanguageName);
-      st::Startup.languageConfirmed = true;
+      startup::Startup.languageIndex = static_cast<unsigned char>(index);
+      startup::Startup.languageName = startup::Package.Records(qb::List::kLanguages)
+                                          .Field(static_cast<size_t>(index), qb::kLanguageName);
+      startup::Startup.languageConfirmed = true;
     }
     Hide();
     done_ = true;
@@ -66,31 +66,32 @@ bool TSelectLang::Show() {
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
   char caption[512] = {};
-  GetWindowTextA(tk::Application.Handle(), caption, sizeof caption);
+  GetWindowTextA(toolkit::Application.Handle(), caption, sizeof caption);
   CreateTopLevel(
       "TQuillboxSelectLang", caption, style, exStyle, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, tk::Application.Handle());
+      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, toolkit::Application.Handle());
   HWND w = Handle();
   SendMessageA(w, WM_SETICON, ICON_SMALL, 0);
   SendMessageA(w, WM_SETICON, ICON_BIG, 0);
-  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(tk::Font("Tahoma", -11)), FALSE);
-  HWND icon = tk::CreateControl("STATIC", "", WS_VISIBLE | SS_ICON, 16, 16, 32, 32, w);
-  SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(tk::MainIcon(false)), 0);
-  HWND prompt = tk::CreateLabel(w, "Please select a language.", 67, 16, 10, 10);
-  tk::SizeToText(prompt);
-  list_ = tk::CreateControl("COMBOBOX", "", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                            67, 62, 210, 200, w, kListId);
-  const qb::RecordList& languages = st::Package.Records(qb::List::kLanguages);
+  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
+  HWND icon = toolkit::CreateControl("STATIC", "", WS_VISIBLE | SS_ICON, 16, 16, 32, 32, w);
+  SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(toolkit::MainIcon(false)), 0);
+  HWND prompt = toolkit::CreateLabel(w, "Please select a language.", 67, 16, 10, 10);
+  toolkit::SizeToText(prompt);
+  list_ = toolkit::CreateControl("COMBOBOX", "",
+                                 WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 67, 62,
+                                 210, 200, w, kListId);
+  const qb::RecordList& languages = startup::Package.Records(qb::List::kLanguages);
   for (size_t i = 0; i < languages.Count(); ++i) {
     SendMessageA(list_, CB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(languages.Field(i, qb::kLanguageName).c_str()));
   }
   SendMessageA(list_, CB_SETCURSEL, qb::DefaultLanguage(languages, GetUserDefaultLangID()), 0);
-  tk::CreateButton(w, "OK", 112, 95, 75, 23, IDOK, BS_DEFPUSHBUTTON);
-  tk::CreateButton(w, "Cancel", 202, 95, 75, 23, IDCANCEL);
+  toolkit::CreateButton(w, "OK", 112, 95, 75, 23, IDOK, BS_DEFPUSHBUTTON);
+  toolkit::CreateButton(w, "Cancel", 202, 95, 75, 23, IDCANCEL);
   SetFocus(list_);
-  tk::RunModal(w, tk::Application.Handle(), &done_);
-  return st::Startup.languageConfirmed;
+  toolkit::RunModal(w, toolkit::Application.Handle(), &done_);
+  return startup::Startup.languageConfirmed;
 }
 
 }  // namespace
@@ -100,4 +101,4 @@ bool SelectLanguage() {
   return dialog.Show();
 }
 
-}  // namespace wz
+}  // namespace wizard

@@ -2,10 +2,10 @@
 // more languages and no /L= option chose one.
 #pragma once
 
-namespace wz {
+namespace wizard {
 
 // Shows the dialog modally; on confirmation it sets the selected language
 // index and name of the startup state. Returns whether the user confirmed.
 bool SelectLanguage();
 
-}  // namespace wz
+}  // namespace wizard

@@ -15,7 +15,7 @@
 #include "toolkit/controls.h"
 #include "wizard/replace_file.h"
 
-namespace wz {
+namespace wizard {
 
 TWizard* Wizard = nullptr;
 
@@ -27,57 +27,59 @@ constexpr int kClientWidth = 495;
 constexpr int kClientHeight = 359;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-const std::string& Msg(int m) { return st::Package.Msg(m); }
-bool Flag(int s) { return st::Package.Flag(s); }
+const std::string& Msg(int m) { return startup::Package.Msg(m); }
+bool Flag(int s) { return startup::Package.Flag(s); }
 
 }  // namespace
 
 void TWizard::CreateControls() {
   HWND w = Handle();
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  branding_ = tk::CreateLabel(w, "", 12, 307, 10, 14);
+  branding_ = toolkit::CreateLabel(w, "", 12, 307, 10, 14);
   ShowWindow(branding_, SW_HIDE);
   EnableWindow(branding_, FALSE);
-  back_ = tk::CreateButton(w, Msg(qb::kMsgBack), 249, 327, 75, 23, kBackId);
+  back_ = toolkit::CreateButton(w, Msg(qb::kMsgBack), 249, 327, 75, 23, kBackId);
   EnableWindow(back_, FALSE);
-  next_ = tk::CreateButton(w, Msg(qb::kMsgNext), 324, 327, 75, 23, kNextId, BS_DEFPUSHBUTTON);
-  cancel_ = tk::CreateButton(w, Msg(qb::kMsgCancel), 410, 327, 75, 23, kCancelId);
+  next_ = toolkit::CreateButton(w, Msg(qb::kMsgNext), 324, 327, 75, 23, kNextId, BS_DEFPUSHBUTTON);
+  cancel_ = toolkit::CreateButton(w, Msg(qb::kMsgCancel), 410, 327, 75, 23, kCancelId);
 
   // The welcome and finish pages share one white panel.
-  HWND welcome = tk::CreatePanel(w, 0, 0, 495, 316, kWhite);
+  HWND welcome = toolkit::CreatePanel(w, 0, 0, 495, 316, kWhite);
   panels_[kWelcomePage] = panels_[kFinishPage] = welcome;
-  bigTitle_ = tk::CreateLabel(welcome, Msg(qb::kMsgWelcomeTitle), 176, 16, 300, 56);
-  tk::SetFont(bigTitle_, tk::Font("Verdana", -19, true));
-  bodyText_ = tk::CreateLabel(welcome, Msg(qb::kMsgWelcomeBody), 176, 80, 300, 210);
-  runProgramCheck = tk::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTOCHECKBOX);
-  viewReadmeCheck = tk::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
-  thirdCheck = tk::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
-  restartNow = tk::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTORADIOBUTTON | WS_GROUP);
-  restartLater = tk::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTORADIOBUTTON);
-  tk::SetChecked(restartNow, true);
+  bigTitle_ = toolkit::CreateLabel(welcome, Msg(qb::kMsgWelcomeTitle), 176, 16, 300, 56);
+  toolkit::SetFont(bigTitle_, toolkit::Font("Verdana", -19, true));
+  bodyText_ = toolkit::CreateLabel(welcome, Msg(qb::kMsgWelcomeBody), 176, 80, 300, 210);
+  runProgramCheck = toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTOCHECKBOX);
+  viewReadmeCheck = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
+  thirdCheck = toolkit::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
+  restartNow =
+      toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTORADIOBUTTON | WS_GROUP);
+  restartLater = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTORADIOBUTTON);
+  toolkit::SetChecked(restartNow, true);
   for (HWND c : {runProgramCheck, viewReadmeCheck, thirdCheck, restartNow, restartLater}) {
     ShowWindow(c, SW_HIDE);
   }
 
   // The pages between the welcome and the progress page.
   for (int kind = kLicensePage; kind <= kProgressPage; ++kind) {
-    panels_[kind] = tk::CreatePanel(w, 0, 60, 495, 245, face);
+    panels_[kind] = toolkit::CreatePanel(w, 0, 60, 495, 245, face);
   }
   HWND group = panels_[kGroupPage];
-  groupField = tk::CreateEdit(group, st::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21);
-  noGroupCheck = tk::CreateButton(group, qb::DisplayForm(Msg(qb::kMsgNoGroupCheck)), 22, 224, 10,
-                                  10, 0, BS_AUTOCHECKBOX);
-  tk::SizeToText(noGroupCheck);
+  groupField =
+      toolkit::CreateEdit(group, startup::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21);
+  noGroupCheck = toolkit::CreateButton(group, qb::DisplayForm(Msg(qb::kMsgNoGroupCheck)), 22, 224,
+                                       10, 10, 0, BS_AUTOCHECKBOX);
+  toolkit::SizeToText(noGroupCheck);
   HWND tasks = panels_[kTasksPage];
   const int taskTops[3] = {128, 152, 176};
   for (int i = 0; i < 3; ++i) {
-    taskCheck[i] = tk::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
-    tk::SetChecked(taskCheck[i], true);
+    taskCheck[i] = toolkit::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
+    toolkit::SetChecked(taskCheck[i], true);
   }
   HWND progress = panels_[kProgressPage];
-  progressDescription_ = tk::CreateLabel(progress, "", 22, 16, 452, 57);
-  statusText_ = tk::CreateLabel(progress, "", 22, 186, 452, 14);
-  progressBar_ = tk::CreateProgressBar(progress, 22, 208, 452, 18);
+  progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
+  statusText_ = toolkit::CreateLabel(progress, "", 22, 186, 452, 14);
+  progressBar_ = toolkit::CreateProgressBar(progress, 22, 208, 452, 18);
 }
 
 void TWizard::Build() {
@@ -89,15 +91,15 @@ void TWizard::Build() {
   CreateTopLevel("TQuillboxWizard", "*", style, WS_EX_CONTROLPARENT,
                  (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
-                 tk::Application.Handle());
-  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(tk::Font("Tahoma", -11)), FALSE);
+                 toolkit::Application.Handle());
+  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
   CreateControls();
   SetUp();
 }
 
 void TWizard::SetUp() {
-  qb::Package& pkg = st::Package;
-  SetWindowTextA(Handle(), st::Startup.installerTitle.c_str());
+  qb::Package& pkg = startup::Package;
+  SetWindowTextA(Handle(), startup::Startup.installerTitle.c_str());
   if (Flag(qb::kWelcomePage)) pages_.push_back(kWelcomePage);
   if (Flag(qb::kLicensePage)) pages_.push_back(kLicensePage);
   if (!pkg.Text(qb::kPassword).empty()) pages_.push_back(kPasswordPage);
@@ -105,7 +107,7 @@ void TWizard::SetUp() {
   if (Flag(qb::kDestinationPage)) pages_.push_back(kDestinationPage);
   if (Flag(qb::kProgramGroup)) {
     if (Flag(qb::kGroupPage)) pages_.push_back(kGroupPage);
-    tk::SetText(groupField, pkg.Text(qb::kDefaultGroup));
+    toolkit::SetText(groupField, pkg.Text(qb::kDefaultGroup));
   }
   if (Flag(qb::kShortcutTasks)) {
     // The task boxes' visibility counts also without the Tasks page: the
@@ -113,13 +115,13 @@ void TWizard::SetUp() {
     ShowWindow(taskCheck[0], Flag(qb::kTask1Offered) ? SW_SHOW : SW_HIDE);
     ShowWindow(taskCheck[1], Flag(qb::kTask2Offered) ? SW_SHOW : SW_HIDE);
     ShowWindow(taskCheck[2],
-               Flag(qb::kTask3Offered) && !en::Variable(7).empty() ? SW_SHOW : SW_HIDE);
+               Flag(qb::kTask3Offered) && !engine::Variable(7).empty() ? SW_SHOW : SW_HIDE);
     if (Flag(qb::kTasksPage)) {
       pages_.push_back(kTasksPage);
       const int captions[3] = {qb::kMsgTask1, qb::kMsgTask2, qb::kMsgTask3};
       for (int i = 0; i < 3; ++i) {
-        tk::SetText(taskCheck[i], qb::DisplayForm(Msg(captions[i])));
-        tk::SizeToText(taskCheck[i]);
+        toolkit::SetText(taskCheck[i], qb::DisplayForm(Msg(captions[i])));
+        toolkit::SizeToText(taskCheck[i]);
       }
     }
   } else {
@@ -130,35 +132,35 @@ void TWizard::SetUp() {
   if (Flag(qb::kFinishPage)) pages_.push_back(kFinishPage);
   pages_.push_back(kCompletion);
 
-  std::string destination = en::ExpandText(pkg.Text(qb::kDefaultDestination));
+  std::string destination = engine::ExpandText(pkg.Text(qb::kDefaultDestination));
   if (destination.empty() || destination.back() != '\\') destination += '\\';
-  en::SetDestinationFolder(destination);
+  engine::SetDestinationFolder(destination);
 
-  if (!st::Startup.silent) {
+  if (!startup::Startup.silent) {
     Show();
     ShowCurrentPage();
   }
-  if (st::Startup.silent) Hide();
+  if (startup::Startup.silent) Hide();
   SetForegroundWindow(Handle());
-  tk::Application.ProcessMessages();
+  toolkit::Application.ProcessMessages();
 
-  tk::SetText(runProgramCheck, qb::DisplayForm(Msg(qb::kMsgRunProgramCheck)));
-  tk::SetChecked(runProgramCheck, Flag(qb::kRunProgramChecked));
-  tk::SetText(viewReadmeCheck, qb::DisplayForm(Msg(qb::kMsgViewReadmeCheck)));
-  tk::SetChecked(viewReadmeCheck, Flag(qb::kReadmeChecked));
-  tk::SetText(thirdCheck, qb::DisplayForm(Msg(qb::kMsgThirdItemCheck)));
-  tk::SetChecked(thirdCheck, Flag(qb::kThirdItemChecked));
-  for (HWND c : {runProgramCheck, viewReadmeCheck, thirdCheck}) tk::SizeToText(c);
+  toolkit::SetText(runProgramCheck, qb::DisplayForm(Msg(qb::kMsgRunProgramCheck)));
+  toolkit::SetChecked(runProgramCheck, Flag(qb::kRunProgramChecked));
+  toolkit::SetText(viewReadmeCheck, qb::DisplayForm(Msg(qb::kMsgViewReadmeCheck)));
+  toolkit::SetChecked(viewReadmeCheck, Flag(qb::kReadmeChecked));
+  toolkit::SetText(thirdCheck, qb::DisplayForm(Msg(qb::kMsgThirdItemCheck)));
+  toolkit::SetChecked(thirdCheck, Flag(qb::kThirdItemChecked));
+  for (HWND c : {runProgramCheck, viewReadmeCheck, thirdCheck}) toolkit::SizeToText(c);
 
-  tk::SetText(branding_, en::ExpandText(pkg.Text(qb::kBrandingText)));
-  tk::SizeToText(branding_);
-  if (st::Startup.silent) StartRun();  // ends the program
-  EnableWindow(cancel_, !st::Startup.noCancel);
+  toolkit::SetText(branding_, engine::ExpandText(pkg.Text(qb::kBrandingText)));
+  toolkit::SizeToText(branding_);
+  if (startup::Startup.silent) StartRun();  // ends the program
+  EnableWindow(cancel_, !startup::Startup.noCancel);
   SetFocus(next_);
-  tk::Application.ProcessMessages();
+  toolkit::Application.ProcessMessages();
 }
 
-void TWizard::SetNextCaption(int message) { tk::SetText(next_, Msg(message)); }
+void TWizard::SetNextCaption(int message) { toolkit::SetText(next_, Msg(message)); }
 
 void TWizard::ShowCurrentPage() {
   const unsigned char kind = pages_[position_];
@@ -176,27 +178,27 @@ void TWizard::ShowCurrentPage() {
   SetNextCaption(kind == kLicensePage ? qb::kMsgNextLicense : qb::kMsgNext);
   switch (kind) {
     case kWelcomePage:
-      tk::SetText(bigTitle_, Msg(qb::kMsgWelcomeTitle));
-      tk::SetText(bodyText_, Msg(qb::kMsgWelcomeBody));
+      toolkit::SetText(bigTitle_, Msg(qb::kMsgWelcomeTitle));
+      toolkit::SetText(bodyText_, Msg(qb::kMsgWelcomeBody));
       break;
     case kProgressPage:
-      tk::SetText(progressDescription_, Msg(qb::kMsgProgressDescription));
+      toolkit::SetText(progressDescription_, Msg(qb::kMsgProgressDescription));
       EnableWindow(next_, FALSE);
       EnableWindow(back_, FALSE);
-      tk::Application.ProcessMessages();
+      toolkit::Application.ProcessMessages();
       if (!running_) StartRun();
       return;
     case kFinishPage:
       SetUpFinishPage();
       break;
     case kCompletion: {
-      act::FinishChoices choices;
-      choices.runProgram = tk::IsChecked(runProgramCheck);
-      choices.viewReadme = tk::IsChecked(viewReadmeCheck);
-      choices.openThirdItem = tk::IsChecked(thirdCheck);
-      choices.restartNow = tk::IsChecked(restartNow);
+      actions::FinishChoices choices;
+      choices.runProgram = toolkit::IsChecked(runProgramCheck);
+      choices.viewReadme = toolkit::IsChecked(viewReadmeCheck);
+      choices.openThirdItem = toolkit::IsChecked(thirdCheck);
+      choices.restartNow = toolkit::IsChecked(restartNow);
       Hide();
-      act::CompletionStep(choices);
+      actions::CompletionStep(choices);
     }
     default:
       break;
@@ -212,17 +214,17 @@ void TWizard::SetUpFinishPage() {
   ShowWindow(viewReadmeCheck, Flag(qb::kReadmeOffered) ? SW_SHOW : SW_HIDE);
   ShowWindow(thirdCheck, Flag(qb::kThirdItemOffered) ? SW_SHOW : SW_HIDE);
   if (Flag(qb::kRestartRequired)) {
-    tk::SetText(restartNow, Msg(qb::kMsgRestartNow));
-    tk::SetText(restartLater, Msg(qb::kMsgRestartLater));
-    tk::SizeToText(restartNow);
-    tk::SizeToText(restartLater);
+    toolkit::SetText(restartNow, Msg(qb::kMsgRestartNow));
+    toolkit::SetText(restartLater, Msg(qb::kMsgRestartLater));
+    toolkit::SizeToText(restartNow);
+    toolkit::SizeToText(restartLater);
     ShowWindow(restartNow, SW_SHOW);
     ShowWindow(restartLater, SW_SHOW);
-    tk::SetText(bodyText_, Msg(qb::kMsgFinishBodyRestart));
+    toolkit::SetText(bodyText_, Msg(qb::kMsgFinishBodyRestart));
   } else {
-    tk::SetText(bodyText_, Msg(qb::kMsgFinishBody));
+    toolkit::SetText(bodyText_, Msg(qb::kMsgFinishBody));
   }
-  tk::SetText(bigTitle_, Msg(qb::kMsgFinishTitle));
+  toolkit::SetText(bigTitle_, Msg(qb::kMsgFinishTitle));
   SetWindowPos(bodyText_, nullptr, 0, 0, 300, 65, SWP_NOMOVE | SWP_NOZORDER);
   SetNextCaption(qb::kMsgFinish);
   EnableWindow(next_, TRUE);
@@ -242,14 +244,14 @@ void TWizard::OnBack() {
 
 void TWizard::StartRun() {
   running_ = true;
-  const int64_t total = st::Package.Number(qb::kProgressTotal);
+  const int64_t total = startup::Package.Number(qb::kProgressTotal);
   SetProgressRange(total < 0 ? 0 : total > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(total));
-  en::UserChoices choices;
-  choices.programGroup = tk::TextOf(groupField);
-  choices.noProgramGroup = tk::IsChecked(noGroupCheck);
-  for (int i = 0; i < 3; ++i) choices.tasks[i] = tk::IsChecked(taskCheck[i]);
-  run::InstallationRun(*this, choices);
-  if (st::Startup.silent) st::EndProgram(qb::ExitReason::kInstalled);
+  engine::UserChoices choices;
+  choices.programGroup = toolkit::TextOf(groupField);
+  choices.noProgramGroup = toolkit::IsChecked(noGroupCheck);
+  for (int i = 0; i < 3; ++i) choices.tasks[i] = toolkit::IsChecked(taskCheck[i]);
+  installation::InstallationRun(*this, choices);
+  if (startup::Startup.silent) startup::EndProgram(qb::ExitReason::kInstalled);
   // A short pause lets the last status be seen.
   Sleep(100);
   NextAfterRun();
@@ -262,14 +264,15 @@ void TWizard::NextAfterRun() {
 }
 
 void TWizard::OnClose() {
-  if (st::Startup.noCancel) return;
+  if (startup::Startup.noCancel) return;
   // On the Finish page closing simply ends the installer.
-  if (tk::TextOf(next_) == Msg(qb::kMsgFinish)) st::EndProgram(qb::ExitReason::kInstalled);
-  if (MessageBoxA(Handle(), Msg(qb::kMsgCancelQuestion).c_str(), st::Startup.installerTitle.c_str(),
-                  MB_ICONWARNING | MB_YESNO) == IDYES) {
-    run::DiscardActiveRun();
-    st::RemoveWorkFolder();
-    st::EndProgram(qb::ExitReason::kCancelled);
+  if (toolkit::TextOf(next_) == Msg(qb::kMsgFinish))
+    startup::EndProgram(qb::ExitReason::kInstalled);
+  if (MessageBoxA(Handle(), Msg(qb::kMsgCancelQuestion).c_str(),
+                  startup::Startup.installerTitle.c_str(), MB_ICONWARNING | MB_YESNO) == IDYES) {
+    installation::DiscardActiveRun();
+    startup::RemoveWorkFolder();
+    startup::EndProgram(qb::ExitReason::kCancelled);
   }
 }
 
@@ -277,7 +280,7 @@ void TWizard::OnClose() {
 // not redrawn for every file, which on small files would cost more than
 // placing them.
 void TWizard::ShowStatus(const std::string& text) {
-  if (IsWindowVisible(Handle())) tk::SetText(statusText_, text);
+  if (IsWindowVisible(Handle())) toolkit::SetText(statusText_, text);
 }
 
 void TWizard::SetProgressRange(int maximum) {
@@ -294,7 +297,7 @@ void TWizard::ProgressStep() {
   // as promptly, and thousands of small files do not wait for it.
   const DWORD now = GetTickCount();
   if (now - lastMessagePass_ >= 15 || progressMaximum_ < 32) {
-    tk::Application.ProcessMessages();
+    toolkit::Application.ProcessMessages();
     lastMessagePass_ = now;
   }
   if (progressMaximum_ < 32) Sleep(4);
@@ -331,12 +334,13 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 int TWizard::Ask(const std::string& text, UINT style) {
-  return MessageBoxA(Handle(), text.c_str(), st::Startup.installerTitle.c_str(), style);
+  return MessageBoxA(Handle(), text.c_str(), startup::Startup.installerTitle.c_str(), style);
 }
 
-en::OverwriteAnswer TWizard::AskOverwrite(const std::string& path, const std::string& existingLine,
-                                          const std::string& packedLine) {
-  return static_cast<en::OverwriteAnswer>(wz::AskOverwrite(path, existingLine, packedLine));
+engine::OverwriteAnswer TWizard::AskOverwrite(const std::string& path,
+                                              const std::string& existingLine,
+                                              const std::string& packedLine) {
+  return static_cast<engine::OverwriteAnswer>(wizard::AskOverwrite(path, existingLine, packedLine));
 }
 
 bool TWizard::AskForVolume(int volume) {
@@ -357,4 +361,4 @@ void CreateWizard() {
   wizard.Build();
 }
 
-}  // namespace wz
+}  // namespace wizard

@@ -10,7 +10,7 @@
 #include "engine/installation_host.h"
 #include "toolkit/window.h"
 
-namespace wz {
+namespace wizard {
 
 enum PageKind : unsigned char {
   kWelcomePage = 0,
@@ -26,7 +26,7 @@ enum PageKind : unsigned char {
   kCompletion = 10,
 };
 
-class TWizard : public tk::TWindow, public en::InstallationHost {
+class TWizard : public toolkit::TWindow, public engine::InstallationHost {
  public:
   // Builds the window and every control, then runs the set-up: the page
   // sequence, the initial texts and states, and (in silent mode) the
@@ -39,8 +39,8 @@ class TWizard : public tk::TWindow, public en::InstallationHost {
   // One progress step: position + 1, pending messages processed, and a short
   // pause when the bar has few steps, so that a short run is seen to move.
   void ProgressStep() override;
-  en::OverwriteAnswer AskOverwrite(const std::string& path, const std::string& existingLine,
-                                   const std::string& packedLine) override;
+  engine::OverwriteAnswer AskOverwrite(const std::string& path, const std::string& existingLine,
+                                       const std::string& packedLine) override;
   bool AskForVolume(int volume) override;
   bool AskAfterCreateError(const std::string& path) override;
   void ReportAbandoned() override;
@@ -97,4 +97,4 @@ extern TWizard* Wizard;
 // Creates the wizard, owned by the application object.
 void CreateWizard();
 
-}  // namespace wz
+}  // namespace wizard

@@ -25,7 +25,7 @@ struct Options {
   std::string lastWritten;
 };
 
-void OnCopy(void* owner, en::TCab&, const std::string& name, int32_t size, uint16_t date,
+void OnCopy(void* owner, engine::TCab&, const std::string& name, int32_t size, uint16_t date,
             uint16_t time, uint16_t attributes, uint16_t folder, std::string& dest, bool&) {
   if (static_cast<Options*>(owner)->events) {
     std::printf("copy %s size=%d date=%04x time=%04x attr=%02x folder=%04x dest=%s\n", name.c_str(),
@@ -33,19 +33,20 @@ void OnCopy(void* owner, en::TCab&, const std::string& name, int32_t size, uint1
   }
 }
 
-void OnCreateError(void* owner, en::TCab&, const std::string& dest, bool&) {
+void OnCreateError(void* owner, engine::TCab&, const std::string& dest, bool&) {
   if (static_cast<Options*>(owner)->events) std::printf("create-error %s\n", dest.c_str());
 }
 
-void OnNext(void* owner, en::TCab&, int index, const std::string& name, const std::string& disk,
+void OnNext(void* owner, engine::TCab&, int index, const std::string& name, const std::string& disk,
             std::string& path, bool&) {
   auto* o = static_cast<Options*>(owner);
   if (o->events) std::printf("next %d header=%s disk=%s\n", index, name.c_str(), disk.c_str());
   if (o->setFrom.empty()) return;
-  const std::string from = en::JoinPath(o->setFrom, "temp_" + std::to_string(index) + ".tmp");
+  const std::string from = engine::JoinPath(o->setFrom, "temp_" + std::to_string(index) + ".tmp");
   if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) return;
   if (!o->lastWritten.empty()) DeleteFileA(o->lastWritten.c_str());
-  const std::string to = en::JoinPath(o->pieceFolder, "piece_" + std::to_string(index) + ".tmp");
+  const std::string to =
+      engine::JoinPath(o->pieceFolder, "piece_" + std::to_string(index) + ".tmp");
   CopyFileA(from.c_str(), to.c_str(), FALSE);
   o->lastWritten = to;
   path = to;
@@ -62,11 +63,11 @@ int main(int argc, char** argv) {
     }
     const std::string cabinet = argv[2];
     o.pieceFolder = cabinet.substr(0, cabinet.find_last_of('\\') + 1);
-    if (!en::TCab::Available()) {
+    if (!engine::TCab::Available()) {
       std::printf("cabinet.dll is not available\n");
       return 1;
     }
-    en::TCab cab;
+    engine::TCab cab;
     cab.OnCopyFile = {OnCopy, &o};
     cab.OnCreateError = {OnCreateError, &o};
     if (o.events || !o.setFrom.empty()) cab.OnNextCabinet = {OnNext, &o};
