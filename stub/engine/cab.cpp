@@ -56,6 +56,89 @@ constexpr int kShortLived = 0x1000;
 // context of their own. One extraction runs at a time, on the one thread.
 TCab* activeReader = nullptr;
 
+// A stored cabinet read in place: "MSCF" and then the pieces, one after the
+// other. Its handle for FDI is its address with the lowest bit set, which no
+// file handle of the system has.
+class CabinetView {
+ public:
+  static CabinetView* Open(const CabinetSource& source) {
+    CabinetView* view = new CabinetView;
+    for (const CabinetSource::Piece& piece : source.pieces) {
+      HANDLE h = CreateFileA(piece.file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+      if (h == INVALID_HANDLE_VALUE) {
+        delete view;
+        return nullptr;
+      }
+      view->parts_.push_back({h, piece.offset, piece.length});
+      view->size_ += piece.length;
+    }
+    return view;
+  }
+  ~CabinetView() {
+    for (const Part& part : parts_) CloseHandle(part.handle);
+  }
+
+  static bool IsView(INT_PTR handle) { return (handle & 1) != 0; }
+  INT_PTR Handle() const { return reinterpret_cast<INT_PTR>(this) | 1; }
+  static CabinetView* Of(INT_PTR handle) { return reinterpret_cast<CabinetView*>(handle & ~1); }
+
+  UINT Read(void* buffer, UINT size) {
+    auto* out = static_cast<char*>(buffer);
+    UINT done = 0;
+    while (done < size && position_ < size_) {
+      UINT n = 0;
+      if (position_ < kSignature) {
+        n = static_cast<UINT>(kSignature - position_);
+        if (n > size - done) n = size - done;
+        for (UINT i = 0; i < n; ++i) out[done + i] = "MSCF"[position_ + i];
+      } else {
+        // The part that holds the position, and the place in its file.
+        uint64_t at = position_ - kSignature;
+        size_t k = 0;
+        while (k < parts_.size() && at >= parts_[k].length) at -= parts_[k++].length;
+        if (k == parts_.size()) break;
+        const uint64_t left = parts_[k].length - at;
+        const UINT want = left < size - done ? static_cast<UINT>(left) : size - done;
+        LARGE_INTEGER where;
+        where.QuadPart = static_cast<LONGLONG>(parts_[k].offset + at);
+        DWORD got = 0;
+        if (!SetFilePointerEx(parts_[k].handle, where, nullptr, FILE_BEGIN) ||
+            !ReadFile(parts_[k].handle, out + done, want, &got, nullptr)) {
+          return done ? done : static_cast<UINT>(-1);
+        }
+        if (got == 0) break;  // the file is shorter than the package says
+        n = got;
+      }
+      done += n;
+      position_ += n;
+    }
+    return done;
+  }
+
+  LONG Seek(LONG distance, int origin) {
+    const int64_t base = origin == kFromStart     ? 0
+                         : origin == kFromCurrent ? static_cast<int64_t>(position_)
+                                                  : static_cast<int64_t>(size_);
+    const int64_t target = base + distance;
+    if (target < 0 || target > 0x7FFFFFFF) return -1;
+    position_ = static_cast<uint64_t>(target);
+    return static_cast<LONG>(target);
+  }
+
+ private:
+  static constexpr uint64_t kSignature = 4;
+  enum Origin : int { kFromStart = 0, kFromCurrent = 1 };
+  struct Part {
+    HANDLE handle;
+    uint64_t offset;
+    uint64_t length;
+  };
+  std::vector<Part> parts_;
+  uint64_t size_ = kSignature;
+  uint64_t position_ = 0;
+};
+
 }  // namespace
 
 struct FdiCallbacks {
@@ -65,11 +148,18 @@ struct FdiCallbacks {
   static INT_PTR DIAMONDAPI Open(char* requestedPath, int flags, int) {
     TCab* reader = activeReader;
     std::string path = requestedPath;
-    // A read of the next cabinet of a set goes to the file the owner gave,
-    // whatever the cabinet header called it.
-    if (reader && !reader->nextOpen_.empty() && (flags & kAccessMask) == 0 && !(flags & kCreate)) {
-      path = reader->nextOpen_;
-      reader->nextOpen_.clear();
+    // A read of the next cabinet of a set goes to where the owner said it
+    // lies, whatever the cabinet header called it.
+    if (reader && !reader->nextOpen_.Empty() && (flags & kAccessMask) == 0 && !(flags & kCreate)) {
+      const CabinetSource source = reader->nextOpen_;
+      reader->nextOpen_ = CabinetSource();
+      if (!source.pieces.empty()) {
+        CabinetView* view = CabinetView::Open(source);
+        if (!view) return -1;
+        reader->openFiles_.push_back({reinterpret_cast<HANDLE>(view->Handle()), "", false});
+        return view->Handle();
+      }
+      path = source.file;
     }
     DWORD access = GENERIC_READ;
     if ((flags & kAccessMask) == 1) access = GENERIC_WRITE;
@@ -111,6 +201,7 @@ struct FdiCallbacks {
   }
 
   static UINT DIAMONDAPI Read(INT_PTR hf, void* buffer, UINT size) {
+    if (CabinetView::IsView(hf)) return CabinetView::Of(hf)->Read(buffer, size);
     DWORD done = 0;
     return ReadFile(reinterpret_cast<HANDLE>(hf), buffer, size, &done, nullptr)
                ? done
@@ -135,10 +226,15 @@ struct FdiCallbacks {
         }
       }
     }
+    if (CabinetView::IsView(hf)) {
+      delete CabinetView::Of(hf);
+      return 0;
+    }
     return CloseHandle(h) ? 0 : -1;
   }
 
   static LONG DIAMONDAPI Seek(INT_PTR hf, LONG distance, int origin) {
+    if (CabinetView::IsView(hf)) return CabinetView::Of(hf)->Seek(distance, origin);
     const DWORD at =
         SetFilePointer(reinterpret_cast<HANDLE>(hf), distance, nullptr, static_cast<DWORD>(origin));
     return at == INVALID_SET_FILE_POINTER ? -1 : static_cast<LONG>(at);
@@ -184,6 +280,11 @@ bool DosTimeToUtc(uint16_t date, uint16_t time, FILETIME& utc) {
 
 void TCab::AbandonOpenFiles() {
   for (const OpenFile& f : openFiles_) {
+    const INT_PTR handle = reinterpret_cast<INT_PTR>(f.handle);
+    if (CabinetView::IsView(handle)) {
+      delete CabinetView::Of(handle);
+      continue;
+    }
     CloseHandle(f.handle);
     // A file being written is incomplete: it goes.
     if (f.writing) DeleteFileA(f.path.c_str());
@@ -298,17 +399,17 @@ INT_PTR TCab::FinishFile(void* notification) {
   return 1;
 }
 
-std::string TCab::AskForCabinet(int index, const char* headerName, const char* disk) {
-  std::string path;
+CabinetSource TCab::AskForCabinet(int index, const char* headerName, const char* disk) {
+  CabinetSource source;
   bool abort = false;
   if (OnNextCabinet) {
-    OnNextCabinet.fn(OnNextCabinet.owner, *this, index, headerName, disk, path, abort);
+    OnNextCabinet.fn(OnNextCabinet.owner, *this, index, headerName, disk, source, abort);
   }
   if (abort) {
     stopped_ = true;
-    return std::string();
+    return CabinetSource();
   }
-  return path;
+  return source;
 }
 
 INT_PTR TCab::NextCabinet(void* notification) {
@@ -317,23 +418,29 @@ INT_PTR TCab::NextCabinet(void* notification) {
   // FDI asks again when the file it got was not the cabinet it needs; the
   // owner has nothing better to give, so the pass ends there.
   if (wanted == requestedIndex_ || currentIndex_ < 0) return -1;
-  const std::string path = AskForCabinet(wanted, n->psz1, n->psz2);
-  if (path.empty()) return -1;
+  const CabinetSource source = AskForCabinet(wanted, n->psz1, n->psz2);
+  if (source.Empty()) return -1;
   requestedIndex_ = wanted;
-  requestedFile_ = path;
-  nextOpen_ = path;
+  requested_ = source;
+  nextOpen_ = source;
   // FDI joins this folder and the header's name; the open callback hands it
-  // the owner's file instead, so the joined text is never used as a path.
+  // the owner's cabinet instead, so the joined text is never used as a path.
   n->psz3[0] = '\0';
   return 0;
 }
 
 void TCab::Extract(const std::string& cabinetFile, const std::string& destinationFolder) {
-  FdiLibrary& fdi = Fdi();
-  if (!fdi.create || !fdi.copy) return;
   char full[MAX_PATH] = {};
   const DWORD length = GetFullPathNameA(cabinetFile.c_str(), MAX_PATH, full, nullptr);
-  std::string next = length && length < MAX_PATH ? std::string(full, length) : cabinetFile;
+  CabinetSource source;
+  source.file = length && length < MAX_PATH ? std::string(full, length) : cabinetFile;
+  Extract(source, destinationFolder);
+}
+
+void TCab::Extract(const CabinetSource& cabinet, const std::string& destinationFolder) {
+  FdiLibrary& fdi = Fdi();
+  if (!fdi.create || !fdi.copy) return;
+  CabinetSource next = cabinet;
   destinationFolder_ = toolkit::WithBackslash(destinationFolder);
   pending_.clear();
   stopped_ = false;
@@ -341,12 +448,11 @@ void TCab::Extract(const std::string& cabinetFile, const std::string& destinatio
   requestedIndex_ = -1;
   TCab* const outer = activeReader;
   activeReader = this;
-  while (!next.empty()) {
+  while (!next.Empty()) {
     passStarted_ = false;
     followingNamed_ = false;
     currentIndex_ = -1;
-    requestedFile_.clear();
-    nextOpen_.clear();
+    requested_ = CabinetSource();
     const int passRequested = requestedIndex_;
     if (!context_) {
       for (int& e : error_) e = 0;
@@ -355,17 +461,22 @@ void TCab::Extract(const std::string& cabinetFile, const std::string& destinatio
                             FdiCallbacks::Seek, cpuUNKNOWN, reinterpret_cast<PERF>(error_));
       if (!context_) break;
     }
-    std::string name = next.substr(next.find_last_of('\\') + 1);
-    std::string folder = toolkit::FolderOf(next);
+    // FDI opens the cabinet by a name and a folder; the open callback gives
+    // it the cabinet itself, so a stored one needs no name at all.
+    const std::string path = next.pieces.empty() ? next.file : "cabinet";
+    std::string name = path.substr(path.find_last_of('\\') + 1);
+    std::string folder = toolkit::FolderOf(path);
+    nextOpen_ = next;
     fdi.copy(static_cast<HFDI>(context_), &name[0], &folder[0], 0, FdiCallbacks::Notify, nullptr,
              this);
+    nextOpen_ = CabinetSource();
     if (stopped_ || !passStarted_) break;
-    if (requestedIndex_ != passRequested && !requestedFile_.empty()) {
+    if (requestedIndex_ != passRequested && !requested_.Empty()) {
       // FDI finished the files that continued into the requested cabinet;
       // the files that begin there are extracted in the next pass, and the
       // ones that began earlier arrive as partial files and are passed over.
       expectedIndex_ = requestedIndex_;
-      next = requestedFile_;
+      next = requested_;
     } else if (followingNamed_) {
       // The set goes on, but no file crossed into the next cabinet.
       expectedIndex_ = currentIndex_ + 1;
@@ -373,9 +484,9 @@ void TCab::Extract(const std::string& cabinetFile, const std::string& destinatio
       next = AskForCabinet(expectedIndex_, "", "");
       if (stopped_) break;
     } else {
-      next.clear();
+      next = CabinetSource();
     }
-    if (!next.empty() && !toolkit::FileExists(next)) break;
+    if (!next.file.empty() && next.pieces.empty() && !toolkit::FileExists(next.file)) break;
   }
   activeReader = outer;
 }

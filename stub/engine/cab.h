@@ -7,7 +7,9 @@
 // safe-name rule accepts it: a file's name goes through that rule before it
 // is joined to the destination folder, and the name of the next cabinet that
 // a header gives is never used as a path. The owner supplies every further
-// cabinet of the set by its number in the set, as a file of its own choosing.
+// cabinet of the set by its number in the set: a file of its own choosing,
+// or a stored cabinet read where it lies (pieces of the installer and its
+// volume files), so that nothing is copied out first.
 //
 // A file that replaces an existing one is written under a temporary name
 // beside it ("name.qbpart") and moved over it only when it is complete with
@@ -24,6 +26,20 @@
 namespace engine {
 
 class TCab;
+
+// Where a cabinet lies for the reader: a file of its own, or a stored
+// cabinet, which the package keeps without its "MSCF" signature: the reader
+// sees the signature followed by the pieces, read in place.
+struct CabinetSource {
+  struct Piece {
+    std::string file;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+  };
+  std::string file;
+  std::vector<Piece> pieces;  // when not empty, file is not used
+  bool Empty() const { return file.empty() && pieces.empty(); }
+};
 
 // An event: a function and the object it belongs to.
 template <typename Fn>
@@ -45,10 +61,10 @@ using CreateErrorFn = void (*)(void* owner, TCab& sender, const std::string& des
 // Called when the extraction needs cabinet number index of the set (the
 // first cabinet has the number its header gives, usually 0). headerName and
 // disk are what the previous header says, for information only. The handler
-// sets path to the file that holds that cabinet; an empty path ends the walk
+// sets source to where that cabinet lies; an empty source ends the walk
 // through the set, abort stops the extraction.
 using NextCabinetFn = void (*)(void* owner, TCab& sender, int index, const std::string& headerName,
-                               const std::string& disk, std::string& path, bool& abort);
+                               const std::string& disk, CabinetSource& source, bool& abort);
 
 class TCab {
  public:
@@ -60,6 +76,7 @@ class TCab {
   // Extracts the cabinet and every following cabinet of its set that the
   // owner supplies.
   void Extract(const std::string& cabinetFile, const std::string& destinationFolder);
+  void Extract(const CabinetSource& cabinet, const std::string& destinationFolder);
   // Whether an event stopped the extraction.
   bool Stopped() const { return stopped_; }
 
@@ -80,8 +97,8 @@ class TCab {
   INT_PTR StartFile(void* notification);
   INT_PTR FinishFile(void* notification);
   INT_PTR NextCabinet(void* notification);
-  // The file of cabinet index from the owner; empty when there is none.
-  std::string AskForCabinet(int index, const char* headerName, const char* disk);
+  // Where cabinet index lies, from the owner; empty when there is none.
+  CabinetSource AskForCabinet(int index, const char* headerName, const char* disk);
 
   // Every file FDI has open through the callbacks, so that an installation
   // that ends in the middle of an extraction can close them and remove what
@@ -113,8 +130,8 @@ class TCab {
   bool passStarted_ = false;
   bool followingNamed_ = false;  // the current header names a next cabinet
   int requestedIndex_ = -1;      // the cabinet FDI asked for in this pass
-  std::string requestedFile_;
-  std::string nextOpen_;  // the file FDI's next open for reading gets
+  CabinetSource requested_;
+  CabinetSource nextOpen_;  // what FDI's next open for reading gets
 };
 
 // A DOS date and time taken as local time, in universal time.

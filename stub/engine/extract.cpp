@@ -8,7 +8,6 @@
 #include "engine/cab.h"
 #include "engine/variables.h"
 #include "startup/state.h"
-#include "startup/workfolder.h"
 #include "text/expand.h"
 #include "text/text.h"
 #include "toolkit/application.h"
@@ -16,25 +15,23 @@
 
 namespace engine {
 
-// The state of one extraction stage: the reader, the volume being read and
-// the cabinet pieces written for the reader.
+// The state of one extraction stage: the reader, and where the stored
+// cabinets of the set lie in the installer and its volume files.
 class Extraction {
  public:
   explicit Extraction(RunState& run) : run(run) {}
 
   RunState& run;
   TCab cab;
-  int piecesWritten = 0;  // pieces 0 to piecesWritten - 1 were written
+  int cabinetsFound = 0;  // cabinets 0 to cabinetsFound - 1 were handed out
+  // The volume file where the next cabinet continues, and the place there.
   int volume = 1;
-  bool lastAttemptFound = true;
-  toolkit::TFileStream current;
-  std::string lastWritten;
-  std::vector<std::string> written;  // every piece, for the final clean-up
+  uint64_t volumeOffset = 0;
 
-  // Writes cabinet number index of the set to its piece in the working
-  // folder, reading on into the next volume files where the data continues
-  // there. Returns false when the user gave the installation up.
-  bool WriteCabinet(int index, const std::string& path);
+  // Where cabinet number index of the set lies: in the installer, and on
+  // into the next volume files where the data continues there. A missing
+  // volume is asked for; false when the user gives the installation up.
+  bool Locate(int index, CabinetSource& source);
 };
 
 namespace {
@@ -52,64 +49,76 @@ uint64_t ToUint(const FILETIME& ft) {
   return static_cast<uint64_t>(ft.dwHighDateTime) << 32 | ft.dwLowDateTime;
 }
 
+uint64_t FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+std::string VolumePath(int volume) {
+  std::string name = startup::Package.Text(qb::kVolumePattern);
+  const size_t at = name.find(kVolumeToken);
+  if (at != std::string::npos) name.replace(at, 6, qb::Decimal(volume));
+  return toolkit::FolderOf(toolkit::ModulePath()) + name;
+}
+
 }  // namespace
 
-bool Extraction::WriteCabinet(int index, const std::string& path) {
-  if (!lastWritten.empty()) DeleteFileA(lastWritten.c_str());
-  toolkit::TFileStream out;
-  out.Create(path);
-  out.Write("MSCF", 4);
-  written.push_back(path);
+bool Extraction::Locate(int index, CabinetSource& source) {
+  source = CabinetSource();
   const uint64_t size = StoredSize(index);
-  uint64_t copied = 0;
+  uint64_t found = 0;
   if (volume == 1) {
+    const std::string installer = toolkit::ModulePath();
     const uint64_t position = static_cast<uint32_t>(startup::Startup.fileCabinetOffset) +
                               static_cast<uint64_t>(index) *
                                   static_cast<uint32_t>(startup::Package.Number(qb::kCabinetSize));
-    const uint64_t end = current.Size() >= 34 ? current.Size() - 34 : 0;
+    const uint64_t total = FileSize(installer);
+    const uint64_t end = total >= 34 ? total - 34 : 0;
     const uint64_t available = end > position ? end - position : 0;
-    current.Seek(position);
-    copied = toolkit::CopyStream(current, out, size < available ? size : available);
-  } else {
-    copied = toolkit::CopyStream(current, out, size);
+    found = size < available ? size : available;
+    if (found) source.pieces.push_back({installer, position, found});
   }
-  while (copied < size) {
-    if (lastAttemptFound) ++volume;
-    current.Close();
-    std::string name = startup::Package.Text(qb::kVolumePattern);
-    const size_t at = name.find(kVolumeToken);
-    if (at != std::string::npos) name.replace(at, 6, qb::Decimal(volume));
-    const std::string volumePath = toolkit::FolderOf(toolkit::ModulePath()) + name;
-    if (!toolkit::FileExists(volumePath) && !run.host.AskForVolume(volume)) {
-      out.Close();
-      return false;
+  while (found < size) {
+    // The data goes on in the next volume file, from its beginning; a file
+    // that is not there is asked for until it is, or the user gives up.
+    if (volume == 1 || volumeOffset >= FileSize(VolumePath(volume))) {
+      ++volume;
+      volumeOffset = 0;
     }
-    lastAttemptFound = toolkit::FileExists(volumePath);
-    current.OpenRead(volumePath);
-    copied += toolkit::CopyStream(current, out, size - copied);
+    const std::string path = VolumePath(volume);
+    while (!toolkit::FileExists(path)) {
+      if (!run.host.AskForVolume(volume)) return false;
+    }
+    const uint64_t length = FileSize(path);
+    const uint64_t left = length > volumeOffset ? length - volumeOffset : 0;
+    const uint64_t take = size - found < left ? size - found : left;
+    if (take == 0) {
+      // An empty or too short volume: the next one holds the rest.
+      volumeOffset = length;
+      continue;
+    }
+    source.pieces.push_back({path, volumeOffset, take});
+    volumeOffset += take;
+    found += take;
   }
-  out.Close();
-  lastWritten = path;
-  piecesWritten = index + 1;
+  cabinetsFound = index + 1;
   return true;
 }
 
 namespace {
 
 // The reader asks for the cabinets of the set one after the other; each is
-// written to a piece of the working folder with the installer's own name,
-// whatever the previous cabinet's header calls it.
+// read where it lies in the installer and its volumes, whatever the previous
+// cabinet's header calls it.
 void OnNextCabinet(void* owner, TCab&, int index, const std::string&, const std::string&,
-                   std::string& path, bool& abort) {
+                   CabinetSource& source, bool& abort) {
   Extraction& x = *static_cast<Extraction*>(owner);
-  if (index != x.piecesWritten || index > startup::Package.Number(qb::kLastCabinetNumber)) return;
-  const std::string piece = startup::SupportFile(index, true);
-  if (!x.WriteCabinet(index, piece)) {
+  if (index != x.cabinetsFound || index > startup::Package.Number(qb::kLastCabinetNumber)) return;
+  if (!x.Locate(index, source)) {
     x.run.abandoned = true;
     abort = true;
-    return;
   }
-  path = piece;
 }
 
 // Whether the packed file (packed time) is newer than the existing one, to
@@ -215,8 +224,6 @@ void DiscardExtraction(RunState& run) {
   Extraction* x = run.extraction;
   if (!x) return;
   x->cab.AbandonOpenFiles();
-  x->current.Close();
-  for (const std::string& piece : x->written) DeleteFileA(piece.c_str());
   run.extraction = nullptr;
 }
 
@@ -237,9 +244,8 @@ bool ExtractFiles(RunState& run) {
   run.extraction = &extraction;
   run.Status(startup::Package.Msg(qb::kMsgStatusExtracting));
   toolkit::Application.ProcessMessages();
-  extraction.current.OpenRead(toolkit::ModulePath());
-  const std::string first = startup::SupportFile(0, true);
-  if (extraction.WriteCabinet(0, first)) {
+  CabinetSource first;
+  if (extraction.Locate(0, first)) {
     TCab& cab = extraction.cab;
     cab.OnCopyFile = {OnCopyFile, &extraction};
     cab.OnCreateError = {OnCreateError, &extraction};
@@ -249,15 +255,11 @@ bool ExtractFiles(RunState& run) {
     run.abandoned = true;
   }
   if (run.abandoned) {
-    // What FDI was writing when it stopped is incomplete and goes with the
-    // pieces; the caller ends the installation.
+    // What FDI was writing when it stopped is incomplete and goes; the
+    // caller ends the installation.
     DiscardExtraction(run);
     return false;
   }
-  extraction.current.Close();
-  // The reader may still have held a piece open when the next one was
-  // written; whatever is left goes now, so that the working folder can go.
-  for (const std::string& piece : extraction.written) DeleteFileA(piece.c_str());
   toolkit::Application.ProcessMessages();
   run.extraction = nullptr;
   return true;

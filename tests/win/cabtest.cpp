@@ -2,9 +2,11 @@
 //
 //   cabtest extract CAB DEST [--events] [--set-from DIR]
 //       Extracts CAB into DEST. --events prints every event. --set-from DIR
-//       answers each request for cabinet number k of the set the way the
-//       installer does: it copies temp_k.tmp from DIR to piece_k.tmp beside
-//       CAB, deleting the piece before, whatever the headers name.
+//       answers each request for cabinet number k of the set: it copies
+//       temp_k.tmp from DIR to piece_k.tmp beside CAB, deleting the piece
+//       before, whatever the headers name. --stored-from DIR instead reads
+//       temp_k.tmp in place past its first four bytes, as the installer
+//       reads the stored cabinets of its package.
 //   cabtest stat FILE
 //       Prints the file's attributes and its last-write and creation times
 //       in local time.
@@ -21,6 +23,7 @@ namespace {
 struct Options {
   bool events = false;
   std::string setFrom;
+  bool stored = false;
   std::string pieceFolder;
   std::string lastWritten;
 };
@@ -38,18 +41,23 @@ void OnCreateError(void* owner, engine::TCab&, const std::string& dest, bool&) {
 }
 
 void OnNext(void* owner, engine::TCab&, int index, const std::string& name, const std::string& disk,
-            std::string& path, bool&) {
+            engine::CabinetSource& source, bool&) {
   auto* o = static_cast<Options*>(owner);
   if (o->events) std::printf("next %d header=%s disk=%s\n", index, name.c_str(), disk.c_str());
   if (o->setFrom.empty()) return;
   const std::string from = engine::JoinPath(o->setFrom, "temp_" + std::to_string(index) + ".tmp");
-  if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(from.c_str(), GetFileExInfoStandard, &data)) return;
+  if (o->stored) {
+    source.pieces.push_back({from, 4, data.nFileSizeLow - 4u});
+    return;
+  }
   if (!o->lastWritten.empty()) DeleteFileA(o->lastWritten.c_str());
   const std::string to =
       engine::JoinPath(o->pieceFolder, "piece_" + std::to_string(index) + ".tmp");
   CopyFileA(from.c_str(), to.c_str(), FALSE);
   o->lastWritten = to;
-  path = to;
+  source.file = to;
 }
 
 }  // namespace
@@ -60,6 +68,10 @@ int main(int argc, char** argv) {
     for (int i = 4; i < argc; ++i) {
       if (std::strcmp(argv[i], "--events") == 0) o.events = true;
       if (std::strcmp(argv[i], "--set-from") == 0 && i + 1 < argc) o.setFrom = argv[++i];
+      if (std::strcmp(argv[i], "--stored-from") == 0 && i + 1 < argc) {
+        o.setFrom = argv[++i];
+        o.stored = true;
+      }
     }
     const std::string cabinet = argv[2];
     o.pieceFolder = cabinet.substr(0, cabinet.find_last_of('\\') + 1);

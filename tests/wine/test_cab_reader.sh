@@ -56,6 +56,14 @@ cabtest extract "$(qb_win "$QB_TMP/walk/temp_0.tmp")" "$(qb_win "$QB_TMP/out2")"
 for f in numbers.txt big.bin c1.bin c2.bin c3.bin c4.bin c5.bin; do
   expect_same_file "$src/$f" "$QB_TMP/out2/$f" "set through TCab: $f"
 done
+# The same set read in place, the way the installer reads its package.
+rm -f "$QB_TMP"/walk/piece_*
+cabtest extract "$(qb_win "$QB_TMP/walk/temp_0.tmp")" "$(qb_win "$QB_TMP/out2s")" \
+  --stored-from "$(qb_win "$QB_TMP/set")" >/dev/null
+for f in numbers.txt big.bin c1.bin c2.bin c3.bin c4.bin c5.bin; do
+  expect_same_file "$src/$f" "$QB_TMP/out2s/$f" "set read in place: $f"
+done
+[ -z "$(ls "$QB_TMP/walk" | grep piece_ || true)" ] || fail "a piece was written"
 # The same set through cabextract, as an independent peer.
 (cd "$QB_TMP/set" && cabextract -q -d "$QB_TMP/out2x" temp_0.tmp 2>/dev/null)
 for f in numbers.txt big.bin c5.bin; do
