@@ -87,7 +87,8 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
   } catch (const tool::ManifestError& e) {
     std::fprintf(stderr, "%s\n", e.Describe().c_str());
   } catch (const tool::BuildError& e) {
-    std::fprintf(stderr, "quillbox build: %s\n", qb::EscapeControls(e.what()).c_str());
+    std::fprintf(stderr, "quillbox build: %s: %s\n", qb::EscapeControls(manifest).c_str(),
+                 qb::EscapeControls(e.what()).c_str());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quillbox build: %s: %s\n", qb::EscapeControls(manifest).c_str(),
                  qb::EscapeControls(e.what()).c_str());
