@@ -2,12 +2,18 @@
 // rights, .NET Framework, a running copy of the application.
 #pragma once
 
+#include <windows.h>
+
 namespace startup {
 
-// Each check ends the program through its exit path when it fails.
+// Each check ends the program with the "unsuitable" exit code, after its
+// message and the removal of the working folder, when it fails.
 void CheckWindowsVersion();
 void CheckAdministrator();
 void CheckDotNet();
-void CloseRunningApplication();
+// Closes a running copy of the application (by window title or by process
+// file name) when the package asks for it; never the installer's own
+// windows (the application window and the background window).
+void CloseRunningApplication(HWND background);
 
 }  // namespace startup

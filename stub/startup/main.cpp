@@ -177,7 +177,7 @@ void StartupRoutine() {
   CheckWindowsVersion();
   CheckAdministrator();
   CheckDotNet();
-  CloseRunningApplication();
+  CloseRunningApplication(Background.Handle());
 
   PrepareBackground();
   LoadWizardPictures();
