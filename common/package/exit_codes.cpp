@@ -6,6 +6,8 @@ int ExitCodeFor(ExitReason reason, bool silent, bool restartRequired) {
   switch (reason) {
     case ExitReason::kInstalled:
       return silent && restartRequired ? kExitRestartRequired : kExitOk;
+    case ExitReason::kRestartPending:
+      return kExitRestartRequired;
     case ExitReason::kTestMode:
       return kExitOk;
     case ExitReason::kDamagedPackage:

@@ -5,6 +5,7 @@ namespace qb {
 
 enum class ExitReason {
   kInstalled,          // the run finished (or a page flow ended normally)
+  kRestartPending,     // installed, but the restart the package needs did not happen
   kTestMode,           // "test" started the authoring tool
   kDamagedPackage,     // the package could not be read
   kCancelled,          // the user cancelled
@@ -27,8 +28,9 @@ enum ExitCode : int {
   kExitRestartRequired = 3010,
 };
 
-// A silent run that installed a package which asks for a restart reports
-// 3010, because silent mode never restarts Windows itself.
+// An installation whose package needs a restart that did not happen reports
+// 3010: a silent run (silent mode never restarts Windows itself), "restart
+// later", or a restart the system refused.
 int ExitCodeFor(ExitReason reason, bool silent, bool restartRequired);
 
 }  // namespace qb

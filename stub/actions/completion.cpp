@@ -21,7 +21,10 @@ void Open(const std::string& target) {
   ShellExecuteA(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
-void Restart() {
+// Asks Windows to restart. Programs that still run are asked to close and
+// may save their work; only one that hangs is ended. The reason recorded is
+// a planned installation. Returns whether Windows accepted the request.
+bool Restart() {
   OSVERSIONINFOA version = {};
   version.dwOSVersionInfoSize = sizeof version;
   GetVersionExA(&version);
@@ -38,7 +41,9 @@ void Restart() {
     }
     CloseHandle(token);
   }
-  ExitWindowsEx(EWX_REBOOT | EWX_FORCE, 0);
+  return ExitWindowsEx(EWX_REBOOT | EWX_FORCEIFHUNG, SHTDN_REASON_MAJOR_APPLICATION |
+                                                         SHTDN_REASON_MINOR_INSTALLATION |
+                                                         SHTDN_REASON_FLAG_PLANNED) != 0;
 }
 
 }  // namespace
@@ -60,8 +65,11 @@ void CompletionStep(const FinishChoices& choices) {
   if (pkg.Flag(qb::kThirdItemOffered) && choices.openThirdItem) {
     Open(engine::ExpandText(pkg.Text(qb::kThirdItem)));
   }
-  if (pkg.Flag(qb::kRestartRequired) && choices.restartNow) Restart();
-  startup::EndProgram(qb::ExitReason::kInstalled);
+  // A restart the package needs and that did not happen is told by the
+  // exit code.
+  const bool restartPending = pkg.Flag(qb::kRestartRequired) && !(choices.restartNow && Restart());
+  startup::EndProgram(restartPending ? qb::ExitReason::kRestartPending
+                                     : qb::ExitReason::kInstalled);
 }
 
 void AbandonInstallation(engine::RunState& run) {

@@ -266,8 +266,10 @@ void TWizard::NextAfterRun() {
 void TWizard::OnClose() {
   if (startup::Startup.noCancel) return;
   // On the Finish page closing simply ends the installer.
-  if (toolkit::TextOf(next_) == Msg(qb::kMsgFinish))
-    startup::EndProgram(qb::ExitReason::kInstalled);
+  if (toolkit::TextOf(next_) == Msg(qb::kMsgFinish)) {
+    startup::EndProgram(Flag(qb::kRestartRequired) ? qb::ExitReason::kRestartPending
+                                                   : qb::ExitReason::kInstalled);
+  }
   if (MessageBoxA(Handle(), Msg(qb::kMsgCancelQuestion).c_str(),
                   startup::Startup.installerTitle.c_str(), MB_ICONWARNING | MB_YESNO) == IDYES) {
     installation::DiscardActiveRun();

@@ -89,6 +89,10 @@ qb_begin() {
 
 qb_drive() { wine "$QB_WIN/tests/win/qbdrive.exe" "$@"; }
 
+# Runs a Windows program and prints its whole exit code: "wine" hands on
+# only its low 8 bits (3010 would read 194).
+qb_exit_code() { wine "$QB_WIN/tests/win/qbexit.exe" "$@" | tr -d '\r'; }
+
 # The authoring tool, building on the stub under test.
 qb_tool() { "$QB_NATIVE/tool/quillbox" "$@" --stub "$QB_STUB"; }
 
