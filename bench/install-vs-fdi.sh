@@ -24,6 +24,9 @@ qb_start_xvfb "$work"
 wineboot -i >/dev/null 2>&1
 wineserver -w
 qb_unlink_home
+# One server for the whole run: otherwise whichever program starts first
+# after a pause pays for starting the Wine server (about a second here).
+wineserver -p >/dev/null 2>&1 </dev/null
 qb=build/native/tool/quillbox
 stub=$QB_WIN/stub/quillbox-stub.exe
 C=$WINEPREFIX/drive_c
