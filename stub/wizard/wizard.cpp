@@ -329,6 +329,17 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_SIZE:
+      // The background window goes with a minimised wizard and comes back
+      // with it.
+      if (wp == SIZE_MINIMIZED || wp == SIZE_RESTORED) {
+        HWND background = FindWindowA("TQuillboxBackground", nullptr);
+        if (background && Flag(qb::kShowBackground) && !startup::Startup.silent &&
+            GetWindowThreadProcessId(background, nullptr) == GetCurrentThreadId()) {
+          ShowWindow(background, wp == SIZE_MINIMIZED ? SW_HIDE : SW_SHOWNA);
+        }
+      }
+      break;
     default:
       break;
   }

@@ -1,0 +1,94 @@
+#include "toolkit/drawing.h"
+
+#include <vector>
+
+#include "drawing/drawing.h"
+
+namespace toolkit {
+
+COLORREF ResolveColour(int64_t value) {
+  const uint32_t bits = static_cast<uint32_t>(value);
+  return (bits & 0x80000000u) ? GetSysColor(static_cast<int>(bits & 0x7FFFFFFFu))
+                              : static_cast<COLORREF>(bits & 0x00FFFFFFu);
+}
+
+HFONT StyledFont(const std::string& name, int height, int charset, int style) {
+  struct Entry {
+    std::string name;
+    int height, charset, style;
+    HFONT font;
+  };
+  static std::vector<Entry> fonts;
+  for (const Entry& e : fonts) {
+    if (e.name == name && e.height == height && e.charset == charset && e.style == style) {
+      return e.font;
+    }
+  }
+  HFONT font = CreateFontA(height, 0, 0, 0, (style & 1) ? FW_BOLD : FW_NORMAL, (style & 2) != 0,
+                           (style & 4) != 0, (style & 8) != 0, static_cast<BYTE>(charset),
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, name.c_str());
+  fonts.push_back({name, height, charset, style, font});
+  return font;
+}
+
+HBITMAP CreateScreenBitmap(int width, int height) {
+  HDC screen = GetDC(nullptr);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  ReleaseDC(nullptr, screen);
+  return bitmap;
+}
+
+void PaintGradient(HDC dc, int width, int height, bool topToBottom, COLORREF first,
+                   COLORREF second) {
+  const int n = topToBottom ? height : width;
+  if (n <= 0 || width <= 0 || height <= 0) return;
+  // The strip: 24-bit pixels, rows padded to four bytes.
+  const std::vector<qb::Rgb> colours = qb::GradientStrip(n, first, second);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = topToBottom ? 1 : n;
+  info.bmiHeader.biHeight = topToBottom ? -n : -1;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP strip = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!strip) return;
+  auto* out = static_cast<BYTE*>(bits);
+  const int stride = topToBottom ? 4 : (n * 3 + 3) / 4 * 4;
+  for (int i = 0; i < n; ++i) {
+    BYTE* pixel = topToBottom ? out + i * stride : out + i * 3;
+    pixel[0] = GetBValue(colours[i]);
+    pixel[1] = GetGValue(colours[i]);
+    pixel[2] = GetRValue(colours[i]);
+  }
+  const int tileWidth = topToBottom ? 32 : width;
+  const int tileHeight = topToBottom ? height : 32;
+  HDC stripDc = CreateCompatibleDC(dc);
+  HDC tileDc = CreateCompatibleDC(dc);
+  HBITMAP tile = CreateCompatibleBitmap(dc, tileWidth, tileHeight);
+  HGDIOBJ oldStrip = SelectObject(stripDc, strip);
+  HGDIOBJ oldTile = SelectObject(tileDc, tile);
+  SetStretchBltMode(tileDc, HALFTONE);
+  SetBrushOrgEx(tileDc, 0, 0, nullptr);
+  StretchBlt(tileDc, 0, 0, tileWidth, tileHeight, stripDc, 0, 0, topToBottom ? 1 : n,
+             topToBottom ? n : 1, SRCCOPY);
+  if (topToBottom) {
+    for (int x = 0; x <= 32 * (width / 32); x += 32) {
+      BitBlt(dc, x, 0, tileWidth, tileHeight, tileDc, 0, 0, SRCCOPY);
+    }
+  } else {
+    for (int y = 0; y <= 32 * (height / 32); y += 32) {
+      BitBlt(dc, 0, y, tileWidth, tileHeight, tileDc, 0, 0, SRCCOPY);
+    }
+  }
+  SelectObject(stripDc, oldStrip);
+  SelectObject(tileDc, oldTile);
+  DeleteDC(stripDc);
+  DeleteDC(tileDc);
+  DeleteObject(tile);
+  DeleteObject(strip);
+}
+
+}  // namespace toolkit

@@ -1,0 +1,29 @@
+// Bitmaps, colours, fonts and gradients.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace toolkit {
+
+// A colour of the package: 0x00BBGGRR, or with the top bit set the system
+// colour whose index is the rest.
+COLORREF ResolveColour(int64_t value);
+
+// A font by name, height (negative: character height in pixels), character
+// set and style bits (1 bold, 2 italic, 4 underline, 8 strike-out); fonts
+// are kept for the whole run.
+HFONT StyledFont(const std::string& name, int height, int charset, int style);
+
+// A bitmap compatible with the screen.
+HBITMAP CreateScreenBitmap(int width, int height);
+
+// Paints a two-colour gradient over width x height of dc: the colours are
+// computed once per line (or column) into a strip, the strip is stretched
+// (halftone) to a 32-pixel band, and the band is tiled over the surface.
+void PaintGradient(HDC dc, int width, int height, bool topToBottom, COLORREF first,
+                   COLORREF second);
+
+}  // namespace toolkit

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The background window covers the screen behind the wizard: a gradient from
+# the first colour at the top to the second at the bottom, and the lower
+# text in the bottom-right corner, 8 pixels from both edges.
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+m=$QB_TMP/m
+mkdir -p "$m/app"
+echo "program" >"$m/app/prog.txt"
+cat >"$m/m.toml" <<'TOML'
+[app]
+name = "Background Test"
+version = "1"
+title = "Background Test"
+destination = "C:\\Background"
+[settings]
+show_background = true
+background_gradient = true
+gradient_colour_1 = 0xFF0000
+gradient_colour_2 = 0x0000FF
+background_upper_text = "Background Test"
+background_lower_text = "LOWER TEXT"
+lower_colour = 0x00FFFF
+lower_font_height = -24
+[[files]]
+source = "app/prog.txt"
+TOML
+qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+T="Background Test"
+
+wine "$QB_TMP/setup.exe" &
+pid=$!
+qb_drive wait "$T" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
+sleep 2
+import -window root "$QB_TMP/shot.png"
+W=$(identify -format '%w' "$QB_TMP/shot.png")
+H=$(identify -format '%h' "$QB_TMP/shot.png")
+pixel() { convert "$QB_TMP/shot.png" -crop "1x1+$1+$2" -depth 8 txt:- | tail -1 | sed -E 's/.*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/'; }
+read -r r g b < <(pixel 4 4)
+[ "$b" -ge 240 ] && [ "$r" -le 15 ] && [ "$g" -le 15 ] || fail "top left is not the first colour (blue): $r $g $b"
+echo "ok: the top is the first colour ($r $g $b)"
+read -r r g b < <(pixel 4 $((H - 4)))
+[ "$r" -ge 240 ] && [ "$b" -le 15 ] && [ "$g" -le 15 ] || fail "bottom left is not the second colour (red): $r $g $b"
+echo "ok: the bottom is the second colour ($r $g $b)"
+read -r r g b < <(pixel 4 $((H / 2)))
+[ "$r" -ge 100 ] && [ "$r" -le 155 ] && [ "$b" -ge 100 ] && [ "$b" -le 155 ] ||
+  fail "the middle is not half way: $r $g $b"
+echo "ok: the middle is half way ($r $g $b)"
+read -r r2 g2 b2 < <(pixel $((W - 4)) 4)
+[ "$r2 $g2 $b2" = "$(pixel 4 4)" ] || fail "the gradient is not the same across a row"
+echo "ok: the gradient runs from top to bottom"
+# The wizard stands in front of it, in the middle of the screen.
+read -r r g b < <(pixel $((W / 2)) $((H / 2)))
+[ "$r $g $b" != "$(pixel 4 $((H / 2)))" ] || fail "the wizard is not in front of the background"
+echo "ok: the wizard is in front"
+
+# The lower text: yellow pixels in the bottom-right corner, ending 8 pixels
+# (plus the glyphs' own margin) from the edges.
+convert "$QB_TMP/shot.png" -crop "400x80+$((W - 400))+$((H - 80))" -depth 8 txt:- |
+  awk -F'[,: ()]+' '/^[0-9]/ { if ($3 >= 200 && $4 >= 200 && $5 <= 80) print $1, $2 }' >"$QB_TMP/yellow.txt"
+[ -s "$QB_TMP/yellow.txt" ] || fail "no lower text in the bottom-right corner"
+read -r minx maxx maxy < <(awk 'NR==1{a=$1;b=$1;c=$2} {if($1<a)a=$1; if($1>b)b=$1; if($2>c)c=$2} END{print a, b, c}' "$QB_TMP/yellow.txt")
+right=$((400 - 1 - maxx))
+bottom=$((80 - 1 - maxy))
+[ "$right" -ge 8 ] && [ "$right" -le 14 ] || fail "the lower text ends $right pixels from the right edge"
+[ "$bottom" -ge 8 ] && [ "$bottom" -le 20 ] || fail "the lower text ends $bottom pixels from the bottom edge"
+echo "ok: the lower text sits in the bottom-right corner ($right and $bottom pixels from the edges)"
+cp "$QB_TMP/shot.png" "${QB_SCREENSHOT_DIR:-$QB_TMP}/background.png" 2>/dev/null || true
+
+qb_cancel_installer "$T"
+qb_wait_exit $pid
+expect_eq "$QB_RC" 2 "cancelled"
+
+# Silent: no background window at all.
+rc=0
+wine "$QB_TMP/setup.exe" /S || rc=$?
+expect_eq "$rc" 0 "silent run"
