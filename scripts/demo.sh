@@ -5,6 +5,8 @@
 # installed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+QB_WIN=$PWD/build/win
+QB_WIN64=$PWD/build/win64
 source tests/wine/lib.sh
 export WINEPREFIX=$PWD/build/demo-prefix
 mkdir -p build/demo
@@ -20,7 +22,17 @@ fi
 qb_unlink_home
 
 echo "== building the example installer"
-build/native/tool/quillbox build examples/tally/tally.toml
+build/native/tool/quillbox build examples/tally/tally.toml --stub "$QB_WIN/stub/quillbox-stub.exe"
+echo
+echo "== the wizard in front of its background window (build/demo/wizard.png), then Cancel"
+wine build/demo/tally-setup.exe &
+pid=$!
+if qb_drive wait "Tally 1.0 Setup" 30000 "$QB_WIZARD_CLASS"; then
+  sleep 2
+  import -window root build/demo/wizard.png && echo "screenshot: build/demo/wizard.png"
+  qb_cancel_installer "Tally 1.0 Setup" || true
+fi
+wait $pid || true
 echo
 echo "== installing: tally-setup.exe /S"
 rc=0

@@ -22,7 +22,10 @@ echo "ok: control loads the planted cabinet.dll"
 
 plant "$QB_TMP/downloads"
 head -c 3000 /dev/urandom >"$QB_TMP/support.bin"
-"$QB_PACK" "$QB_STUB" "$QB_TMP/downloads/setup.exe" --support "$QB_TMP/support.bin"
+# The package closes a running program by its process name, so the process
+# functions are bound (psapi where kernel32 lacks them).
+"$QB_PACK" "$QB_STUB" "$QB_TMP/downloads/setup.exe" --support "$QB_TMP/support.bin" \
+  --set 103=1 --set 104=nothing-runs-by-this-name.exe --set 105=2
 rc=0
 (cd "$QB_TMP/downloads" && wine setup.exe /S) || rc=$?
 expect_eq "$rc" 0 "silent run exit code"
