@@ -7,6 +7,9 @@
 //   qbdrive close TITLE [CLASS]        ask the window to close
 //   qbdrive state TITLE [CLASS]        print visible/iconic/foreground
 //   qbdrive minimize TITLE [CLASS]     minimise the window
+//   qbdrive restore TITLE [CLASS]      restore a minimised window
+//   qbdrive front TITLE [CLASS]        make the window the foreground window
+//   qbdrive press TITLE [CLASS]        a left mouse button press on the window
 //   qbdrive list                       print every top-level window
 //   qbdrive select TITLE INDEX [CLASS] choose entry INDEX of the window's drop-down list
 //   qbdrive toggle TITLE TEXT [CLASS]  click the check box whose text is TEXT
@@ -132,7 +135,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* cls = nullptr;
-  if ((cmd == "dump" || cmd == "text" || cmd == "close" || cmd == "minimize" || cmd == "state") &&
+  if ((cmd == "dump" || cmd == "text" || cmd == "close" || cmd == "minimize" || cmd == "state" ||
+       cmd == "restore" || cmd == "front" || cmd == "press") &&
       argc > 3) {
     cls = argv[3];
   }
@@ -174,6 +178,13 @@ int main(int argc, char** argv) {
     SendMessageA(combo, CB_SETCURSEL, std::atoi(argv[3]), 0);
   } else if (cmd == "minimize") {
     ShowWindow(hwnd, SW_MINIMIZE);
+  } else if (cmd == "restore") {
+    ShowWindow(hwnd, SW_RESTORE);
+  } else if (cmd == "front") {
+    SetForegroundWindow(hwnd);
+  } else if (cmd == "press") {
+    SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   } else if (cmd == "state") {
     std::printf("visible=%d iconic=%d foreground=%d\n", IsWindowVisible(hwnd) ? 1 : 0,
                 IsIconic(hwnd) ? 1 : 0, GetForegroundWindow() == hwnd ? 1 : 0);

@@ -68,6 +68,24 @@ bottom=$((80 - 1 - maxy))
 echo "ok: the lower text sits in the bottom-right corner ($right and $bottom pixels from the edges)"
 cp "$QB_TMP/shot.png" "${QB_SCREENSHOT_DIR:-$QB_TMP}/background.png" 2>/dev/null || true
 
+# A click on the background brings the wizard back to the front.
+BG=TQuillboxBackground
+qb_drive front Quillbox $BG
+qb_drive state Quillbox $BG | grep -q 'foreground=1' || fail "the background did not come to the front"
+qb_drive press Quillbox $BG
+sleep 0.5
+qb_drive state "$T" "$QB_WIZARD_CLASS" | grep -q 'foreground=1' ||
+  fail "a click on the background left the wizard behind: $(qb_drive state "$T" "$QB_WIZARD_CLASS")"
+echo "ok: a click on the background brings the wizard to the front"
+# A minimised wizard takes the background along; restored, it brings it back.
+qb_drive minimize "$T" "$QB_WIZARD_CLASS"
+sleep 0.5
+! qb_drive state Quillbox $BG >/dev/null 2>&1 || fail "the background stayed with a minimised wizard"
+qb_drive restore "$T" "$QB_WIZARD_CLASS"
+sleep 0.5
+qb_drive state Quillbox $BG | grep -q 'visible=1' || fail "the background did not come back"
+echo "ok: minimise and restore hide and show the background"
+
 qb_cancel_installer "$T"
 qb_wait_exit $pid
 expect_eq "$QB_RC" 2 "cancelled"
