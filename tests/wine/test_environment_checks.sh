@@ -6,19 +6,27 @@ source "$(dirname "$0")/lib.sh"
 qb_begin
 
 T="Quillbox Test"
-msgbox_text() { qb_drive text "$T" '#32770' | tr -d '\r'; }
+
+# answer_box WHAT TEXT BUTTON CODE COMMAND...: runs the installer, expects a
+# message box with TEXT, answers it with BUTTON and expects exit code CODE.
+answer_box() {
+  local what=$1 text=$2 button=$3 code=$4
+  shift 4
+  wine "$@" &
+  local pid=$!
+  qb_drive wait "$T" 30000 '#32770' || fail "no message box ($what)"
+  expect_eq "$(qb_drive text "$T" '#32770' | tr -d '\r')" "$text" "the message ($what)"
+  qb_drive click "$T" "$button" '#32770'
+  qb_wait_exit $pid
+  expect_eq "$QB_RC" "$code" "exit code ($what)"
+}
 
 # 1. Every Windows class excluded (this one is "Vista and later", class 8):
 #    message 52 and setting 62, exit 5, the working folder removed; silent,
 #    the same without a box.
 "$QB_PACK" "$QB_STUB" "$QB_TMP/excluded.exe" --set 61=256 --set '62= (not on this Windows)'
-wine "$QB_TMP/excluded.exe" &
-pid=$!
-qb_drive wait "$T" 30000 '#32770' || fail "no message for an excluded version"
-expect_eq "$(msgbox_text)" "Message 52 of language 0 (not on this Windows)" "message 52 and setting 62"
-qb_drive click "$T" OK '#32770'
-qb_wait_exit $pid
-expect_eq "$QB_RC" 5 "excluded version: exit code"
+answer_box "excluded version" "Message 52 of language 0 (not on this Windows)" OK 5 \
+  "$QB_TMP/excluded.exe"
 [ ! -e "$QB_WORK" ] || fail "working folder left"
 rc=0
 timeout 60 wine "$QB_TMP/excluded.exe" /S || rc=$?
@@ -38,15 +46,7 @@ expect_eq "$rc" 0 "administrator: passes"
 # 3. .NET 4.0 required (at least): no policy key, then only v2.0, fail with
 #    message 86 (also silent) and exit 5; v4.0 passes.
 "$QB_PACK" "$QB_STUB" "$QB_TMP/net.exe" --set 100=4.0 --set 85=1
-net_fails() {
-  wine "$QB_TMP/net.exe" /S &
-  pid=$!
-  qb_drive wait "$T" 30000 '#32770' || fail "no .NET message ($1)"
-  expect_eq "$(msgbox_text)" "Message 86 of language 0" "message 86 ($1)"
-  qb_drive click "$T" OK '#32770'
-  qb_wait_exit $pid
-  expect_eq "$QB_RC" 5 ".NET missing ($1): exit code"
-}
+net_fails() { answer_box ".NET missing: $1" "Message 86 of language 0" OK 5 "$QB_TMP/net.exe" /S; }
 net_fails "no policy key"
 POLICY='HKLM\SOFTWARE\Microsoft\.NETFramework\policy'
 wine reg add "$POLICY\\v2.0" /f >/dev/null 2>&1
@@ -58,13 +58,8 @@ expect_eq "$rc" 0 ".NET 4.0 present: passes"
 # Exactly 2.0 wanted (setting 85 off) with v4.0 also there fails; with a
 # download address the box asks, and No ends without opening it.
 "$QB_PACK" "$QB_STUB" "$QB_TMP/net2.exe" --set 100=2.0 --set 85=0 --set '2=https://example.invalid/net'
-wine "$QB_TMP/net2.exe" /S &
-pid=$!
-qb_drive wait "$T" 30000 '#32770' || fail "no .NET question"
-expect_eq "$(msgbox_text)" "Message 86 of language 0 Message 87 of language 0" "messages 86 and 87"
-qb_drive click "$T" No '#32770'
-qb_wait_exit $pid
-expect_eq "$QB_RC" 5 "exact .NET version missing: exit code"
+answer_box "exact .NET version missing" "Message 86 of language 0 Message 87 of language 0" No 5 \
+  "$QB_TMP/net2.exe" /S
 
 # 4. Close mode 1: the window whose title holds the target closes; one whose
 #    title also holds "QUILLBOX" stays.
