@@ -394,60 +394,57 @@ void Loader::LoadFiles(const toml::table& root) {
 }
 
 void Loader::LoadFileEntry(const toml::table& entry,
-                           const std::vector<std::pair<std::string, int>>& kRules) {
+                           const std::vector<std::pair<std::string, int>>& rules) {
   const toml::table* f = &entry;
-  {
-    CheckKeys(*f, "[[files]]", {"source", "destination", "name", "overwrite", "uninstall"});
-    const std::string source = String(*f, "source", "", true);
-    const std::string destination = PackageText(*f, "destination", "{app}", true);
-    const std::string rule = Choice(*f, "overwrite", "always", kRules);
-    const bool uninstall = Bool(*f, "uninstall", true);
-    std::vector<std::pair<fs::path, std::string>> matches;  // file, relative name
-    if (source.find_first_of("*?") == std::string::npos) {
-      const fs::path file = (base_ / source).lexically_normal();
-      if (!fs::is_regular_file(file))
-        Fail(f->get("source"), "missing source file \"" + file.string() + "\"");
-      matches.emplace_back(file,
-                           f->get("name") ? String(*f, "name", "") : file.filename().string());
-    } else {
-      if (f->get("name")) Fail(f->get("name"), "\"name\" is only allowed for a single file");
-      // The folder before the first wildcard is the base of the relative names.
-      const size_t wild = source.find_first_of("*?");
-      const size_t slash = source.rfind('/', wild);
-      const std::string folderPart = slash == std::string::npos ? "" : source.substr(0, slash);
-      const std::string pattern = slash == std::string::npos ? source : source.substr(slash + 1);
-      const fs::path folder = (base_ / folderPart).lexically_normal();
-      if (!fs::is_directory(folder))
-        Fail(f->get("source"), "missing source folder \"" + folder.string() + "\"");
-      for (auto it = fs::recursive_directory_iterator(folder);
-           it != fs::recursive_directory_iterator(); ++it) {
-        if (!it->is_regular_file()) continue;
-        const std::string rel = fs::relative(it->path(), folder).generic_string();
-        if (Match(pattern, 0, rel, 0)) matches.emplace_back(it->path(), rel);
-      }
-      std::sort(matches.begin(), matches.end());
-      if (matches.empty()) Fail(f->get("source"), "\"" + source + "\" matches no file");
+  CheckKeys(*f, "[[files]]", {"source", "destination", "name", "overwrite", "uninstall"});
+  const std::string source = String(*f, "source", "", true);
+  const std::string destination = PackageText(*f, "destination", "{app}", true);
+  const std::string rule = Choice(*f, "overwrite", "always", rules);
+  const bool uninstall = Bool(*f, "uninstall", true);
+  std::vector<std::pair<fs::path, std::string>> matches;  // file, relative name
+  if (source.find_first_of("*?") == std::string::npos) {
+    const fs::path file = (base_ / source).lexically_normal();
+    if (!fs::is_regular_file(file))
+      Fail(f->get("source"), "missing source file \"" + file.string() + "\"");
+    matches.emplace_back(file, f->get("name") ? String(*f, "name", "") : file.filename().string());
+  } else {
+    if (f->get("name")) Fail(f->get("name"), "\"name\" is only allowed for a single file");
+    // The folder before the first wildcard is the base of the relative names.
+    const size_t wild = source.find_first_of("*?");
+    const size_t slash = source.rfind('/', wild);
+    const std::string folderPart = slash == std::string::npos ? "" : source.substr(0, slash);
+    const std::string pattern = slash == std::string::npos ? source : source.substr(slash + 1);
+    const fs::path folder = (base_ / folderPart).lexically_normal();
+    if (!fs::is_directory(folder))
+      Fail(f->get("source"), "missing source folder \"" + folder.string() + "\"");
+    for (auto it = fs::recursive_directory_iterator(folder);
+         it != fs::recursive_directory_iterator(); ++it) {
+      if (!it->is_regular_file()) continue;
+      const std::string rel = fs::relative(it->path(), folder).generic_string();
+      if (Match(pattern, 0, rel, 0)) matches.emplace_back(it->path(), rel);
     }
-    for (const auto& m : matches) {
-      PackedFile packed;
-      packed.source = m.first.string();
-      std::string rel = Convert(f->get("source"), m.second, false);
-      std::replace(rel.begin(), rel.end(), '/', '\\');
-      packed.destination =
-          destination + (destination.empty() || destination.back() == '\\' ? "" : "\\") + rel;
-      packed.overwrite = std::stoi(rule);
-      packed.uninstall = uninstall;
-      struct stat st {};
-      if (stat(packed.source.c_str(), &st) != 0)
-        Fail(f->get("source"), "cannot read \"" + packed.source + "\"");
-      if (st.st_size > 0x7FFFFFFF)
-        Fail(f->get("source"), "\"" + packed.source + "\" is larger than 2 GB");
-      packed.size = static_cast<uint32_t>(st.st_size);
-      packed.mtime = st.st_mtime;
-      packed.readOnly = (st.st_mode & S_IWUSR) == 0;
-      packed.line = static_cast<int>(f->source().begin.line);
-      project_.files.push_back(packed);
-    }
+    std::sort(matches.begin(), matches.end());
+    if (matches.empty()) Fail(f->get("source"), "\"" + source + "\" matches no file");
+  }
+  for (const auto& m : matches) {
+    PackedFile packed;
+    packed.source = m.first.string();
+    std::string rel = Convert(f->get("source"), m.second, false);
+    std::replace(rel.begin(), rel.end(), '/', '\\');
+    packed.destination =
+        destination + (destination.empty() || destination.back() == '\\' ? "" : "\\") + rel;
+    packed.overwrite = std::stoi(rule);
+    packed.uninstall = uninstall;
+    struct stat st {};
+    if (stat(packed.source.c_str(), &st) != 0)
+      Fail(f->get("source"), "cannot read \"" + packed.source + "\"");
+    if (st.st_size > 0x7FFFFFFF)
+      Fail(f->get("source"), "\"" + packed.source + "\" is larger than 2 GB");
+    packed.size = static_cast<uint32_t>(st.st_size);
+    packed.mtime = st.st_mtime;
+    packed.readOnly = (st.st_mode & S_IWUSR) == 0;
+    packed.line = static_cast<int>(f->source().begin.line);
+    project_.files.push_back(packed);
   }
 }
 

@@ -2,39 +2,29 @@
 
 #include <vector>
 
+#include "text/text.h"
+
 namespace qb {
 
 namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i) {
-    if (Upper(a[i]) != b[i]) return false;
-  }
-  return i == a.size() && !b[i];
-}
-
 // Device names stay devices whatever extension follows them, and Windows
 // also ignores blanks before that extension ("NUL .txt"). The superscript
 // digits of the ANSI code page count as digits for COM and LPT.
 bool IsDeviceName(const std::string& component) {
-  std::string base = component.substr(0, component.find('.'));
+  std::string base = UpperAscii(component.substr(0, component.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   for (const char* name : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"}) {
-    if (EqualsIgnoringCase(base, name)) return true;
+    if (base == name) return true;
   }
   if (base.size() == 4) {
     const std::string stem = base.substr(0, 3);
     const unsigned char digit = static_cast<unsigned char>(base[3]);
     const bool isDigit =
         (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-    if (isDigit && (EqualsIgnoringCase(stem, "COM") || EqualsIgnoringCase(stem, "LPT"))) {
-      return true;
-    }
+    if (isDigit && (stem == "COM" || stem == "LPT")) return true;
   }
   return false;
 }
@@ -112,8 +102,8 @@ bool JoinCabinetName(const std::string& folder, const std::string& name, std::st
 bool IsSafeDestinationPath(const std::string& path) {
   if (path.size() > kMaxPathLength) return false;
   size_t rest = 0;
-  if (path.size() >= 3 && Upper(path[0]) >= 'A' && Upper(path[0]) <= 'Z' && path[1] == ':' &&
-      IsSeparator(path[2])) {
+  const char drive = path.empty() ? '\0' : UpperAscii(path.substr(0, 1))[0];
+  if (path.size() >= 3 && drive >= 'A' && drive <= 'Z' && path[1] == ':' && IsSeparator(path[2])) {
     rest = 3;
   } else if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
     // A share: the server and the share name are components like any other.

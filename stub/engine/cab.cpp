@@ -70,7 +70,7 @@ class CabinetView {
         delete view;
         return nullptr;
       }
-      view->parts_.push_back({h, piece.offset, piece.length});
+      view->parts_.push_back({h, piece.offset, piece.length, kUnknown});
       view->size_ += piece.length;
     }
     return view;
@@ -100,13 +100,24 @@ class CabinetView {
         if (k == parts_.size()) break;
         const uint64_t left = parts_[k].length - at;
         const UINT want = left < size - done ? static_cast<UINT>(left) : size - done;
-        LARGE_INTEGER where;
-        where.QuadPart = static_cast<LONGLONG>(parts_[k].offset + at);
+        // FDI reads on from where it stopped; the file is positioned only
+        // when it does not.
+        Part& part = parts_[k];
+        const uint64_t from = part.offset + at;
+        if (part.filePosition != from) {
+          LARGE_INTEGER where;
+          where.QuadPart = static_cast<LONGLONG>(from);
+          if (!SetFilePointerEx(part.handle, where, nullptr, FILE_BEGIN)) {
+            part.filePosition = kUnknown;
+            return done ? done : static_cast<UINT>(-1);
+          }
+        }
         DWORD got = 0;
-        if (!SetFilePointerEx(parts_[k].handle, where, nullptr, FILE_BEGIN) ||
-            !ReadFile(parts_[k].handle, out + done, want, &got, nullptr)) {
+        if (!ReadFile(part.handle, out + done, want, &got, nullptr)) {
+          part.filePosition = kUnknown;
           return done ? done : static_cast<UINT>(-1);
         }
+        part.filePosition = from + got;
         if (got == 0) break;  // the file is shorter than the package says
         n = got;
       }
@@ -128,11 +139,13 @@ class CabinetView {
 
  private:
   static constexpr uint64_t kSignature = 4;
+  static constexpr uint64_t kUnknown = ~uint64_t(0);
   enum Origin : int { kFromStart = 0, kFromCurrent = 1 };
   struct Part {
     HANDLE handle;
     uint64_t offset;
     uint64_t length;
+    uint64_t filePosition;  // where the handle stands in its file
   };
   std::vector<Part> parts_;
   uint64_t size_ = kSignature;

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 #include "cab/safe_name.h"
 #include "engine/cab.h"
 #include "engine/variables.h"

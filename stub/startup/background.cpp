@@ -24,9 +24,8 @@ enum PictureMode : int { kTiled = 0, kStretched = 1, kCentred = 2 };
 }  // namespace
 
 void BringWizardToFront() {
-  HWND wizard = FindWindowA(kWizardClass, nullptr);
-  if (wizard && GetWindowThreadProcessId(wizard, nullptr) == GetCurrentThreadId() &&
-      IsWindowVisible(wizard)) {
+  HWND wizard = toolkit::OwnWindow(kWizardClass);
+  if (wizard && IsWindowVisible(wizard)) {
     SetWindowPos(wizard, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetForegroundWindow(wizard);
   }
@@ -53,7 +52,6 @@ void TBackgroundWindow::Prepare() {
   const qb::Package& pkg = Package;
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
-  brush_ = nullptr;
   SetWindowPos(Handle(), nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   canvas_ = toolkit::CreateScreenBitmap(width, height);
   HDC screen = GetDC(nullptr);

@@ -20,7 +20,7 @@ namespace startup {
 
 namespace {
 
-int MessageBox(const std::string& text, const std::string& caption, UINT buttons) {
+int Warn(const std::string& text, const std::string& caption, UINT buttons) {
   return MessageBoxA(toolkit::Application.Handle(), text.c_str(), caption.c_str(),
                      buttons | MB_ICONEXCLAMATION);
 }
@@ -196,15 +196,15 @@ void CheckWindowsVersion() {
   if (!qb::ExcludedClass(Package.Number(qb::kExcludedWindows), CurrentWindowsClass())) return;
   if (!Startup.silent) {
     // The caption is the title as stored, not expanded.
-    MessageBox(Package.Msg(qb::kMsgUnsupportedWindows) + Package.Text(qb::kExcludedWindowsText),
-               Package.Text(qb::kInstallerTitle), MB_OK);
+    Warn(Package.Msg(qb::kMsgUnsupportedWindows) + Package.Text(qb::kExcludedWindowsText),
+         Package.Text(qb::kInstallerTitle), MB_OK);
   }
   Unsuitable();
 }
 
 void CheckAdministrator() {
   if (!Package.Flag(qb::kRequireAdmin) || IsAdministrator()) return;
-  MessageBox(Package.Msg(qb::kMsgAdminRequired), Startup.installerTitle, MB_OK);
+  Warn(Package.Msg(qb::kMsgAdminRequired), Startup.installerTitle, MB_OK);
   Unsuitable();
 }
 
@@ -215,10 +215,9 @@ void CheckDotNet() {
   if (qb::DotNetSatisfies(required, InstalledDotNet(), Package.Flag(qb::kDotNetAtLeast))) return;
   const std::string& address = Package.Text(qb::kDotNetDownload);
   if (address == "0") {
-    MessageBox(Package.Msg(qb::kMsgDotNetMissing), Startup.installerTitle, MB_OK);
-  } else if (MessageBox(
-                 Package.Msg(qb::kMsgDotNetMissing) + " " + Package.Msg(qb::kMsgDotNetQuestion),
-                 Startup.installerTitle, MB_YESNO) == IDYES) {
+    Warn(Package.Msg(qb::kMsgDotNetMissing), Startup.installerTitle, MB_OK);
+  } else if (Warn(Package.Msg(qb::kMsgDotNetMissing) + " " + Package.Msg(qb::kMsgDotNetQuestion),
+                  Startup.installerTitle, MB_YESNO) == IDYES) {
     ShellExecuteA(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   }
   Unsuitable();

@@ -5,18 +5,11 @@
 #include <vector>
 
 #include "toolkit/application.h"
+#include "toolkit/drawing.h"
 
 namespace toolkit {
 
 namespace {
-
-struct FontEntry {
-  std::string face;
-  int height;
-  bool bold;
-  HFONT font;
-};
-std::vector<FontEntry> fonts;
 
 constexpr char kPanelClass[] = "TQuillboxPanel";
 
@@ -65,14 +58,7 @@ void InitControls() {
 }
 
 HFONT Font(const char* face, int height, bool bold) {
-  for (const auto& f : fonts) {
-    if (f.face == face && f.height == height && f.bold == bold) return f.font;
-  }
-  HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_DONTCARE, face);
-  fonts.push_back({face, height, bold, font});
-  return font;
+  return StyledFont(face, height, DEFAULT_CHARSET, bold ? 1 : 0);
 }
 
 HWND CreateControl(const char* className, const std::string& text, DWORD style, int x, int y, int w,

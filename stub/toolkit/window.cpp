@@ -46,4 +46,10 @@ bool TWindow::CreateTopLevel(const char* className, const char* caption, DWORD s
   return handle_ != nullptr;
 }
 
+HWND OwnWindow(const char* className) {
+  HWND window = FindWindowA(className, nullptr);
+  return window && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() ? window
+                                                                                     : nullptr;
+}
+
 }  // namespace toolkit

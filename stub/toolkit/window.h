@@ -25,4 +25,8 @@ class TWindow {
   HWND handle_ = nullptr;
 };
 
+// The top-level window of the given class that this thread created, or
+// null (another installer's windows carry the same classes).
+HWND OwnWindow(const char* className);
+
 }  // namespace toolkit

@@ -333,9 +333,8 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       // The background window goes with a minimised wizard and comes back
       // with it.
       if (wp == SIZE_MINIMIZED || wp == SIZE_RESTORED) {
-        HWND background = FindWindowA("TQuillboxBackground", nullptr);
-        if (background && Flag(qb::kShowBackground) && !startup::Startup.silent &&
-            GetWindowThreadProcessId(background, nullptr) == GetCurrentThreadId()) {
+        HWND background = toolkit::OwnWindow("TQuillboxBackground");
+        if (background && Flag(qb::kShowBackground) && !startup::Startup.silent) {
           ShowWindow(background, wp == SIZE_MINIMIZED ? SW_HIDE : SW_SHOWNA);
         }
       }
