@@ -77,8 +77,9 @@ qb_wait_exit $target
 echo "ok: the window holding the target closed"
 kill -0 $spared 2>/dev/null || fail "the window holding QUILLBOX was closed"
 echo "ok: the window holding QUILLBOX stays"
-qb_drive close "Tally Counter - Quillbox tool" QbWindow
-qb_wait_exit $spared
+# Housekeeping: the spared window goes (the test's end stops everything
+# left in any case).
+qb_drive close "Tally Counter - Quillbox tool" QbWindow || true
 
 # 5. Close mode 2: every process of the target's file name ends, in any
 #    letter case and folder; another program runs on.
@@ -104,5 +105,4 @@ qb_wait_exit $second
 echo "ok: both processes of the target ended"
 kill -0 $other 2>/dev/null || fail "another program was ended"
 echo "ok: another program runs on"
-qb_drive close "another program" QbWindow
-qb_wait_exit $other
+qb_drive close "another program" QbWindow || true
