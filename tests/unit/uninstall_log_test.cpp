@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "package/source.h"
 #include "text/text.h"
+#include "uninstall/log_reader.h"
 
 namespace qb {
 namespace {
@@ -119,6 +121,146 @@ TEST(UninstallLogTest, TrailerReadsBackFromTheEnd) {
   EXPECT_EQ(std::vector<uint8_t>(file.begin() + end - 4 - size, file.begin() + end - 4), bitmap);
   const auto plain = UninstallerTrailer(nullptr, "x");
   EXPECT_EQ(plain, (std::vector<uint8_t>{'x', 1, 0}));
+}
+
+TEST(UninstallLogTest, EveryLogTheBuilderWritesReadsBack) {
+  const Package p = EverySection();
+  UninstallLogInput in;
+  in.package = &p;
+  in.installedFiles = {"C:\\App\\a.txt", "\"C:\\App\\quoted.txt\"", "C:\\App\\a.txt"};
+  in.destinationFolder = "C:\\App";
+  in.expand = Expand;
+  UninstallLog log;
+  ASSERT_TRUE(ParseUninstallLog(UninstallLogText(BuildUninstallLog(in)), log));
+  EXPECT_EQ(log.files, in.installedFiles);
+  EXPECT_EQ(log.folders, (std::vector<std::string>{"C:\\App\\data", "\"C:\\App\\q\""}));
+  ASSERT_EQ(log.extras.size(), 1u);
+  EXPECT_EQ(log.extras[0].kind, "@$&%04");
+  EXPECT_EQ(log.extras[0].value, "C:\\App\\x");
+  EXPECT_EQ(log.components, (std::vector<std::string>{"C:\\App\\a.dll"}));
+  ASSERT_EQ(log.ini.size(), 1u);
+  EXPECT_EQ(log.ini[0].file + "|" + log.ini[0].section + "|" + log.ini[0].key,
+            "C:\\App\\a.ini|Sec|Key");
+  ASSERT_EQ(log.registry.size(), 2u);
+  EXPECT_EQ(log.registry[0].root, 2);
+  EXPECT_EQ(log.registry[0].key, "Software\\B");
+  EXPECT_EQ(log.registry[0].name, "\"");
+  EXPECT_EQ(log.registry[1].key, "Software\\C:\\App");
+  EXPECT_EQ(log.registry[1].name, "x");
+  ASSERT_EQ(log.before.size(), 2u);
+  ASSERT_EQ(log.after.size(), 1u);
+  EXPECT_EQ(log.before[0].file, "C:\\App\\u1.exe");
+  EXPECT_EQ(log.before[0].parameters, "/x");
+  EXPECT_TRUE(log.before[0].wait);
+  EXPECT_EQ(log.before[1].parameters, "\"quoted\"");
+  EXPECT_EQ(log.before[1].show, 5);
+  EXPECT_EQ(log.after[0].file, "C:\\App\\u2.exe");
+  EXPECT_FALSE(log.after[0].wait);
+  ASSERT_EQ(log.fonts.size(), 1u);
+  EXPECT_EQ(log.fonts[0].name, "Font (TrueType)");
+  EXPECT_EQ(log.Setting(0), "m63");
+  EXPECT_EQ(log.Setting(18), "C:\\App");
+  EXPECT_EQ(log.Setting(33), "");
+  EXPECT_EQ(log.Setting(47), "17");
+  EXPECT_EQ(log.settings.size(), 52u);
+}
+
+// Values that the quoting rule touches, or that look like log syntax, come
+// back unchanged in every quoted section.
+TEST(UninstallLogTest, AwkwardValuesReadBack) {
+  const std::vector<std::string> values = {"",     "\"",       "\"\"", "\"a\"", "\"\"a\"\"",
+                                           "a\"b", "\"a",      "a=b",  "[s]",   "1=2",
+                                           " x ",  "\"\"\"\"", "[f]\t"};
+  for (const std::string& v : values) {
+    Package p;
+    p.settings.assign(kMinimumSettings, "0");
+    p.SetText(kIniCount, "1");
+    p.Records(List::kIniEntries).items = {v, v, v, "", "1", "1"};
+    UninstallLogInput in;
+    in.package = &p;
+    in.installedFiles = {v.empty() ? "C:\\f" : v};
+    in.destinationFolder = v;
+    in.expand = [](const std::string& s) { return s; };
+    UninstallLog log;
+    ASSERT_TRUE(ParseUninstallLog(UninstallLogText(BuildUninstallLog(in)), log)) << v;
+    ASSERT_EQ(log.ini.size(), 1u) << v;
+    EXPECT_EQ(log.ini[0].file, v);
+    EXPECT_EQ(log.ini[0].section, v);
+    EXPECT_EQ(log.ini[0].key, v);
+    EXPECT_EQ(log.Setting(18), v);
+    EXPECT_EQ(log.files, in.installedFiles);
+  }
+}
+
+TEST(UninstallLogTest, ReaderToleratesAndRefuses) {
+  UninstallLog log;
+  // Cut short before [s]: not a log to act on.
+  EXPECT_FALSE(ParseUninstallLog("[f]\r\n1=C:\\a\r\n[e]\r\n", log));
+  EXPECT_FALSE(ParseUninstallLog("", log));
+  // Lone LF line ends, stray lines, entries before any section, sections out
+  // of order and a repeated key (the later one counts).
+  ASSERT_TRUE(ParseUninstallLog(
+      "0=orphan\n[r2]\n1=Second\n[s]\nnoise\n-1=x\n7=a\n7=b\n[r10]\n1=Tenth\n[r1]\n"
+      "0=1\n1=First\n2=\"\"v\"\"\n",
+      log));
+  ASSERT_EQ(log.registry.size(), 3u);
+  EXPECT_EQ(log.registry[0].key, "First");
+  EXPECT_EQ(log.registry[0].root, 1);
+  EXPECT_EQ(log.registry[0].name, "\"v\"");
+  EXPECT_EQ(log.registry[1].key, "Second");
+  EXPECT_EQ(log.registry[2].key, "Tenth");
+  EXPECT_EQ(log.Setting(7), "b");
+  EXPECT_EQ(log.settings.size(), 1u);
+  EXPECT_TRUE(log.files.empty());
+}
+
+TEST(UninstallLogTest, TrailerReaderFindsTheLastTrailer) {
+  const std::vector<uint8_t> bitmap = {'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13};
+  std::vector<uint8_t> file = {'M', 'Z', 9, 9};
+  const auto first = UninstallerTrailer(nullptr, "C:\\Old\\u.log");
+  file.insert(file.end(), first.begin(), first.end());
+  const auto second = UninstallerTrailer(&bitmap, "C:\\App\\uninstall.log");
+  file.insert(file.end(), second.begin(), second.end());
+  MemorySource source(file);
+  std::string path;
+  uint64_t start = 0;
+  ASSERT_TRUE(ReadTrailerLogPath(source, path, start));
+  EXPECT_EQ(path, "C:\\App\\uninstall.log");
+  std::vector<uint8_t> read;
+  ASSERT_TRUE(ReadTrailerBitmap(source, start, read));
+  EXPECT_EQ(read, bitmap);
+
+  // Damaged or foreign endings are refused, never read past the start.
+  struct Case {
+    std::vector<uint8_t> bytes;
+    const char* why;
+  };
+  const Case refused[] = {
+      {{}, "empty file"},
+      {{5}, "one byte"},
+      {{'C', ':', 0x09, 0x00}, "length beyond the file"},
+      {{0x00, 0x00}, "empty path"},
+      {{'r', 'e', 'l', 0x03, 0x00}, "relative path"},
+      {{'C', ':', '\\', 0, 'x', 0x05, 0x00}, "NUL in the path"},
+  };
+  for (const Case& c : refused) {
+    MemorySource bad(c.bytes);
+    EXPECT_FALSE(ReadTrailerLogPath(bad, path, start)) << c.why;
+  }
+  // A bitmap size larger than what lies before the path, or bytes that are
+  // not a BMP file.
+  std::vector<uint8_t> noBitmap = {'M', 'Z'};
+  const auto t = UninstallerTrailer(nullptr, "C:\\a.log");
+  noBitmap.insert(noBitmap.end(), t.begin(), t.end());
+  MemorySource plain(noBitmap);
+  ASSERT_TRUE(ReadTrailerLogPath(plain, path, start));
+  EXPECT_FALSE(ReadTrailerBitmap(plain, start, read));
+  std::vector<uint8_t> notBmp(20, 'x');
+  notBmp.insert(notBmp.end(), {20, 0, 0, 0});
+  notBmp.insert(notBmp.end(), t.begin(), t.end());
+  MemorySource wrong(notBmp);
+  ASSERT_TRUE(ReadTrailerLogPath(wrong, path, start));
+  EXPECT_FALSE(ReadTrailerBitmap(wrong, start, read));
 }
 
 }  // namespace
