@@ -23,19 +23,21 @@ const char kUsage[] =
     "usage: quillbox <command> [options]\n"
     "\n"
     "commands:\n"
-    "  build MANIFEST [-o setup.exe] [--stub FILE]   build an installer\n"
+    "  build MANIFEST [-o setup.exe] [--stub FILE] [--uninstaller FILE]\n"
+    "                                                 build an installer\n"
     "  inspect SETUP.EXE                              print the package of an installer\n"
     "  settings                                       list every setting a manifest can set\n"
     "\n"
     "  quillbox --version | --help | <command> --help\n";
 
 const char kBuildHelp[] =
-    "usage: quillbox build MANIFEST [-o OUTPUT] [--stub STUB]\n"
+    "usage: quillbox build MANIFEST [-o OUTPUT] [--stub STUB] [--uninstaller FILE]\n"
     "\n"
     "Builds an installer from a manifest (TOML). OUTPUT defaults to [package] output,\n"
     "or MANIFEST's name with -setup.exe. STUB defaults to quillbox-stub.exe beside\n"
-    "this program. Errors name the manifest, the line and the reason; nothing is\n"
-    "written when the build fails.\n";
+    "this program, FILE (the uninstaller the installer puts beside the application)\n"
+    "to quillbox-uninstall.exe beside STUB. Errors name the manifest, the line and\n"
+    "the reason; nothing is written when the build fails.\n";
 
 const char kInspectHelp[] =
     "usage: quillbox inspect SETUP.EXE\n"
@@ -51,7 +53,7 @@ std::string ProgramFolder(const char* argv0) {
 }
 
 int Build(const std::vector<std::string>& args, const char* argv0) {
-  std::string manifest, output, stub;
+  std::string manifest, output, stub, uninstaller;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h") {
       std::printf("%s", kBuildHelp);
@@ -61,6 +63,8 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
       output = args[++i];
     } else if (args[i] == "--stub" && i + 1 < args.size()) {
       stub = args[++i];
+    } else if (args[i] == "--uninstaller" && i + 1 < args.size()) {
+      uninstaller = args[++i];
     } else if (manifest.empty() && args[i][0] != '-') {
       manifest = args[i];
     } else {
@@ -74,8 +78,11 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
     return 2;
   }
   if (stub.empty()) stub = (fs::path(ProgramFolder(argv0)) / "quillbox-stub.exe").string();
+  if (uninstaller.empty()) {
+    uninstaller = (fs::absolute(stub).parent_path() / "quillbox-uninstall.exe").string();
+  }
   try {
-    tool::Project project = tool::LoadManifest(manifest);
+    tool::Project project = tool::LoadManifest(manifest, uninstaller);
     if (!output.empty()) project.outputPath = output;
     const tool::BuildSummary s = tool::BuildInstaller(project, stub);
     std::printf("built %s: %llu bytes, %zu files (%llu bytes) in %zu cabinet(s) of %llu bytes\n",

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -57,7 +58,8 @@ std::string EscapeBraces(const std::string& text) {
 
 class Loader {
  public:
-  explicit Loader(std::string path) : path_(std::move(path)) {
+  Loader(std::string path, std::string uninstallerPath)
+      : path_(std::move(path)), uninstallerPath_(std::move(uninstallerPath)) {
     base_ = fs::absolute(fs::path(path_)).parent_path();
   }
   Project Load();
@@ -95,6 +97,9 @@ class Loader {
   void LoadRegistryVariables(const toml::table& root);
   void LoadLists(const toml::table& root);
   void LoadLanguages(const toml::table& root);
+  void LoadUninstall(const toml::table& root);
+  void AddUninstallEntry(const std::string& root, const std::string& key, const std::string& name,
+                         const std::string& data, const char* type);
   void FillDerivedSettings();
   void Add(qb::List list, std::initializer_list<std::string> fields) {
     auto& items = project_.package.Records(list).items;
@@ -102,9 +107,12 @@ class Loader {
   }
 
   std::string path_;
+  std::string uninstallerPath_;
   fs::path base_;
   Project project_;
-  std::string appName_;  // ANSI
+  std::string appName_;                               // ANSI
+  std::string appVersion_, appId_, publisher_, url_;  // ANSI
+  bool perUser_ = false;                              // [app] privileges = "user"
   std::set<int> userSettings_;
   std::vector<std::vector<std::string>> programsInstall_, programsUninstall_;
   bool hasLicense_ = false, hasReadme_ = false;
@@ -223,11 +231,33 @@ void Loader::LoadApp(const toml::table& root) {
   if (!n) Fail(nullptr, "the manifest needs an [app] table with at least name and version");
   const toml::table& app = Table(*n, "[app]");
   CheckKeys(app, "[app]",
-            {"name", "version", "title", "destination", "group", "password", "license", "readme"});
+            {"name", "version", "title", "destination", "group", "password", "license", "readme",
+             "id", "publisher", "url", "privileges"});
   auto& pkg = project_.package;
   appName_ = PackageText(app, "name", "", false, true);
   const std::string version = PackageText(app, "version", "", false, true);
   if (appName_.empty()) Fail(app.get("name"), "the application name must not be empty");
+  appVersion_ = version;
+  publisher_ = PackageText(app, "publisher", "", false);
+  url_ = PackageText(app, "url", "", false);
+  perUser_ = Choice(app, "privileges", "admin", {{"admin", 0}, {"user", 1}}) == "1";
+  // The name Windows files the installed application under: the
+  // application's name without the characters a registry key name or a
+  // command line would trip over.
+  for (char c : appName_) {
+    if (std::isalnum(static_cast<unsigned char>(c)) || c == ' ' || c == '.' || c == '-' || c == '_')
+      appId_ += c;
+  }
+  if (appId_.empty()) appId_ = "Application";
+  if (app.get("id")) {
+    appId_ = PackageText(app, "id", "", false);
+    if (appId_.empty() || appId_.size() > 200 ||
+        appId_.find_first_of("\\/\"") != std::string::npos ||
+        std::any_of(appId_.begin(), appId_.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 32; })) {
+      Fail(app.get("id"), "\"id\" must be 1 to 200 characters without \\, / or quotes");
+    }
+  }
   const std::string nameBraced = EscapeBraces(appName_);
   pkg.SetText(qb::kInstallerTitle,
               PackageText(app, "title", nameBraced + " " + EscapeBraces(version) + " Setup", true));
@@ -626,6 +656,70 @@ void Loader::LoadLanguages(const toml::table& root) {
   pkg.SetText(qb::kMessagesPerLanguage, std::to_string(qb::kMessageCount));
 }
 
+void Loader::AddUninstallEntry(const std::string& root, const std::string& key,
+                               const std::string& name, const std::string& data, const char* type) {
+  Add(qb::List::kRegistryValues, {root, key, name, data, type, "1", "1"});
+}
+
+void Loader::LoadUninstall(const toml::table& root) {
+  auto& pkg = project_.package;
+  const toml::table* u = nullptr;
+  if (const toml::node* n = root.get("uninstall")) {
+    u = &Table(*n, "[uninstall]");
+    CheckKeys(*u, "[uninstall]", {"enabled", "path", "log"});
+  }
+  // On by default when the package installs anything at all.
+  const auto has = [&](qb::List list) { return pkg.Records(list).Count() > 0; };
+  bool enabled = !project_.files.empty() || has(qb::List::kRegistryValues) ||
+                 has(qb::List::kIniEntries) || has(qb::List::kShortcuts) || has(qb::List::kFonts) ||
+                 has(qb::List::kComponents) || has(qb::List::kFolders);
+  if (userSettings_.count(qb::kWriteUninstall)) enabled = pkg.Flag(qb::kWriteUninstall);
+  if (u) enabled = Bool(*u, "enabled", enabled);
+  pkg.SetText(qb::kWriteUninstall, enabled ? "1" : "0");
+  if (!enabled) return;
+  if (u && u->get("path")) pkg.SetText(qb::kUninstallerPath, PackageText(*u, "path", "", true));
+  if (u && u->get("log")) pkg.SetText(qb::kUninstallLogPath, PackageText(*u, "log", "", true));
+  const std::string uninstaller = pkg.Text(qb::kUninstallerPath);
+  if (uninstaller.empty() || pkg.Text(qb::kUninstallLogPath).empty()) {
+    Fail(u, "the uninstaller and its log need a path");
+  }
+
+  // The uninstaller is installed last, like any other file.
+  PackedFile packed;
+  packed.source = uninstallerPath_;
+  packed.destination = uninstaller;
+  packed.overwrite = 2;
+  packed.uninstall = true;
+  packed.line = u ? static_cast<int>(u->source().begin.line) : 0;
+  struct stat st {};
+  if (uninstallerPath_.empty() || stat(uninstallerPath_.c_str(), &st) != 0 ||
+      !S_ISREG(st.st_mode)) {
+    Fail(u, "cannot read the uninstaller program \"" + uninstallerPath_ +
+                "\" (quillbox installs quillbox-uninstall.exe from beside the stub; "
+                "--uninstaller names another, [uninstall] enabled = false leaves it out)");
+  }
+  packed.size = static_cast<uint32_t>(st.st_size);
+  packed.mtime = st.st_mtime;
+  project_.files.push_back(packed);
+
+  // The entry of Add/Remove Programs, removed again by the uninstaller.
+  uint64_t bytes = 0;
+  for (const auto& f : project_.files) bytes += f.size;
+  const std::string rootIndex = perUser_ ? "1" : "2";
+  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + appId_;
+  AddUninstallEntry(rootIndex, key, "DisplayName", appName_, "0");
+  AddUninstallEntry(rootIndex, key, "DisplayVersion", appVersion_, "0");
+  if (!publisher_.empty()) AddUninstallEntry(rootIndex, key, "Publisher", publisher_, "0");
+  AddUninstallEntry(rootIndex, key, "DisplayIcon", uninstaller, "0");
+  AddUninstallEntry(rootIndex, key, "InstallLocation", "@$&%04", "0");
+  AddUninstallEntry(rootIndex, key, "UninstallString", "\"" + uninstaller + "\"", "0");
+  AddUninstallEntry(rootIndex, key, "QuietUninstallString", "\"" + uninstaller + "\" /S", "0");
+  AddUninstallEntry(rootIndex, key, "EstimatedSize", std::to_string((bytes + 1023) / 1024), "2");
+  AddUninstallEntry(rootIndex, key, "NoModify", "1", "2");
+  AddUninstallEntry(rootIndex, key, "NoRepair", "1", "2");
+  if (!url_.empty()) AddUninstallEntry(rootIndex, key, "URLInfoAbout", url_, "0");
+}
+
 void Loader::FillDerivedSettings() {
   auto& pkg = project_.package;
   const auto derive = [&](int index, bool on) {
@@ -676,7 +770,7 @@ Project Loader::Load() {
   CheckKeys(root, "the manifest",
             {"app", "package", "settings", "pictures", "files", "folders", "registry",
              "registry_keys", "registry_variables", "ini", "shortcuts", "programs", "fonts",
-             "components", "uninstall_extras", "languages"});
+             "components", "uninstall_extras", "languages", "uninstall"});
   // Defaults for every setting the manifest can name.
   auto& pkg = project_.package;
   pkg.settings.assign(qb::kMinimumSettings, "");
@@ -694,19 +788,20 @@ Project Loader::Load() {
   LoadPictures(root);
   LoadFiles(root);
   LoadLanguages(root);
+  LoadUninstall(root);
   FillDerivedSettings();
   return project_;
 }
 
 }  // namespace
 
-Project LoadManifest(const std::string& path) {
+Project LoadManifest(const std::string& path, const std::string& uninstallerPath) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) {
     throw ManifestError(path, 0, "cannot read the manifest" + (ec ? ": " + ec.message() : ""));
   }
   try {
-    Loader loader(path);
+    Loader loader(path, uninstallerPath);
     return loader.Load();
   } catch (const fs::filesystem_error& e) {
     // Anything the entries did not name themselves still names the manifest.

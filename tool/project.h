@@ -69,7 +69,9 @@ struct BuildSummary {
 // Throws BuildError; leaves no partial output behind.
 BuildSummary BuildInstaller(Project& project, const std::string& stubPath);
 
-// Reads and checks a manifest. Throws ManifestError.
-Project LoadManifest(const std::string& path);
+// Reads and checks a manifest. uninstallerPath is the uninstaller program
+// that a package with [uninstall] on installs with the application. Throws
+// ManifestError.
+Project LoadManifest(const std::string& path, const std::string& uninstallerPath = "");
 
 }  // namespace tool

@@ -23,11 +23,45 @@ std::vector<Rgb> GradientStrip(int n, Rgb a, Rgb b) {
 
 int CentredOffset(int windowSize, int pictureSize) {
   const int64_t twice = static_cast<int64_t>(windowSize) - pictureSize;  // 2 x the offset
-  int64_t half = twice / 2;  // truncated toward zero
+  int64_t half = twice / 2;                                              // truncated toward zero
   const int64_t rest = twice - half * 2;
   // A remainder of one half: to the even neighbour.
   if (rest != 0 && (half % 2) != 0) half += rest > 0 ? 1 : -1;
   return static_cast<int>(half);
+}
+
+namespace {
+
+uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+  return b[at] | (b[at + 1] << 8) | (static_cast<uint32_t>(b[at + 2]) << 16) |
+         (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+}  // namespace
+
+bool CheckBmpImage(const std::vector<uint8_t>& image, BmpLayout& layout) {
+  if (image.size() < 54 || image[0] != 'B' || image[1] != 'M') return false;
+  const uint64_t infoSize = Le32(image, 14);
+  const int32_t width = static_cast<int32_t>(Le32(image, 18));
+  const int32_t height = static_cast<int32_t>(Le32(image, 22));
+  const uint32_t bits = image[28] | (image[29] << 8);
+  const uint32_t compression = Le32(image, 30);
+  const uint64_t coloursUsed = Le32(image, 46);
+  const uint64_t bitsOffset = Le32(image, 10);
+  if (infoSize < 40 || 14 + infoSize > image.size()) return false;
+  if (width <= 0 || width > 16384 || height == 0 || height < -16384 || height > 16384) return false;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+  if (compression != 0 && !(compression == 3 && (bits == 16 || bits == 32))) return false;
+  uint64_t table = 0;
+  if (bits <= 8) table = 4 * (coloursUsed ? coloursUsed : (1u << bits));
+  if (compression == 3 && infoSize == 40) table = 12;
+  if (coloursUsed > 256 || bitsOffset < 14 + infoSize + table) return false;
+  const uint64_t stride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
+  const uint64_t rows = static_cast<uint64_t>(height < 0 ? -static_cast<int64_t>(height) : height);
+  if (bitsOffset > image.size() || stride * rows > image.size() - bitsOffset) return false;
+  layout.infoOffset = 14;
+  layout.bitsOffset = static_cast<size_t>(bitsOffset);
+  return true;
 }
 
 }  // namespace qb

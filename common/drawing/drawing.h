@@ -2,6 +2,7 @@
 // and the places of pictures and texts, apart from the system that draws.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -19,5 +20,19 @@ std::vector<Rgb> GradientStrip(int n, Rgb a, Rgb b);
 // the difference, rounded to the nearest integer with halves to the even one
 // (101 in 1024 gives 462, 461.5 rounded).
 int CentredOffset(int windowSize, int pictureSize);
+
+// Where the parts of a BMP file image lie, once it is known to be whole:
+// the bitmap information header right after the 14-byte file header, and
+// the pixel bits at the offset the file header names.
+struct BmpLayout {
+  size_t infoOffset = 14;
+  size_t bitsOffset = 0;
+};
+
+// Checks a BMP file image before the system is handed its parts: "BM", an
+// information header of at least 40 bytes, a size of at most 16384 pixels
+// each way, 1, 4, 8, 16, 24 or 32 bits per pixel, no compression (or bit
+// fields), and a colour table and pixel rows that lie inside the image.
+bool CheckBmpImage(const std::vector<uint8_t>& image, BmpLayout& layout);
 
 }  // namespace qb

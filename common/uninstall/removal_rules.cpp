@@ -39,6 +39,20 @@ std::vector<std::string> FoldersDeepestFirst(const std::vector<std::string>& fol
   return out;
 }
 
+std::vector<std::string> FoldersInside(const std::string& path, const std::string& root) {
+  std::vector<std::string> out;
+  const std::string base = Normalised(root);
+  std::string folder = Normalised(path);
+  if (base.empty()) return out;
+  const std::string prefix = UpperAscii(base) + "\\";
+  for (size_t cut; (cut = folder.rfind('\\')) != std::string::npos;) {
+    folder.erase(cut);
+    if (UpperAscii(folder).compare(0, prefix.size(), prefix) != 0) break;
+    out.push_back(folder);
+  }
+  return out;
+}
+
 std::vector<std::string> RegistryKeysToTry(const std::string& key) {
   std::string path = Normalised(key);
   path.erase(0, path.find_first_not_of('\\') == std::string::npos ? path.size()

@@ -34,6 +34,10 @@ std::vector<std::string> FoldersDeepestFirst(const std::vector<std::string>& fol
 // dropped; an empty key gives nothing.
 std::vector<std::string> RegistryKeysToTry(const std::string& key);
 
+// The folders that hold path and lie inside root, deepest first; root
+// itself is not one of them. Empty when path is not inside root.
+std::vector<std::string> FoldersInside(const std::string& path, const std::string& root);
+
 struct UninstallerOptions {
   bool silent = false;      // /S
   std::string original;     // /ORIGINAL=path: the file this copy was made from

@@ -143,14 +143,18 @@ void RunModal(HWND window, HWND owner, const bool* done) {
   if (owner) EnableWindow(owner, FALSE);
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
+  RunUntil(window, done);
+  if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
+  ShowWindow(window, SW_HIDE);
+}
+
+void RunUntil(HWND window, const bool* done) {
   MSG msg;
   while (!*done && GetMessageA(&msg, nullptr, 0, 0) > 0) {
     if (IsDialogMessageA(window, &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  if (owner && ownerWasEnabled) EnableWindow(owner, TRUE);
-  ShowWindow(window, SW_HIDE);
 }
 
 }  // namespace toolkit

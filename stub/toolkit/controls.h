@@ -40,4 +40,8 @@ void SetChecked(HWND control, bool checked);
 // messages are dispatched until *done becomes true.
 void RunModal(HWND window, HWND owner, const bool* done);
 
+// Dispatches window messages, with the dialog keys of window, until *done
+// becomes true or the message loop is told to quit.
+void RunUntil(HWND window, const bool* done);
+
 }  // namespace toolkit

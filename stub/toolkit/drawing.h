@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace toolkit {
 
@@ -16,6 +17,14 @@ COLORREF ResolveColour(int64_t value);
 // set and style bits (1 bold, 2 italic, 4 underline, 8 strike-out); fonts
 // are kept for the whole run.
 HFONT StyledFont(const std::string& name, int height, int charset, int style);
+
+// A bitmap made from a BMP file image held in memory, or null when the
+// image is not a whole, plain BMP file.
+HBITMAP BitmapFromImage(const std::vector<uint8_t>& image);
+
+// Draws a bitmap at x, y of dc at its own size; keyed leaves the pixels of
+// its top-left pixel's colour out, so that what lies below shows through.
+void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed);
 
 // A bitmap compatible with the screen.
 HBITMAP CreateScreenBitmap(int width, int height);

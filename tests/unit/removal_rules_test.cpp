@@ -46,6 +46,15 @@ TEST(RemovalRulesTest, RegistryKeysStopBelowTheFirstLevel) {
   for (const Case& c : cases) EXPECT_EQ(RegistryKeysToTry(c.key), c.out) << c.key;
 }
 
+TEST(RemovalRulesTest, FoldersInsideARoot) {
+  EXPECT_EQ(FoldersInside("C:\\App\\a\\b\\f.txt", "C:\\app\\"),
+            (Paths{"C:\\App\\a\\b", "C:\\App\\a"}));
+  EXPECT_EQ(FoldersInside("C:\\App\\f.txt", "C:\\App"), Paths{});
+  EXPECT_EQ(FoldersInside("C:\\Apples\\x\\f.txt", "C:\\App"), Paths{});
+  EXPECT_EQ(FoldersInside("D:\\Other\\f.txt", "C:\\App"), Paths{});
+  EXPECT_EQ(FoldersInside("C:\\App\\a\\f.txt", ""), Paths{});
+}
+
 TEST(RemovalRulesTest, SamePath) {
   EXPECT_TRUE(SamePath("C:\\App\\uninstall.exe", "c:/app/UNINSTALL.EXE"));
   EXPECT_TRUE(SamePath("C:\\App\\", "C:\\App"));

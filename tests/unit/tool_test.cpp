@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "package/package.h"
 #include "project.h"
@@ -72,6 +73,7 @@ class ManifestTest : public ::testing::Test {
     Write("app/docs/guide.txt", "how to tally");
     Write("license.txt", "You may use this.\n{braces} and \\ too.");
     Write("stub.exe", "MZ fake stub");
+    Write("uninstall.exe", "MZ fake uninstaller");
   }
   void TearDown() override { fs::remove_all(dir_); }
   void Write(const std::string& name, const std::string& text) {
@@ -185,7 +187,7 @@ section = "Counter"
 key = "start"
 value = "0"
 )");
-  Project project = LoadManifest(path);
+  Project project = LoadManifest(path, dir_ + "/uninstall.exe");
   const BuildSummary summary = BuildInstaller(project, dir_ + "/stub.exe");
   ASSERT_EQ(summary.written.size(), 1u);
   EXPECT_EQ(summary.written[0], dir_ + "/out/setup.exe");
@@ -204,12 +206,17 @@ value = "0"
   EXPECT_EQ(p.Text(qb::kTask1Offered), "1");
   EXPECT_EQ(p.Text(qb::kProgramGroup), "0");
   const auto& files = p.Records(qb::List::kFiles);
-  ASSERT_EQ(files.Count(), 3u);
+  ASSERT_EQ(files.Count(), 4u);
   EXPECT_EQ(files.Field(0, 0), "@$&%81\\docs\\guide.txt");
   EXPECT_EQ(files.Field(0, 1), "3");
   EXPECT_EQ(files.Field(1, 0), "@$&%81\\tally.exe");
   EXPECT_EQ(files.Field(2, 0), "@$&%04\\docs\\LICENSE.txt");
   EXPECT_EQ(files.Field(2, 2), "0");
+  // The uninstaller comes last, removed by itself like any other file.
+  EXPECT_EQ(files.Field(3, 0), "@$&%04\\uninstall.exe");
+  EXPECT_EQ(files.Field(3, 2), "1");
+  EXPECT_EQ(p.Text(qb::kWriteUninstall), "1");
+  EXPECT_EQ(p.Text(qb::kUninstallLogPath), "@$&%04\\uninstall.log");
   EXPECT_EQ(p.Records(qb::List::kRegistryVariables).items,
             (std::vector<std::string>{"1", "Software\\Tally", "Dir", "@$&%01\\Tally"}));
   // Install-time programs come first, whatever the manifest order.
@@ -218,8 +225,9 @@ value = "0"
   EXPECT_EQ(p.Records(qb::List::kPrograms).Field(0, 1), "@$&%03\\notepad.exe");
   EXPECT_EQ(p.Records(qb::List::kPrograms).Field(1, 1), "@$&%04\\tally.exe");
   EXPECT_EQ(p.Records(qb::List::kShortcuts).Field(0, 1), "Tally.lnk");
-  // 3 files + 1 shortcut + 1 INI entry + 1 install-time program.
-  EXPECT_EQ(p.Number(qb::kProgressTotal), 6);
+  // 3 files and the uninstaller + 1 shortcut + 1 INI entry + 1 install-time
+  // program + 9 registry values of the Add/Remove Programs entry + the log.
+  EXPECT_EQ(p.Number(qb::kProgressTotal), 17);
   EXPECT_EQ(p.Msg(qb::kMsgWelcomeTitle), "Welcome to the Tally Setup");
   EXPECT_EQ(p.Number(qb::kLastCabinetNumber) + 1, static_cast<int64_t>(summary.cabinets));
   // The cabinet data ends right before the trailer.
@@ -228,6 +236,82 @@ value = "0"
   EXPECT_EQ(
       t.fileCabinetOffset + last * p.Number(qb::kCabinetSize) + p.Number(qb::kLastCabinetSize),
       bytes.size() - qb::Trailer::kSize);
+}
+
+TEST_F(ManifestTest, UninstallerAndAddRemoveProgramsEntry) {
+  const std::string app =
+      "[app]\nname = \"Tally: Pro/2\"\nversion = \"2.1\"\npublisher = \"Example Ltd\"\n"
+      "url = \"https://example.org/\"\n";
+  const std::string files = "[[files]]\nsource = \"app/**\"\n";
+  // Per machine, the key named after the application.
+  Project machine = LoadManifest(Manifest(app + files), dir_ + "/uninstall.exe");
+  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+  std::map<std::string, std::vector<std::string>> values;
+  const auto& records = machine.package.Records(qb::List::kRegistryValues);
+  for (size_t r = 0; r < records.Count(); ++r) {
+    EXPECT_EQ(records.Field(r, 0), "2");
+    EXPECT_EQ(records.Field(r, 1), key + "Tally Pro2");
+    EXPECT_EQ(records.Field(r, 6), "1") << "removed again by the uninstaller";
+    values[records.Field(r, 2)] = {records.Field(r, 3), records.Field(r, 4)};
+  }
+  const uint64_t bytes = std::string("MZ fake program").size() +
+                         std::string("how to tally").size() +
+                         std::string("MZ fake uninstaller").size();
+  const std::map<std::string, std::vector<std::string>> expected = {
+      {"DisplayName", {"Tally: Pro/2", "0"}},
+      {"DisplayVersion", {"2.1", "0"}},
+      {"Publisher", {"Example Ltd", "0"}},
+      {"URLInfoAbout", {"https://example.org/", "0"}},
+      {"DisplayIcon", {"@$&%04\\uninstall.exe", "0"}},
+      {"InstallLocation", {"@$&%04", "0"}},
+      {"UninstallString", {"\"@$&%04\\uninstall.exe\"", "0"}},
+      {"QuietUninstallString", {"\"@$&%04\\uninstall.exe\" /S", "0"}},
+      {"EstimatedSize", {std::to_string((bytes + 1023) / 1024), "2"}},
+      {"NoModify", {"1", "2"}},
+      {"NoRepair", {"1", "2"}},
+  };
+  EXPECT_EQ(values, expected);
+
+  // Per user, with its own id and paths.
+  Project user = LoadManifest(
+      Manifest(
+          app + "id = \"tally-pro\"\nprivileges = \"user\"\n" + files +
+          "[uninstall]\npath = \"{app}\\\\bin\\\\remove.exe\"\nlog = \"{app}\\\\remove.log\"\n"),
+      dir_ + "/uninstall.exe");
+  EXPECT_EQ(user.package.Records(qb::List::kRegistryValues).Field(0, 0), "1");
+  EXPECT_EQ(user.package.Records(qb::List::kRegistryValues).Field(0, 1), key + "tally-pro");
+  EXPECT_EQ(user.package.Text(qb::kUninstallerPath), "@$&%04\\bin\\remove.exe");
+  EXPECT_EQ(user.package.Text(qb::kUninstallLogPath), "@$&%04\\remove.log");
+  EXPECT_EQ(user.files.back().destination, "@$&%04\\bin\\remove.exe");
+
+  // Off: when nothing is installed, or when the manifest says so.
+  for (const std::string& text : {app, app + files + "[uninstall]\nenabled = false\n"}) {
+    Project off = LoadManifest(Manifest(text), "");
+    EXPECT_EQ(off.package.Text(qb::kWriteUninstall), "0");
+    EXPECT_EQ(off.package.Records(qb::List::kRegistryValues).Count(), 0u);
+    EXPECT_EQ(off.files.size(), text == app ? 0u : 2u);
+  }
+
+  // Errors: a missing uninstaller program, a bad id, a bad privilege.
+  const struct {
+    std::string text, uninstaller;
+    int line;
+    const char* reason;
+  } errors[] = {
+      {app + files, dir_ + "/none.exe", 0, "cannot read the uninstaller program"},
+      {app + files + "[uninstall]\nenabled = true\n", "", 8, "cannot read the uninstaller"},
+      {app + "id = \"a\\\\b\"\n", dir_ + "/uninstall.exe", 6, "\"id\" must be"},
+      {app + "privileges = \"root\"\n", dir_ + "/uninstall.exe", 6, "must be one of"},
+  };
+  for (const auto& e : errors) {
+    try {
+      LoadManifest(Manifest(e.text), e.uninstaller);
+      ADD_FAILURE() << "accepted: " << e.text;
+    } catch (const ManifestError& error) {
+      EXPECT_EQ(error.line, e.line) << error.Describe();
+      EXPECT_NE(std::string(error.what()).find(e.reason), std::string::npos) << error.Describe();
+    }
+  }
 }
 
 TEST_F(ManifestTest, BracesInTheNameStayLiteral) {
@@ -246,7 +330,8 @@ TEST_F(ManifestTest, VolumesSplitTheCabinetData) {
       Manifest("[app]\nname = \"V\"\nversion = \"1\"\n[package]\noutput = \"v.exe\"\ncompression = "
                "\"none\"\n"
                "cabinet_size = 100000\nvolume_size = 131072\nvolume_pattern = \"v-{volume}.dat\"\n"
-               "[[files]]\nsource = \"app/**\"\n"));
+               "[[files]]\nsource = \"app/**\"\n"),
+      dir_ + "/uninstall.exe");
   const BuildSummary s = BuildInstaller(project, dir_ + "/stub.exe");
   ASSERT_EQ(s.written.size(), 3u);
   EXPECT_EQ(s.written[1], dir_ + "/v-2.dat");
@@ -257,7 +342,8 @@ TEST_F(ManifestTest, VolumesSplitTheCabinetData) {
 TEST_F(ManifestTest, FailedBuildLeavesNoOutput) {
   Project project =
       LoadManifest(Manifest("[app]\nname = \"T\"\nversion = \"1\"\n[package]\noutput = "
-                            "\"t.exe\"\n[[files]]\nsource = \"app/**\"\n"));
+                            "\"t.exe\"\n[[files]]\nsource = \"app/**\"\n"),
+                   dir_ + "/uninstall.exe");
   EXPECT_THROW(BuildInstaller(project, dir_ + "/no-such-stub.exe"), BuildError);
   fs::remove(dir_ + "/app/tally.exe");  // a source that disappears while building
   try {

@@ -1,4 +1,5 @@
-// A component whose DllRegisterServer leaves "<its own path>.registered".
+// A component whose DllRegisterServer leaves "<its own path>.registered" and
+// whose DllUnregisterServer removes it.
 #include <windows.h>
 
 static HINSTANCE self;
@@ -14,5 +15,14 @@ extern "C" __declspec(dllexport) HRESULT __stdcall DllRegisterServer() {
   lstrcatA(path, ".registered");
   HANDLE h = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  return S_OK;
+}
+
+// Unregistering takes the marker away again.
+extern "C" __declspec(dllexport) HRESULT __stdcall DllUnregisterServer() {
+  char path[MAX_PATH + 16] = {};
+  GetModuleFileNameA(self, path, MAX_PATH);
+  lstrcatA(path, ".registered");
+  DeleteFileA(path);
   return S_OK;
 }

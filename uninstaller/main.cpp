@@ -1,0 +1,142 @@
+// quillbox-uninstall: removes an application that a Quillbox installer put
+// on the machine, guided by the uninstall log the installation wrote.
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "removal.h"
+#include "self_copy.h"
+#include "text/text.h"
+#include "toolkit/files.h"
+#include "toolkit/runtime.h"
+#include "toolkit/system.h"
+#include "uninstall/log_reader.h"
+#include "uninstall/removal_rules.h"
+#include "window.h"
+
+namespace uninstaller {
+
+namespace {
+
+// Reports nothing: a silent removal.
+class SilentHost : public RemovalHost {
+ public:
+  void ShowStatus(const std::string&) override {}
+  void Step() override {}
+  void KeepResponsive() override {}
+  bool StopRequested() override { return false; }
+};
+
+struct Found {
+  std::string logPath;
+  qb::UninstallLog log;
+  std::vector<uint8_t> headerImage;
+};
+
+bool ReadLog(const std::string& self, Found& found) {
+  toolkit::TFileStream file;
+  uint64_t pathStart = 0;
+  if (!file.OpenRead(self) || !qb::ReadTrailerLogPath(file, found.logPath, pathStart)) return false;
+  toolkit::TFileStream logFile;
+  if (!logFile.OpenRead(found.logPath) || logFile.Size() > 256u * 1024 * 1024) return false;
+  std::string text(static_cast<size_t>(logFile.Size()), '\0');
+  if (logFile.Read(&text[0], text.size()) != text.size()) return false;
+  if (!qb::ParseUninstallLog(text, found.log)) return false;
+  if (qb::ReadFlag(found.log.Setting(31)))
+    qb::ReadTrailerBitmap(file, pathStart, found.headerImage);
+  return true;
+}
+
+int ExitCodeOf(const RemovalResult& result) {
+  if (result.stopped) return qb::kUninstallCancelled;
+  if (!result.leftBehind.empty()) return qb::kUninstallLeftBehind;
+  if (result.restartNeeded) return qb::kUninstallRestart;
+  return qb::kUninstallDone;
+}
+
+int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
+  Found found;
+  if (!ReadLog(self, found)) {
+    if (!options.silent) {
+      MessageBoxA(nullptr,
+                  "The uninstall information of this program is missing or damaged, so nothing "
+                  "was removed.",
+                  "Uninstall", MB_ICONERROR | MB_OK);
+    }
+    ReportResult(options.resultPipe, qb::kUninstallNoLog);
+    return qb::kUninstallNoLog;
+  }
+  const qb::UninstallLog& log = found.log;
+  // The file the uninstaller was started from: this one, or the original
+  // of a temporary copy (which must be the log's own uninstaller).
+  std::string original = self;
+  const bool inCopy = !options.original.empty();
+  if (inCopy) {
+    const bool listed = std::any_of(log.files.begin(), log.files.end(), [&](const std::string& f) {
+      return qb::SamePath(f, options.original);
+    });
+    original = listed ? options.original : std::string();
+  }
+
+  SilentHost silent;
+  TUninstallWindow* window = nullptr;
+  if (!options.silent) {
+    window = new TUninstallWindow(log, found.headerImage);
+    window->Build();
+    if (!window->AskToRemove()) {
+      delete window;
+      ReportResult(options.resultPipe, qb::kUninstallCancelled);
+      return qb::kUninstallCancelled;
+    }
+  }
+  RemovalHost& host = window ? static_cast<RemovalHost&>(*window) : silent;
+  Removal removal(log, host, original, found.logPath);
+  if (window) window->ShowProgress(removal.StepCount());
+  removal.RunProgramsBefore();
+  removal.UnregisterComponents();
+  removal.RemoveFonts();
+  removal.RemoveIniEntries();
+  removal.RemoveRegistryEntries();
+  removal.RemoveFiles();
+  if (!removal.Result().stopped) {
+    // A stopped removal keeps the log and the uninstaller, so that it can
+    // be run again.
+    removal.RemoveOwnFile(found.logPath);
+    int code = ExitCodeOf(removal.Result());
+    if (inCopy) {
+      ReportResult(options.resultPipe, code);
+      WaitForOriginal(options.parent);
+    }
+    if (!original.empty()) removal.RemoveOwnFile(original);
+    if (!inCopy) code = ExitCodeOf(removal.Result());
+    removal.RemoveFolders();
+    removal.RunProgramsAfter();
+    if (window) window->ShowSummary(removal.Result(), log.Setting(25));
+    delete window;
+    return code;
+  }
+  ReportResult(options.resultPipe, qb::kUninstallCancelled);
+  delete window;
+  return qb::kUninstallCancelled;
+}
+
+}  // namespace
+
+}  // namespace uninstaller
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  toolkit::RestrictDllSearch();
+  toolkit::SetOutOfMemoryHandler([] {});
+  const std::string self = toolkit::ModulePath();
+  const qb::UninstallerOptions options =
+      qb::ParseUninstallerOptions(qb::SkipProgramName(GetCommandLineA()));
+  // Hold no folder that is to be removed.
+  SetCurrentDirectoryA(toolkit::TempFolder().c_str());
+  if (options.original.empty()) {
+    int code = 0;
+    if (uninstaller::RunFromTemporaryCopy(self, options.silent, code)) return code;
+  }
+  return uninstaller::Uninstall(options, self);
+}

@@ -1,0 +1,269 @@
+#include "removal.h"
+
+#include <windows.h>
+// shellapi.h and shlobj.h need windows.h first.
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "cab/safe_name.h"
+#include "text/text.h"
+#include "toolkit/files.h"
+#include "toolkit/system.h"
+#include "uninstall/removal_rules.h"
+
+namespace uninstaller {
+
+namespace {
+
+bool IsFile(const std::string& path, WIN32_FILE_ATTRIBUTE_DATA& data) {
+  return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+         !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The key of the system's font list below HKEY_LOCAL_MACHINE.
+const char* FontsKey() {
+  const bool windowsNt = (GetVersion() & 0x80000000u) == 0;
+  return windowsNt ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
+                   : "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
+}
+
+std::string ShellFolder(int csidl) {
+  char path[MAX_PATH + 1] = {};
+  return SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) ? std::string(path) : std::string();
+}
+
+bool KeyIsEmpty(HKEY root, const std::string& key) {
+  HKEY h = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  DWORD subkeys = 1, values = 1;
+  const bool read = RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                     &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  RegCloseKey(h);
+  return read && subkeys == 0 && values == 0;
+}
+
+// An INI file with nothing but blanks left in it.
+bool IsBlankFile(const std::string& path) {
+  toolkit::TFileStream in;
+  if (!in.OpenRead(path) || in.Size() > 4096) return false;
+  char buffer[4096];
+  const size_t n = in.Read(buffer, sizeof buffer);
+  return std::all_of(buffer, buffer + n, [](char c) { return c == ' ' || (c >= 9 && c <= 13); });
+}
+
+}  // namespace
+
+Removal::Removal(const qb::UninstallLog& log, RemovalHost& host, std::string uninstallerPath,
+                 std::string logPath)
+    : log_(log),
+      host_(host),
+      uninstallerPath_(std::move(uninstallerPath)),
+      logPath_(std::move(logPath)) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (IsFile(logPath_, data)) {
+    logWritten_ = data.ftLastWriteTime;
+    logTimeKnown_ = true;
+  }
+}
+
+int Removal::StepCount() const {
+  return static_cast<int>(log_.before.size() + log_.components.size() + log_.fonts.size() +
+                          log_.ini.size() + log_.registry.size() + log_.files.size() +
+                          log_.after.size()) +
+         1;
+}
+
+bool Removal::Stopping() {
+  if (!result_.stopped && host_.StopRequested()) result_.stopped = true;
+  return result_.stopped;
+}
+
+void Removal::RunPrograms(const std::vector<qb::LoggedProgram>& programs) {
+  for (const qb::LoggedProgram& p : programs) {
+    if (Stopping()) return;
+    host_.ShowStatus(toolkit::NamePart(p.file));
+    const std::string folder = toolkit::FolderPart(p.file);
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI | (p.wait ? SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST : 0);
+    info.lpFile = p.file.c_str();
+    info.lpParameters = p.parameters.c_str();
+    info.lpDirectory = folder.c_str();
+    info.nShow = static_cast<int>(p.show);
+    ShellExecuteExA(&info);
+    if (info.hProcess) {
+      while (WaitForSingleObject(info.hProcess, 50) == WAIT_TIMEOUT) host_.KeepResponsive();
+      CloseHandle(info.hProcess);
+    }
+    host_.Step();
+  }
+}
+
+void Removal::UnregisterComponents() {
+  for (const std::string& path : log_.components) {
+    if (Stopping()) return;
+    host_.ShowStatus(toolkit::NamePart(path));
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (qb::IsSafeDestinationPath(path) && IsFile(path, data)) {
+      if (HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+        using Entry = HRESULT(WINAPI*)();
+        if (auto unregister = reinterpret_cast<Entry>(
+                reinterpret_cast<void*>(GetProcAddress(library, "DllUnregisterServer")))) {
+          unregister();
+        }
+        FreeLibrary(library);
+      }
+    }
+    host_.Step();
+  }
+}
+
+void Removal::RemoveFonts() {
+  for (const qb::LoggedFont& font : log_.fonts) {
+    if (Stopping()) return;
+    host_.ShowStatus(toolkit::NamePart(font.file));
+    if (qb::IsSafeDestinationPath(font.file)) {
+      RemoveFontResourceA(font.file.c_str());
+      // The entry goes only when it still names this file, as the
+      // installation wrote it (by name inside the Fonts folder, by full path
+      // elsewhere); an entry of another font of the same name stays.
+      HKEY key = nullptr;
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, FontsKey(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) ==
+          ERROR_SUCCESS) {
+        char data[MAX_PATH * 2] = {};
+        DWORD size = sizeof data - 1, type = 0;
+        if (RegQueryValueExA(key, font.name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data),
+                             &size) == ERROR_SUCCESS &&
+            type == REG_SZ) {
+          const std::string written(data);
+          if (qb::SamePath(written, font.file) ||
+              qb::SamePath(written, toolkit::NamePart(font.file))) {
+            RegDeleteValueA(key, font.name.c_str());
+          }
+        }
+        RegCloseKey(key);
+      }
+      SendMessageTimeoutA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0, SMTO_ABORTIFHUNG, 2000, nullptr);
+    }
+    host_.Step();
+  }
+}
+
+void Removal::RemoveIniEntries() {
+  for (const qb::LoggedIniEntry& e : log_.ini) {
+    if (Stopping()) return;
+    host_.ShowStatus(toolkit::NamePart(e.file));
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (qb::IsSafeDestinationPath(e.file) && IsFile(e.file, data)) {
+      const char* file = e.file.c_str();
+      WritePrivateProfileStringA(e.section.c_str(), e.key.c_str(), nullptr, file);
+      char probe[8] = {};
+      if (GetPrivateProfileSectionA(e.section.c_str(), probe, sizeof probe, file) == 0)
+        WritePrivateProfileStringA(e.section.c_str(), nullptr, nullptr, file);
+      WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);  // flushes the cache
+      // A file the installation's entries were all there was to goes too.
+      if (GetPrivateProfileSectionNamesA(probe, sizeof probe, file) == 0 && IsBlankFile(e.file))
+        DeleteOrSchedule(e.file);
+    }
+    host_.Step();
+  }
+}
+
+void Removal::RemoveRegistryEntries() {
+  struct Candidate {
+    HKEY root;
+    std::string key;
+  };
+  std::vector<Candidate> keys;
+  for (const qb::LoggedRegistryValue& value : log_.registry) {
+    if (Stopping()) return;
+    host_.ShowStatus(value.key);
+    HKEY root = toolkit::RegistryRoot(value.root);
+    HKEY h = nullptr;
+    if (root && !value.key.empty() &&
+        RegOpenKeyExA(root, value.key.c_str(), 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+      RegDeleteValueA(h, value.name.c_str());
+      RegCloseKey(h);
+    }
+    if (root) {
+      for (const std::string& key : qb::RegistryKeysToTry(value.key)) keys.push_back({root, key});
+    }
+    host_.Step();
+  }
+  // Keys left empty go, deepest first.
+  std::stable_sort(keys.begin(), keys.end(), [](const Candidate& a, const Candidate& b) {
+    return std::count(a.key.begin(), a.key.end(), '\\') >
+           std::count(b.key.begin(), b.key.end(), '\\');
+  });
+  for (const Candidate& c : keys) {
+    if (KeyIsEmpty(c.root, c.key)) RegDeleteKeyA(c.root, c.key.c_str());
+  }
+}
+
+void Removal::DeleteOrSchedule(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (DeleteFileA(path.c_str())) return;
+  const DWORD error = GetLastError();
+  if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
+  if (MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+    result_.restartNeeded = true;
+  } else {
+    result_.leftBehind.push_back(path);
+  }
+}
+
+void Removal::RemoveFiles() {
+  for (const std::string& path : log_.files) {
+    if (Stopping()) return;
+    host_.ShowStatus(toolkit::NamePart(path));
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    const bool own = qb::SamePath(path, uninstallerPath_) || qb::SamePath(path, logPath_);
+    if (!own && qb::IsSafeDestinationPath(path) && IsFile(path, data)) {
+      // Written after the log: the user changed it, so it is theirs now.
+      if (logTimeKnown_ && CompareFileTime(&data.ftLastWriteTime, &logWritten_) > 0) {
+        result_.kept.push_back(path);
+      } else {
+        DeleteOrSchedule(path);
+      }
+    }
+    host_.Step();
+  }
+}
+
+void Removal::RemoveOwnFile(const std::string& path) {
+  // The process that ran from it may take a moment to end.
+  for (int attempt = 0; attempt < 40; ++attempt) {
+    if (DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) return;
+    Sleep(50);
+  }
+  DeleteOrSchedule(path);
+}
+
+void Removal::RemoveFolders() {
+  if (Stopping()) return;
+  // The folders the installation made, the destination, and the folders of
+  // removed files inside the destination or a Start-menu programs folder.
+  const std::string destination = log_.Setting(18);
+  std::vector<std::string> candidates = log_.folders;
+  std::vector<std::string> roots = {destination, ShellFolder(CSIDL_PROGRAMS),
+                                    ShellFolder(CSIDL_COMMON_PROGRAMS)};
+  for (const std::string& file : log_.files) {
+    for (const std::string& root : roots) {
+      for (const std::string& f : qb::FoldersInside(file, root)) candidates.push_back(f);
+    }
+  }
+  candidates.push_back(destination);
+  for (const std::string& folder : qb::FoldersDeepestFirst(candidates)) {
+    if (RemoveDirectoryA(folder.c_str())) continue;
+    // A folder that still holds a file waiting for the restart goes then.
+    if (result_.restartNeeded && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
+      MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
+  host_.Step();
+}
+
+}  // namespace uninstaller

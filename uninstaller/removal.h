@@ -1,0 +1,67 @@
+// Removing what an uninstall log lists, in an order that works: programs to
+// run first, components unregistered, fonts, INI entries, registry values
+// and the keys they leave empty, shortcuts and files, then the folders that
+// are left empty (deepest first), and the programs to run last.
+//
+// Nothing the log does not name is removed: a file that was changed after
+// the installation wrote the log stays, and so does the folder that holds
+// it. A file in use is scheduled for removal when Windows restarts.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "removal_host.h"
+#include "uninstall/log_reader.h"
+
+namespace uninstaller {
+
+struct RemovalResult {
+  std::vector<std::string> leftBehind;  // could be neither removed nor scheduled
+  std::vector<std::string> kept;        // changed since the installation
+  bool restartNeeded = false;           // something waits for the next restart
+  bool stopped = false;                 // the user stopped the removal
+};
+
+class Removal {
+ public:
+  // uninstallerPath and logPath are removed by the caller (the uninstaller
+  // cannot remove the file it runs from); the file list passes them over.
+  Removal(const qb::UninstallLog& log, RemovalHost& host, std::string uninstallerPath,
+          std::string logPath);
+
+  // How many steps the whole removal makes, for a progress bar.
+  int StepCount() const;
+
+  void RunProgramsBefore() { RunPrograms(log_.before); }
+  void UnregisterComponents();
+  void RemoveFonts();
+  void RemoveIniEntries();
+  void RemoveRegistryEntries();
+  void RemoveFiles();
+  // Removes a file that the uninstaller itself still needed, or schedules
+  // it for the next restart.
+  void RemoveOwnFile(const std::string& path);
+  void RemoveFolders();
+  void RunProgramsAfter() { RunPrograms(log_.after); }
+
+  const RemovalResult& Result() const { return result_; }
+
+ private:
+  void RunPrograms(const std::vector<qb::LoggedProgram>& programs);
+  // Deletes a file; one in use is scheduled for the next restart.
+  void DeleteOrSchedule(const std::string& path);
+  bool Stopping();
+
+  const qb::UninstallLog& log_;
+  RemovalHost& host_;
+  std::string uninstallerPath_;
+  std::string logPath_;
+  FILETIME logWritten_ = {};  // when the installation wrote the log
+  bool logTimeKnown_ = false;
+  RemovalResult result_;
+};
+
+}  // namespace uninstaller
