@@ -673,7 +673,9 @@ void Loader::LoadUninstall(const toml::table& root) {
   bool enabled = !project_.files.empty() || has(qb::List::kRegistryValues) ||
                  has(qb::List::kIniEntries) || has(qb::List::kShortcuts) || has(qb::List::kFonts) ||
                  has(qb::List::kComponents) || has(qb::List::kFolders);
-  if (userSettings_.count(qb::kWriteUninstall)) enabled = pkg.Flag(qb::kWriteUninstall);
+  // write_uninstall set by hand in [settings], without [uninstall]: the
+  // package brings an uninstaller of its own and the tool adds nothing.
+  if (!u && userSettings_.count(qb::kWriteUninstall)) return;
   if (u) enabled = Bool(*u, "enabled", enabled);
   pkg.SetText(qb::kWriteUninstall, enabled ? "1" : "0");
   if (!enabled) return;

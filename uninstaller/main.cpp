@@ -57,8 +57,11 @@ int ExitCodeOf(const RemovalResult& result) {
 }
 
 int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
+  // A temporary copy reads the trailer from the file it was copied from: its
+  // own file is open for deletion and cannot be opened again.
+  const bool inCopy = !options.original.empty();
   Found found;
-  if (!ReadLog(self, found)) {
+  if (!ReadLog(inCopy ? options.original : self, found)) {
     if (!options.silent) {
       MessageBoxA(nullptr,
                   "The uninstall information of this program is missing or damaged, so nothing "
@@ -72,7 +75,6 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
   // The file the uninstaller was started from: this one, or the original
   // of a temporary copy (which must be the log's own uninstaller).
   std::string original = self;
-  const bool inCopy = !options.original.empty();
   if (inCopy) {
     const bool listed = std::any_of(log.files.begin(), log.files.end(), [&](const std::string& f) {
       return qb::SamePath(f, options.original);

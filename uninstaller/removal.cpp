@@ -245,15 +245,19 @@ void Removal::RemoveOwnFile(const std::string& path) {
 
 void Removal::RemoveFolders() {
   if (Stopping()) return;
-  // The folders the installation made, the destination, and the folders of
-  // removed files inside the destination or a Start-menu programs folder.
+  // The folders the installation made, the destination, and the folders
+  // that hold what it made inside the destination or a Start-menu programs
+  // folder (the installation made the whole chain of them).
   const std::string destination = log_.Setting(18);
   std::vector<std::string> candidates = log_.folders;
-  std::vector<std::string> roots = {destination, ShellFolder(CSIDL_PROGRAMS),
-                                    ShellFolder(CSIDL_COMMON_PROGRAMS)};
-  for (const std::string& file : log_.files) {
+  std::vector<std::string> made = log_.files;
+  for (const std::string& folder : log_.folders) made.push_back(folder + "\\*");
+  for (const qb::LoggedIniEntry& e : log_.ini) made.push_back(e.file);
+  const std::vector<std::string> roots = {destination, ShellFolder(CSIDL_PROGRAMS),
+                                          ShellFolder(CSIDL_COMMON_PROGRAMS)};
+  for (const std::string& path : made) {
     for (const std::string& root : roots) {
-      for (const std::string& f : qb::FoldersInside(file, root)) candidates.push_back(f);
+      for (const std::string& f : qb::FoldersInside(path, root)) candidates.push_back(f);
     }
   }
   candidates.push_back(destination);

@@ -60,6 +60,11 @@ std::vector<std::string> RegistryKeysToTry(const std::string& key) {
   std::vector<std::string> out;
   if (path.empty()) return out;
   out.push_back(path);
+  const std::string upper = UpperAscii(path) + "\\";
+  for (const char* system : {"SOFTWARE\\MICROSOFT\\", "SOFTWARE\\CLASSES\\", "SOFTWARE\\POLICIES\\",
+                             "SOFTWARE\\WOW6432NODE\\", "SYSTEM\\"}) {
+    if (upper.compare(0, std::char_traits<char>::length(system), system) == 0) return out;
+  }
   for (size_t cut; Depth(path) >= 2 && (cut = path.rfind('\\')) != std::string::npos;) {
     path.erase(cut);
     out.push_back(path);

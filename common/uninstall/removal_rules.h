@@ -30,8 +30,11 @@ std::vector<std::string> FoldersDeepestFirst(const std::vector<std::string>& fol
 // The registry keys to try after a value of key is removed, each only when
 // it is then empty: the key itself, then its parents as long as they lie
 // at least two levels below the root ("Software\Vendor\App" gives itself
-// and "Software\Vendor", never "Software"). Separators at either end are
-// dropped; an empty key gives nothing.
+// and "Software\Vendor", never "Software"). The system's own trees
+// (Software\Microsoft, Software\Classes, Software\Policies,
+// Software\Wow6432Node, System) give the key alone: their empty keys are
+// the system's. Separators at either end are dropped; an empty key gives
+// nothing.
 std::vector<std::string> RegistryKeysToTry(const std::string& key);
 
 // The folders that hold path and lie inside root, deepest first; root

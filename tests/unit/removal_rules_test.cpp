@@ -39,6 +39,13 @@ TEST(RemovalRulesTest, RegistryKeysStopBelowTheFirstLevel) {
       {"Software\\Vendor\\App\\Sub\\",
        {"Software\\Vendor\\App\\Sub", "Software\\Vendor\\App", "Software\\Vendor"}},
       {".tally", {".tally"}},
+      // The system's trees: the key alone.
+      {"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tally",
+       {"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tally"}},
+      {"software\\classes\\.tally\\shell", {"software\\classes\\.tally\\shell"}},
+      {"System\\CurrentControlSet\\Services\\Tally",
+       {"System\\CurrentControlSet\\Services\\Tally"}},
+      {"Software\\Microsoftish\\App", {"Software\\Microsoftish\\App", "Software\\Microsoftish"}},
       {"\\Software\\X", {"Software\\X"}},
       {"", {}},
       {"\\\\", {}},

@@ -67,7 +67,7 @@ qb_end() {
   local status=$?
   wineserver -k 2>/dev/null || true
   qb_stop_xvfb
-  rm -rf "$QB_TMP"
+  [ -n "${QB_KEEP:-}" ] || rm -rf "$QB_TMP"
   if [ $status -eq 0 ]; then echo "PASS"; else echo "FAIL (status $status)"; fi
   exit $status
 }

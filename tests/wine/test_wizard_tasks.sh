@@ -14,6 +14,9 @@ name = "Tasks Test"
 version = "1"
 title = "Tasks Test"
 destination = "C:\\Tasks"
+# No uninstaller: the progress bar is to count the file and the shortcuts.
+[uninstall]
+enabled = false
 [[files]]
 source = "app/prog.txt"
 [[shortcuts]]
