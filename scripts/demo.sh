@@ -2,7 +2,8 @@
 # Builds the example installer (examples/tally) with the authoring tool,
 # installs it silently under Wine in a prefix of its own (build/demo-prefix),
 # on the current display or a private Xvfb display, and shows what it
-# installed.
+# installed, in Add/Remove Programs too; then removes it again silently with
+# its uninstaller and shows that nothing is left.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 QB_WIN=$PWD/build/win
@@ -34,6 +35,8 @@ if qb_drive wait "Tally 1.0 Setup" 30000 "$QB_WIZARD_CLASS"; then
 fi
 wait $pid || true
 echo
+# Start from a machine without Tally, whatever an earlier demo left.
+rm -rf "$WINEPREFIX/drive_c/Program Files/Tally"
 echo "== installing: tally-setup.exe /S"
 rc=0
 wine build/demo/tally-setup.exe /S || rc=$?
@@ -58,3 +61,24 @@ wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tal
 echo
 echo "== uninstall log (first lines)"
 tr -d '\r' <"$C/Program Files/Tally/uninstall.log" | head -20
+echo
+ARP='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tally'
+echo "== Add/Remove Programs: $ARP"
+wine reg query "$ARP" | tr -d '\r' | grep REG_
+echo
+quiet=$(wine reg query "$ARP" /v QuietUninstallString | tr -d '\r' |
+  sed -n 's/^ *QuietUninstallString  *REG_SZ  *//p')
+echo "== uninstalling: $quiet"
+rc=$(wine "$QB_WIN/tests/win/qbexit.exe" --command "$quiet" | tr -d '\r')
+wineserver -w
+echo "the uninstaller ended with exit code $rc"
+echo
+echo "== what is left"
+[ -e "$C/Program Files/Tally" ] && echo "C:\Program Files\Tally: $(ls "$C/Program Files/Tally")" ||
+  echo "C:\Program Files\Tally: gone"
+wine reg query "$ARP" >/dev/null 2>&1 && echo "Add/Remove Programs entry: still there" ||
+  echo "Add/Remove Programs entry: gone"
+wine reg query 'HKCU\Software\Quillbox Examples\Tally' >/dev/null 2>&1 &&
+  echo "HKCU\Software\Quillbox Examples\Tally: still there" ||
+  echo "HKCU\Software\Quillbox Examples\Tally: gone"
+echo "shortcuts: $(find "$C/users" -name 'Tally.lnk' | wc -l) left"

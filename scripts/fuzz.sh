@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fuzzes what the installer and the authoring tool read from outside: the
 # package reader (with the safe-name rule and `quillbox inspect`), text
-# expansion, and the manifest loader. Each target runs under libFuzzer with
+# expansion, the manifest loader, and the uninstall log with the trailer the
+# uninstaller reads. Each target runs under libFuzzer with
 # AddressSanitizer and UndefinedBehaviorSanitizer for the given number of
 # minutes (default 10), seeded from the test packages and manifests.
 #
@@ -15,7 +16,7 @@ minutes=${1:-10}
 seconds=$(awk -v m="$minutes" 'BEGIN { print int(m * 60) }')
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(package_reader expand manifest)
+[ ${#targets[@]} -gt 0 ] || targets=(package_reader expand manifest uninstall_log)
 
 bash scripts/setup-deps.sh
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
@@ -31,7 +32,7 @@ flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
   -Icommon -Itool $(pkg-config --cflags tomlplusplus))
 common_sources=(common/cab/safe_name.cpp common/package/package.cpp common/package/source.cpp
   common/package/support_files.cpp common/package/exit_codes.cpp common/text/expand.cpp
-  common/text/text.cpp)
+  common/text/text.cpp common/uninstall/log_reader.cpp common/uninstall/removal_rules.cpp)
 tool_sources=(tool/inspect.cpp tool/manifest.cpp tool/messages.cpp tool/settings_table.cpp
   tool/text_convert.cpp tool/variables.cpp tool/builder.cpp common/cab/cab_writer.cpp
   common/uninstall/uninstall_log.cpp)
@@ -73,13 +74,17 @@ seed() {
       done
       find "$dir" -empty -delete
       ;;
+    uninstall_log)
+      printf '[f]\r\n1=C:\\App\\a.txt\r\n[e]\r\n1=C:\\App\\data\r\n[r1]\r\n0=1\r\n1=Software\\V\\A\r\n2=""x""\r\n[s]\r\n18=C:\\App\r\n31=1\r\n' >"$dir/log"
+      printf 'MZ\0\0BM\0\0\0\0\0\0\0\0\0\0\0\0\x0e\0\0\0C:\\App\\uninstall.log\x14\0' >"$dir/trailer"
+      ;;
   esac
 }
 
 for target in "${targets[@]}"; do
   case $target in
     package_reader) build "$target" "${common_sources[@]}" "${tool_sources[@]}" "${tool_libs[@]}" ;;
-    expand) build "$target" "${common_sources[@]}" ;;
+    expand | uninstall_log) build "$target" "${common_sources[@]}" ;;
     manifest) build "$target" "${common_sources[@]}" "${tool_sources[@]}" "${tool_libs[@]}" ;;
     *) echo "fuzz: no target $target" >&2; exit 2 ;;
   esac

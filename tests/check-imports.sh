@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The stub may import only DLLs that Windows always takes from the system
+# The stub and the uninstaller may import only DLLs that Windows always takes from the system
 # folder; everything else is loaded at run time by its full path.
 set -euo pipefail
 exe=$1
