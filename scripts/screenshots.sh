@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from a private Xvfb display under Wine:
-# docs/overwrite-dialog.png.
+# docs/overwrite-dialog.png and docs/uninstaller.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+QB_WIN=$PWD/build/win
+QB_WIN64=$PWD/build/win64
 source tests/wine/lib.sh
 work=$(mktemp -d /tmp/qbshots.XXXXXX)
 export WINEPREFIX=$work/prefix
@@ -15,25 +17,42 @@ mkdir -p "$work/m/app" "$WINEPREFIX/drive_c/Program Files/Tally/docs" docs
 echo "the new guide, with a chapter on counting backwards" >"$work/m/app/guide.txt"
 echo "old guide" >"$WINEPREFIX/drive_c/Program Files/Tally/docs/guide.txt"
 touch -d '2021-02-03 10:00' "$WINEPREFIX/drive_c/Program Files/Tally/docs/guide.txt"
+cp examples/tally/pictures/header.bmp "$work/m/"
 cat >"$work/m/m.toml" <<'TOML'
 [app]
 name = "Tally"
 version = "1.0"
+[pictures]
+header = "header.bmp"
 [[files]]
 source = "app/guide.txt"
 destination = "{app}\\docs"
 overwrite = "ask"
 TOML
-build/native/tool/quillbox build "$work/m/m.toml" -o "$work/setup.exe" >/dev/null
+build/native/tool/quillbox build "$work/m/m.toml" -o "$work/setup.exe" \
+  --stub "$QB_WIN/stub/quillbox-stub.exe" >/dev/null
 wine "$work/setup.exe" /S &
 setup=$!
-qb_drive() { wine build/win/tests/win/qbdrive.exe "$@"; }
 qb_drive wait "Tally 1.0 Setup" 30000 TQuillboxReplaceFile
 sleep 1
 geometry=$(qb_drive list | tr -d '\r' | awk -F'|' '$1 == "TQuillboxReplaceFile" {print $4}')
-IFS=, read -r left top right bottom <<<"$geometry"
-import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" \
-  docs/overwrite-dialog.png
+shoot() {
+  local geometry left top right bottom
+  geometry=$(qb_drive list | tr -d '\r' | awk -F'|' -v c="$1" '$1 == c && $3 == "visible=1" {print $4}')
+  IFS=, read -r left top right bottom <<<"$geometry"
+  import -display "$DISPLAY" -window root -crop "$((right - left))x$((bottom - top))+$left+$top" "$2"
+  echo "wrote $2"
+}
+shoot TQuillboxReplaceFile docs/overwrite-dialog.png
 qb_drive click "Tally 1.0 Setup" Yes TQuillboxReplaceFile
 wait "$setup" || true
-echo "wrote docs/overwrite-dialog.png"
+wineserver -w
+
+# The uninstaller's question, then Cancel.
+wine 'C:\Program Files\Tally\uninstall.exe' &
+uninstaller=$!
+qb_drive wait "Uninstall Tally" 30000 TQuillboxUninstall
+sleep 1
+shoot TQuillboxUninstall docs/uninstaller.png
+qb_drive click "Uninstall Tally" Cancel TQuillboxUninstall
+wait "$uninstaller" || true

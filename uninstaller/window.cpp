@@ -125,7 +125,7 @@ void TUninstallWindow::SetHeader(const std::string& title, const std::string& su
 }
 
 bool TUninstallWindow::AskToRemove() {
-  page_ = kQuestion;
+  page_ = kAskPage;
   SetHeader(Text(kReadyTitle), Text(kQuestion));
   toolkit::SetText(bigTitle_, Text(kWelcomeTitle));
   toolkit::SetText(body_, Text(kWelcomeBody) + "\r\n\r\n" + Text(kReadyBody));
@@ -137,7 +137,7 @@ bool TUninstallWindow::AskToRemove() {
 }
 
 void TUninstallWindow::ShowProgress(int steps) {
-  page_ = kProgress;
+  page_ = kProgressPage;
   SetHeader(Text(kProgressTitle), Text(kProgressBody));
   ShowWindow(bigTitle_, SW_HIDE);
   ShowWindow(body_, SW_HIDE);
@@ -163,7 +163,7 @@ void TUninstallWindow::Step() {
 void TUninstallWindow::KeepResponsive() { toolkit::Application.ProcessMessages(); }
 
 void TUninstallWindow::ShowSummary(const RemovalResult& result, const std::string& restartText) {
-  page_ = kSummary;
+  page_ = kSummaryPage;
   SetHeader(Text(kDoneTitle), "");
   ShowWindow(status_, SW_HIDE);
   ShowWindow(progress_, SW_HIDE);
@@ -184,18 +184,18 @@ void TUninstallWindow::ShowSummary(const RemovalResult& result, const std::strin
 
 void TUninstallWindow::OnCancel() {
   switch (page_) {
-    case kQuestion:
+    case kAskPage:
       remove_ = false;
       decided_ = true;
       break;
-    case kProgress:
+    case kProgressPage:
       if (!stopRequested_ &&
           MessageBoxA(Handle(), Text(kCancelQuestion).c_str(), Text(kCaption).c_str(),
                       MB_YESNO | MB_ICONQUESTION) == IDYES) {
         stopRequested_ = true;
       }
       break;
-    case kSummary:
+    case kSummaryPage:
       decided_ = true;
       break;
   }
@@ -239,7 +239,7 @@ LRESULT TUninstallWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       switch (LOWORD(wp)) {
         case IDOK:
-          if (page_ == kQuestion) remove_ = true;
+          if (page_ == kAskPage) remove_ = true;
           decided_ = true;
           return 0;
         case IDCANCEL:

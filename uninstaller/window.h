@@ -35,7 +35,7 @@ class TUninstallWindow : public toolkit::TWindow, public RemovalHost {
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
-  enum Page { kQuestion, kProgress, kSummary };
+  enum Page { kAskPage, kProgressPage, kSummaryPage };
   std::string Text(int key) const { return log_.Setting(key); }
   void SetHeader(const std::string& title, const std::string& subtitle);
   void PaintHeader(HDC dc);
@@ -43,7 +43,7 @@ class TUninstallWindow : public toolkit::TWindow, public RemovalHost {
 
   const qb::UninstallLog& log_;
   HBITMAP header_ = nullptr;
-  Page page_ = kQuestion;
+  Page page_ = kAskPage;
   bool decided_ = false;
   bool remove_ = false;
   bool stopRequested_ = false;

@@ -22,6 +22,13 @@ LRESULT CALLBACK TWindow::Router(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT TWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
+  // A window class of its own keeps no font: the window remembers it, so
+  // that controls created on it take it.
+  if (msg == WM_SETFONT) {
+    font_ = reinterpret_cast<HFONT>(wp);
+    return 0;
+  }
+  if (msg == WM_GETFONT) return reinterpret_cast<LRESULT>(font_);
   return DefWindowProcA(handle_, msg, wp, lp);
 }
 

@@ -23,6 +23,7 @@ class TWindow {
  private:
   static LRESULT CALLBACK Router(HWND, UINT, WPARAM, LPARAM);
   HWND handle_ = nullptr;
+  HFONT font_ = nullptr;  // the window's font, which its controls take
 };
 
 // The top-level window of the given class that this thread created, or
