@@ -12,7 +12,7 @@ packages=(
   g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
   wine wine32:i386 wine64 xvfb x11-utils imagemagick
   libgtest-dev googletest zlib1g-dev libtomlplusplus-dev
-  cabextract gcab clang-format fonts-dejavu-core bc python3
+  cabextract gcab clang-format fonts-dejavu-core bc python3 osslsigncode openssl
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -6,6 +6,7 @@
 
 #include "messages.h"
 #include "package/package.h"
+#include "package/signature.h"
 #include "settings_table.h"
 #include "text/text.h"
 #include "variables.h"
@@ -78,7 +79,16 @@ int Inspect(const std::string& path, std::FILE* out, std::FILE* err) {
     return 1;
   }
   const qb::Trailer& t = reader.GetTrailer();
-  std::fprintf(out, "Package trailer (last 34 bytes)\n");
+  qb::CertificateTable signature;
+  if (qb::FindCertificateTable(source, signature)) {
+    std::fprintf(out, "Signature: Authenticode certificate table of %llu bytes at %llu\n",
+                 static_cast<unsigned long long>(signature.size),
+                 static_cast<unsigned long long>(signature.offset));
+  } else {
+    std::fprintf(out, "Signature: none\n");
+  }
+  std::fprintf(out, "Package trailer (34 bytes, ending at %llu)\n",
+               static_cast<unsigned long long>(reader.End()));
   std::fprintf(out, "  configuration stream at   %lld\n", static_cast<long long>(t.configOffset));
   std::fprintf(out, "  support cabinet at        %lld, %llu bytes stored\n",
                static_cast<long long>(t.supportOffset),
@@ -146,7 +156,7 @@ int Inspect(const std::string& path, std::FILE* out, std::FILE* err) {
   std::fprintf(out, "\nCabinets: %lld, stored size %lld each, the last %lld\n",
                static_cast<long long>(qb::SaturatingAdd(lastNumber, 1)),
                static_cast<long long>(cabinetSize), static_cast<long long>(lastSize));
-  const uint64_t end = source.Size() - qb::Trailer::kSize;
+  const uint64_t end = reader.End() - qb::Trailer::kSize;
   const uint64_t inside = t.fileCabinetOffset <= end ? end - t.fileCabinetOffset : 0;
   const int64_t total =
       qb::SaturatingAdd(qb::SaturatingMultiply(lastNumber, cabinetSize), lastSize);

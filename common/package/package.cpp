@@ -1,5 +1,6 @@
 #include "package/package.h"
 
+#include "package/signature.h"
 #include "text/text.h"
 
 namespace qb {
@@ -118,10 +119,13 @@ int DefaultLanguage(const RecordList& languages, int64_t userLanguageId) {
 }
 
 PackageReader::PackageReader(ByteSource& source, Package& package)
-    : reader_(source), package_(package) {}
+    : source_(source), reader_(source), package_(package) {}
 
 bool PackageReader::ReadTrailer() {
-  const uint64_t size = reader_.Size();
+  // A signed installer ends with its certificate table; the package ends in
+  // front of it.
+  const uint64_t size = PackageEnd(source_);
+  end_ = size;
   uint8_t bytes[Trailer::kSize] = {};
   if (size >= Trailer::kSize) {
     reader_.Seek(size - Trailer::kSize);

@@ -126,6 +126,9 @@ class PackageReader {
   bool ReadAll();
 
   const Trailer& GetTrailer() const { return trailer_; }
+  // Where the trailer ends: the end of the file, or the start of the
+  // padding in front of a signature's certificate table.
+  uint64_t End() const { return end_; }
   BufferedReader& Reader() { return reader_; }
 
   // All record lists and the language string table together may hold at
@@ -138,9 +141,11 @@ class PackageReader {
   bool ReadStrings(std::vector<std::string>& out, int64_t count);
   bool ReadList(List list);
 
+  ByteSource& source_;
   BufferedReader reader_;
   Package& package_;
   Trailer trailer_;
+  uint64_t end_ = 0;
   bool budgetSet_ = false;
   uint64_t stringBudget_ = 0;  // strings the lists may still hold
 };

@@ -71,8 +71,9 @@ bool Extraction::Locate(int index, CabinetSource& source) {
     const uint64_t position = static_cast<uint32_t>(startup::Startup.fileCabinetOffset) +
                               static_cast<uint64_t>(index) *
                                   static_cast<uint32_t>(startup::Package.Number(qb::kCabinetSize));
-    const uint64_t total = FileSize(installer);
-    const uint64_t end = total >= 34 ? total - 34 : 0;
+    // The cabinet data ends at the trailer, which a signature may follow.
+    const uint64_t total = startup::Startup.packageEnd;
+    const uint64_t end = total >= qb::Trailer::kSize ? total - qb::Trailer::kSize : 0;
     const uint64_t available = end > position ? end - position : 0;
     found = size < available ? size : available;
     if (found) source.pieces.push_back({installer, position, found});

@@ -154,6 +154,7 @@ void StartupRoutine() {
     DamagedPackage(stream);
   }
   Startup.fileCabinetOffset = reader.GetTrailer().fileCabinetOffset;
+  Startup.packageEnd = reader.End();
   engine::LoadRegistryVariables();
 
   Startup.silent = Package.Flag(qb::kSilentByDefault);

@@ -26,6 +26,7 @@ struct StartupState {
   HBITMAP passwordIcon = nullptr;
   HANDLE instanceMutex = nullptr;
   uint64_t fileCabinetOffset = 0;  // from the package trailer
+  uint64_t packageEnd = 0;         // where the trailer ends (a signature may follow)
 };
 
 // The package's tables, read once at startup and kept until the end.
