@@ -37,7 +37,14 @@ const char kBuildHelp[] =
     "or MANIFEST's name with -setup.exe. STUB defaults to quillbox-stub.exe beside\n"
     "this program, FILE (the uninstaller the installer puts beside the application)\n"
     "to quillbox-uninstall.exe beside STUB. Errors name the manifest, the line and\n"
-    "the reason; nothing is written when the build fails.\n";
+    "the reason; nothing is written when the build fails.\n"
+    "\n"
+    "Signing (Authenticode, with osslsigncode; overrides the manifest's [signing]):\n"
+    "  --sign-pkcs12 FILE          a PKCS#12 file with the certificate and key\n"
+    "  --sign-cert FILE --sign-key FILE   or a certificate and its key\n"
+    "  --sign-password-file FILE   the password, read from a file\n"
+    "  --sign-password-env NAME    or from an environment variable\n"
+    "  --timestamp URL             a time-stamping server (RFC 3161)\n";
 
 const char kInspectHelp[] =
     "usage: quillbox inspect SETUP.EXE\n"
@@ -54,6 +61,7 @@ std::string ProgramFolder(const char* argv0) {
 
 int Build(const std::vector<std::string>& args, const char* argv0) {
   std::string manifest, output, stub, uninstaller;
+  tool::SigningOptions signing;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h") {
       std::printf("%s", kBuildHelp);
@@ -65,6 +73,18 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
       stub = args[++i];
     } else if (args[i] == "--uninstaller" && i + 1 < args.size()) {
       uninstaller = args[++i];
+    } else if (args[i] == "--sign-pkcs12" && i + 1 < args.size()) {
+      signing.pkcs12 = args[++i];
+    } else if (args[i] == "--sign-cert" && i + 1 < args.size()) {
+      signing.certificate = args[++i];
+    } else if (args[i] == "--sign-key" && i + 1 < args.size()) {
+      signing.key = args[++i];
+    } else if (args[i] == "--sign-password-file" && i + 1 < args.size()) {
+      signing.passwordFile = args[++i];
+    } else if (args[i] == "--sign-password-env" && i + 1 < args.size()) {
+      signing.passwordEnv = args[++i];
+    } else if (args[i] == "--timestamp" && i + 1 < args.size()) {
+      signing.timestamp = args[++i];
     } else if (manifest.empty() && args[i][0] != '-') {
       manifest = args[i];
     } else {
@@ -84,12 +104,35 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
   try {
     tool::Project project = tool::LoadManifest(manifest, uninstaller);
     if (!output.empty()) project.outputPath = output;
+    tool::SigningOptions& sign = project.signing;
+    if (signing.Wanted()) {
+      sign.pkcs12 = signing.pkcs12;
+      sign.certificate = signing.certificate;
+      sign.key = signing.key;
+    }
+    if (!signing.passwordFile.empty())
+      sign.passwordFile = signing.passwordFile, sign.passwordEnv = "";
+    if (!signing.passwordEnv.empty())
+      sign.passwordEnv = signing.passwordEnv, sign.passwordFile = "";
+    if (!signing.timestamp.empty()) sign.timestamp = signing.timestamp;
     const tool::BuildSummary s = tool::BuildInstaller(project, stub);
+    if (sign.Wanted()) {
+      if (sign.description.empty()) sign.description = project.package.Text(qb::kInstallerTitle);
+      try {
+        tool::SignFile(sign, s.written[0]);
+      } catch (...) {
+        // A failed build leaves nothing behind.
+        std::error_code ec;
+        for (const std::string& f : s.written) fs::remove(f, ec);
+        throw;
+      }
+    }
     std::printf("built %s: %llu bytes, %zu files (%llu bytes) in %zu cabinet(s) of %llu bytes\n",
                 s.written[0].c_str(), static_cast<unsigned long long>(s.installerSize),
                 project.files.size(), static_cast<unsigned long long>(s.fileBytes), s.cabinets,
                 static_cast<unsigned long long>(s.packedBytes));
     for (size_t i = 1; i < s.written.size(); ++i) std::printf("volume %s\n", s.written[i].c_str());
+    if (sign.Wanted()) std::printf("signed %s\n", s.written[0].c_str());
     return 0;
   } catch (const tool::ManifestError& e) {
     std::fprintf(stderr, "%s\n", e.Describe().c_str());

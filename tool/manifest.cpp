@@ -98,6 +98,7 @@ class Loader {
   void LoadLists(const toml::table& root);
   void LoadLanguages(const toml::table& root);
   void LoadUninstall(const toml::table& root);
+  void LoadSigning(const toml::table& root);
   void AddUninstallEntry(const std::string& root, const std::string& key, const std::string& name,
                          const std::string& data, const char* type);
   void FillDerivedSettings();
@@ -722,6 +723,33 @@ void Loader::LoadUninstall(const toml::table& root) {
   if (!url_.empty()) AddUninstallEntry(rootIndex, key, "URLInfoAbout", url_, "0");
 }
 
+void Loader::LoadSigning(const toml::table& root) {
+  const toml::node* n = root.get("signing");
+  if (!n) return;
+  const toml::table& t = Table(*n, "[signing]");
+  for (const char* secret : {"password", "pass", "passphrase"}) {
+    if (t.get(secret)) {
+      Fail(t.get(secret),
+           "secrets do not belong in a manifest: name an environment variable with "
+           "password_env, or pass --sign-password-file");
+    }
+  }
+  CheckKeys(t, "[signing]",
+            {"pkcs12", "cert", "key", "password_env", "timestamp", "description", "url"});
+  SigningOptions& s = project_.signing;
+  s.pkcs12 = Path(t, "pkcs12", false);
+  s.certificate = Path(t, "cert", false);
+  s.key = Path(t, "key", false);
+  if (!s.pkcs12.empty() && !s.certificate.empty()) {
+    Fail(t.get("cert"), "sign with either a PKCS#12 file (pkcs12) or a certificate and key");
+  }
+  if (!s.certificate.empty() && s.key.empty()) Fail(&t, "\"cert\" needs \"key\" as well");
+  s.passwordEnv = String(t, "password_env", "");
+  s.timestamp = String(t, "timestamp", "");
+  s.description = String(t, "description", "");
+  s.url = String(t, "url", "");
+}
+
 void Loader::FillDerivedSettings() {
   auto& pkg = project_.package;
   const auto derive = [&](int index, bool on) {
@@ -772,7 +800,7 @@ Project Loader::Load() {
   CheckKeys(root, "the manifest",
             {"app", "package", "settings", "pictures", "files", "folders", "registry",
              "registry_keys", "registry_variables", "ini", "shortcuts", "programs", "fonts",
-             "components", "uninstall_extras", "languages", "uninstall"});
+             "components", "uninstall_extras", "languages", "uninstall", "signing"});
   // Defaults for every setting the manifest can name.
   auto& pkg = project_.package;
   pkg.settings.assign(qb::kMinimumSettings, "");
@@ -791,6 +819,7 @@ Project Loader::Load() {
   LoadFiles(root);
   LoadLanguages(root);
   LoadUninstall(root);
+  LoadSigning(root);
   FillDerivedSettings();
   return project_;
 }

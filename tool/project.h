@@ -9,6 +9,7 @@
 
 #include "cab/cab_writer.h"
 #include "package/package.h"
+#include "signing.h"
 #include "text/text.h"
 
 namespace tool {
@@ -50,6 +51,7 @@ struct Project {
   std::string volumePattern;  // file name with {volume}, for volumes 2, 3, ...
   std::vector<std::string> registryVariableNames;
   size_t installProgramCount = 0;  // the first records of the program list
+  SigningOptions signing;          // [signing]: sign the installer once built
 };
 
 struct BuildError : std::runtime_error {

@@ -1,0 +1,118 @@
+#include "signing.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "project.h"
+
+namespace fs = std::filesystem;
+
+namespace tool {
+
+namespace {
+
+// Runs a program with its arguments; returns its exit status (127 when it
+// could not be started) and what it wrote to its error output.
+int Run(const std::vector<std::string>& args, std::string& errors) {
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) return 127;
+  const pid_t child = fork();
+  if (child < 0) {
+    close(pipeEnds[0]);
+    close(pipeEnds[1]);
+    return 127;
+  }
+  if (child == 0) {
+    dup2(pipeEnds[1], 2);
+    const int null = open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, 1);
+    close(pipeEnds[0]);
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+  }
+  close(pipeEnds[1]);
+  char buffer[4096];
+  for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) errors.append(buffer, n);
+  close(pipeEnds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
+}
+
+// A password from the environment goes to the signer in a file only this
+// user can read, never on its command line.
+class PasswordFile {
+ public:
+  explicit PasswordFile(const std::string& password) {
+    char pattern[] = "/tmp/quillbox-pass.XXXXXX";
+    const int fd = mkstemp(pattern);
+    if (fd < 0) throw BuildError("cannot pass the signing password on");
+    path_ = pattern;
+    const bool written =
+        write(fd, password.data(), password.size()) == static_cast<ssize_t>(password.size());
+    close(fd);
+    if (!written) throw BuildError("cannot pass the signing password on");
+  }
+  ~PasswordFile() {
+    if (!path_.empty()) unlink(path_.c_str());
+  }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+void SignFile(const SigningOptions& o, const std::string& path) {
+  std::vector<std::string> args = {"osslsigncode", "sign"};
+  if (!o.pkcs12.empty()) {
+    args.insert(args.end(), {"-pkcs12", o.pkcs12});
+  } else {
+    if (o.key.empty()) throw BuildError("signing with a certificate needs its key as well");
+    args.insert(args.end(), {"-certs", o.certificate, "-key", o.key});
+  }
+  std::unique_ptr<PasswordFile> fromEnvironment;
+  if (!o.passwordFile.empty()) {
+    args.insert(args.end(), {"-readpass", o.passwordFile});
+  } else if (!o.passwordEnv.empty()) {
+    const char* password = std::getenv(o.passwordEnv.c_str());
+    if (!password) {
+      throw BuildError("the signing password's environment variable " + o.passwordEnv +
+                       " is not set");
+    }
+    fromEnvironment = std::make_unique<PasswordFile>(password);
+    args.insert(args.end(), {"-readpass", fromEnvironment->Path()});
+  }
+  if (!o.description.empty()) args.insert(args.end(), {"-n", o.description});
+  if (!o.url.empty()) args.insert(args.end(), {"-i", o.url});
+  if (!o.timestamp.empty()) args.insert(args.end(), {"-ts", o.timestamp});
+  const std::string signedPath = path + ".signed.part";
+  args.insert(args.end(), {"-in", path, "-out", signedPath});
+  std::string errors;
+  const int status = Run(args, errors);
+  if (status != 0) {
+    std::error_code ec;
+    fs::remove(signedPath, ec);
+    if (status == 127) {
+      throw BuildError("signing needs osslsigncode (the Debian package osslsigncode)");
+    }
+    while (!errors.empty() && (errors.back() == '\n' || errors.back() == '\r')) errors.pop_back();
+    const size_t lastLine = errors.rfind('\n');
+    throw BuildError("signing failed: " +
+                     (lastLine == std::string::npos ? errors : errors.substr(lastLine + 1)));
+  }
+  fs::rename(signedPath, path);
+}
+
+}  // namespace tool
