@@ -12,6 +12,7 @@
 #include "startup/workfolder.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
+#include "toolkit/log.h"
 
 namespace actions {
 
@@ -73,6 +74,7 @@ void CompletionStep(const FinishChoices& choices) {
 }
 
 void AbandonInstallation(engine::RunState& run) {
+  toolkit::Log("installation abandoned");
   run.host.ReportAbandoned();
   engine::DiscardExtraction(run);
   startup::RemoveWorkFolder();

@@ -6,6 +6,7 @@
 #include "engine/variables.h"
 #include "startup/state.h"
 #include "toolkit/application.h"
+#include "toolkit/log.h"
 
 namespace actions {
 
@@ -36,6 +37,7 @@ void RegisterComponents(engine::RunState& run) {
     run.Status(startup::Package.Msg(qb::kMsgStatusFontPrefix) +
                path.substr(path.find_last_of('\\') + 1));
     toolkit::Application.ProcessMessages();
+    toolkit::Log("component: " + path);
     RegisterComponent(path);
     run.ProgressStep();
   }

@@ -10,6 +10,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
+#include "toolkit/log.h"
 
 namespace actions {
 
@@ -35,7 +36,9 @@ void RunPrograms(engine::RunState& run, ProgramPhase phase) {
     info.lpParameters = parameters.c_str();
     info.lpDirectory = folder.c_str();
     info.nShow = static_cast<int>(qb::ReadNumber(programs.Field(i, 3)));
-    ShellExecuteExA(&info);
+    const bool started = ShellExecuteExA(&info) != 0;
+    toolkit::Log(std::string(started ? "program started: " : "program could not start: ") + file +
+                 (parameters.empty() ? "" : " " + parameters) + (wait ? " (waited for)" : ""));
     if (info.hProcess) {
       while (WaitForSingleObject(info.hProcess, 50) == WAIT_TIMEOUT) {
         toolkit::Application.ProcessMessages();

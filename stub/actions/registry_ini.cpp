@@ -10,22 +10,29 @@
 #include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/files.h"
+#include "toolkit/log.h"
 #include "toolkit/system.h"
 
 namespace actions {
 
 void WriteRegistryValue(long long root, const std::string& key, const std::string& name,
                         const std::string& data, long long type, bool overwrite) {
+  static const char* const kRoots[] = {"HKCR", "HKCU", "HKLM", "HKU", "", "HKCC"};
+  const std::string where = std::string(root >= 0 && root <= 5 ? kRoots[root] : "?") + "\\" + key +
+                            " value \"" + name + "\"";
   HKEY rootKey = toolkit::RegistryRoot(root);
   if (!rootKey) return;
   HKEY handle = nullptr;
   if (RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                       nullptr, &handle, nullptr) != ERROR_SUCCESS) {
+    toolkit::Log("registry: cannot open " + where);
     return;
   }
   const bool exists =
       RegQueryValueExA(handle, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+  if (!overwrite && exists) toolkit::Log("registry: kept the existing " + where);
   if (overwrite || !exists) {
+    toolkit::Log("registry: " + where + " = " + data);
     switch (type) {
       case kRegString:
         RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
@@ -68,6 +75,7 @@ void WriteIniEntries(engine::RunState& run) {
     // A full path the safe-name rule accepts, or a bare name, which the
     // system places in the Windows folder.
     if (!qb::IsSafeDestinationPath(file) && !qb::IsSafePathComponent(file)) {
+      toolkit::Log("INI entry skipped (not a safe path): " + file);
       run.ProgressStep();
       continue;
     }
@@ -83,8 +91,12 @@ void WriteIniEntries(engine::RunState& run) {
                                static_cast<DWORD>(present.size()), file.c_str());
       write = present[0] == '\0';
     }
+    const std::string entry = file + " [" + section + "] " + key;
     if (write) {
       WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+      toolkit::Log("INI: " + entry + " = " + value);
+    } else {
+      toolkit::Log("INI: kept the existing " + entry);
     }
     run.ProgressStep();
   }

@@ -11,6 +11,7 @@
 #include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/files.h"
+#include "toolkit/log.h"
 
 namespace actions {
 
@@ -94,6 +95,7 @@ void CreateShortcuts(engine::RunState& run) {
                icon.empty() ? std::string() : engine::ExpandText(icon),
                static_cast<int>(qb::ReadNumber(shortcuts.Field(r, 6))));
       run.installedFiles.push_back(path);
+      toolkit::Log("shortcut: " + path + " -> " + target);
     }
     run.ProgressStep();
   }

@@ -10,6 +10,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
+#include "toolkit/log.h"
 
 namespace engine {
 
@@ -87,6 +88,7 @@ bool Extraction::Locate(int index, CabinetSource& source) {
     }
     const std::string path = VolumePath(volume);
     while (!toolkit::FileExists(path)) {
+      toolkit::Log("volume " + qb::Decimal(volume) + " is missing: " + path);
       if (!run.host.AskForVolume(volume)) return false;
     }
     const uint64_t length = FileSize(path);
@@ -164,29 +166,39 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
                         name.find_first_not_of("0123456789") == std::string::npos;
   const int64_t n = numbered ? qb::ReadNumber(name) : -1;
   bool write = n >= 0 && static_cast<uint64_t>(n) < files.Count();
+  const char* skipped = write ? nullptr : "no file record of that number";
+  bool replacing = false;
   if (write) {
     dest = ExpandText(files.Field(static_cast<size_t>(n), 0));
     // The destination comes from the package: it must be a full path whose
     // every folder the safe-name rule accepts.
     write = qb::IsSafeDestinationPath(dest);
+    if (!write) skipped = "its destination is not a safe full path";
   }
   if (write) {
     const DWORD attributes = GetFileAttributesA(dest.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      replacing = true;
       FILETIME packed = {};
       DosTimeToUtc(date, time, packed);
       switch (qb::ReadNumber(files.Field(static_cast<size_t>(n), 1))) {
         case 0:
           write = Ask(run, dest, packed, size);
+          if (!write) skipped = "kept: the answer was not to replace it";
           break;
         case 1:
-          write = PackedIsNewer(dest, packed) && Ask(run, dest, packed, size);
+          write = PackedIsNewer(dest, packed);
+          if (!write) skipped = "kept: the existing file is as new or newer";
+          if (write) write = Ask(run, dest, packed, size);
+          if (!write && !skipped) skipped = "kept: the answer was not to replace it";
           break;
         case 3:
           write = PackedIsNewer(dest, packed);
+          if (!write) skipped = "kept: the existing file is as new or newer";
           break;
         case 4:
           write = false;
+          skipped = "kept: the rule never replaces an existing file";
           break;
         default:
           write = true;
@@ -201,9 +213,14 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
     if (qb::ReadNumber(files.Field(static_cast<size_t>(n), 2)) == 1) {
       run.installedFiles.push_back(dest);
     }
+    toolkit::Log((replacing ? "file replaced: " : "file written: ") + dest);
     run.Status(startup::Package.Msg(qb::kMsgStatusFilePrefix) +
                dest.substr(dest.find_last_of('\\') + 1));
   } else {
+    toolkit::Log("file " + (dest.empty() ? "\"" + name + "\"" : dest) + " " +
+                 (skipped && std::string(skipped).compare(0, 5, "kept:") == 0
+                      ? std::string(skipped)
+                      : std::string("skipped: ") + (skipped ? skipped : "")));
     dest.clear();
   }
   run.ProgressStep();
@@ -211,6 +228,7 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
 
 void OnCreateError(void* owner, TCab&, const std::string& dest, bool& abort) {
   RunState& run = static_cast<Extraction*>(owner)->run;
+  toolkit::Log("file cannot be created: " + dest);
   if (!run.host.AskAfterCreateError(dest)) {
     run.abandoned = true;
     abort = true;

@@ -15,6 +15,7 @@
 #include "startup/state.h"
 #include "startup/workfolder.h"
 #include "toolkit/files.h"
+#include "toolkit/log.h"
 
 namespace installation {
 
@@ -30,7 +31,12 @@ void CreateFolders(engine::RunState& state) {
   const qb::RecordList& folders = startup::Package.Records(qb::List::kFolders);
   for (size_t r = 0; r < folders.Count(); ++r) {
     const std::string path = engine::ExpandText(folders.Field(r, 0));
-    if (path.size() >= 3 && qb::IsSafeFolderPath(path)) toolkit::CreateFolderChain(path);
+    if (path.size() >= 3 && qb::IsSafeFolderPath(path)) {
+      toolkit::CreateFolderChain(path);
+      toolkit::Log("folder: " + path);
+    } else {
+      toolkit::Log("folder skipped (not a safe full path): " + path);
+    }
     state.ProgressStep();
   }
 }
@@ -45,23 +51,37 @@ void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& 
   const qb::Package& pkg = startup::Package;
   engine::RunState state(host, choices);
   activeRun = &state;
+  toolkit::Log("installation into " + engine::Variable(4));
+  toolkit::Log("stage: programs before the files");
   actions::RunPrograms(state, actions::kBeforeFiles);
+  toolkit::Log("stage: files");
   if (!engine::ExtractFiles(state)) actions::AbandonInstallation(state);
+  toolkit::Log("stage: folders");
   CreateFolders(state);
+  toolkit::Log("stage: registry values");
   state.Status(Msg(qb::kMsgStatusRegistry));
   actions::WriteRegistryValues(state);
+  toolkit::Log("stage: fonts");
   actions::InstallFonts(state);
+  toolkit::Log("stage: shortcuts");
   state.Status(Msg(qb::kMsgStatusShortcuts));
   actions::CreateShortcuts(state);
   if (pkg.Flag(qb::kWriteUninstall)) {
+    toolkit::Log("stage: uninstall information");
     state.Status(Msg(qb::kMsgStatusUninstall));
     actions::WriteUninstallLog(state);
     state.ProgressStep();
   }
+  toolkit::Log("stage: INI entries");
   state.Status(Msg(qb::kMsgStatusIni));
   actions::WriteIniEntries(state);
-  if (pkg.Text(qb::kComponentCount) != "0") actions::RegisterComponents(state);
+  if (pkg.Text(qb::kComponentCount) != "0") {
+    toolkit::Log("stage: components");
+    actions::RegisterComponents(state);
+  }
+  toolkit::Log("stage: programs at the end");
   actions::RunPrograms(state, actions::kAfterInstall);
+  toolkit::Log("stage: finishing");
   state.Status(Msg(qb::kMsgStatusFinishing));
   MSG msg;
   if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

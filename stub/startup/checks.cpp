@@ -14,15 +14,17 @@
 #include "startup/workfolder.h"
 #include "text/text.h"
 #include "toolkit/application.h"
+#include "toolkit/log.h"
 #include "toolkit/system.h"
 
 namespace startup {
 
 namespace {
 
+// Unattended, a check's question is answered no and its notice is not shown.
 int Warn(const std::string& text, const std::string& caption, UINT buttons) {
-  return MessageBoxA(toolkit::Application.Handle(), text.c_str(), caption.c_str(),
-                     buttons | MB_ICONEXCLAMATION);
+  return toolkit::Prompt(toolkit::Application.Handle(), text, caption, buttons | MB_ICONEXCLAMATION,
+                         (buttons & 0xF) == MB_OK ? IDOK : IDNO);
 }
 
 // A check failed: the working folder goes and the program ends.

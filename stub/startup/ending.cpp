@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "startup/state.h"
+#include "text/text.h"
+#include "toolkit/log.h"
 
 namespace startup {
 
@@ -10,6 +12,7 @@ void EndProgram(qb::ExitReason reason) {
   const int code = qb::ExitCodeFor(
       reason, Startup.silent,
       Package.settings.size() > qb::kRestartRequired && Package.Flag(qb::kRestartRequired));
+  toolkit::Log("exit code " + qb::Decimal(code));
   ExitProcess(static_cast<UINT>(code));
 }
 

@@ -14,6 +14,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
+#include "toolkit/log.h"
 #include "wizard/select_lang.h"
 
 namespace startup {
@@ -28,9 +29,9 @@ constexpr char kMutexName[] = "InstallExists";
 [[noreturn]] void DamagedPackage(toolkit::TFileStream& stream) {
   stream.Close();
   RemoveWorkFolder();
-  MessageBoxA(toolkit::Application.Handle(),
-              "The setup files are corrupted. Please obtain a new copy of the program.", "Error",
-              MB_ICONERROR | MB_OK);
+  toolkit::Prompt(toolkit::Application.Handle(),
+                  "The setup files are corrupted. Please obtain a new copy of the program.",
+                  "Error", MB_ICONERROR | MB_OK, IDOK);
   EndProgram(qb::ExitReason::kDamagedPackage);
 }
 
@@ -144,6 +145,7 @@ void LoadWizardPictures() {
 }  // namespace
 
 void StartupRoutine() {
+  StartLog();
   RunTestMode();
   CreateWorkFolder();
 
@@ -164,6 +166,10 @@ void StartupRoutine() {
     EndProgram(qb::ExitReason::kPasswordNeeded);
   }
   Startup.installerTitle = engine::ExpandText(Package.Text(qb::kInstallerTitle));
+  // Nobody is there to answer: every question gets its safe answer.
+  toolkit::SetUnattended(Startup.silent && Startup.noPrompts);
+  toolkit::Log("package: " + Startup.installerTitle + (Startup.silent ? ", silent" : "") +
+               (toolkit::Unattended() ? ", unattended (no prompts)" : ""));
   EnsureSingleInstance();
 
   toolkit::Application.SetCaption(Startup.installerTitle);

@@ -6,6 +6,12 @@
 
 #include "startup/state.h"
 #include "text/text.h"
+#include "toolkit/files.h"
+#include "toolkit/log.h"
+
+#ifndef QB_VERSION
+#define QB_VERSION "0.0.0"
+#endif
 
 namespace startup {
 
@@ -23,11 +29,23 @@ std::string LongPathForm(const std::string& typed) {
   });
 }
 
+void StartLog() {
+  for (const std::string& p : Parameters()) {
+    if (qb::UpperAscii(p).compare(0, 5, "/LOG=") == 0 && toolkit::OpenLog(p.substr(5))) {
+      toolkit::Log("Quillbox setup " QB_VERSION);
+      toolkit::Log(std::string("program: ") + toolkit::ModulePath());
+      toolkit::Log(std::string("command line: ") + GetCommandLineA());
+      return;
+    }
+  }
+}
+
 void EvaluateOptions() {
   for (const std::string& p : Parameters()) {
     const std::string u = qb::UpperAscii(p);
     if (u == "/S") Startup.silent = true;
     if (u == "/NC") Startup.noCancel = true;
+    if (u == "/NP") Startup.noPrompts = true;
     if (u == "/SP") Package.SetText(qb::kSpOption, "0");
     if (u == "/NR") Package.SetText(qb::kSideBitmap, "0");
     if (u.compare(0, 3, "/P=") == 0) {

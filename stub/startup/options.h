@@ -1,4 +1,4 @@
-// Command-line options: /S, /NC, /SP, /NR, /P=, /G=, /L=, /PW=.
+// Command-line options: /S, /NC, /SP, /NR, /P=, /G=, /L=, /PW=, /LOG=, /NP.
 #pragma once
 
 #include <string>
@@ -10,6 +10,8 @@ namespace startup {
 std::vector<std::string> Parameters();
 // Applies every option to the startup state and the settings in memory.
 void EvaluateOptions();
+// /LOG=file: starts the installation log, before anything else happens.
+void StartLog();
 // The long-path form of a folder typed on the command line: short (8.3)
 // components become the names the shell shows.
 std::string LongPathForm(const std::string& typed);

@@ -14,6 +14,7 @@ struct StartupState {
   std::string installerTitle;
   bool silent = false;
   bool noCancel = false;
+  bool noPrompts = false;  // /NP: a silent run answers every question itself
   unsigned char languageIndex = 0;
   std::string languageName;
   bool languageConfirmed = false;

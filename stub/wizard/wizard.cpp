@@ -13,6 +13,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/log.h"
 #include "wizard/replace_file.h"
 
 namespace wizard {
@@ -270,8 +271,8 @@ void TWizard::OnClose() {
     startup::EndProgram(Flag(qb::kRestartRequired) ? qb::ExitReason::kRestartPending
                                                    : qb::ExitReason::kInstalled);
   }
-  if (MessageBoxA(Handle(), Msg(qb::kMsgCancelQuestion).c_str(),
-                  startup::Startup.installerTitle.c_str(), MB_ICONWARNING | MB_YESNO) == IDYES) {
+  if (toolkit::Prompt(Handle(), Msg(qb::kMsgCancelQuestion), startup::Startup.installerTitle,
+                      MB_ICONWARNING | MB_YESNO, IDNO) == IDYES) {
     installation::DiscardActiveRun();
     startup::RemoveWorkFolder();
     startup::EndProgram(qb::ExitReason::kCancelled);
@@ -345,14 +346,28 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   return TWindow::WindowProc(msg, wp, lp);
 }
 
+// Unattended, the safe answer is the one that stops: a missing volume or a
+// file that cannot be written abandons the installation.
 int TWizard::Ask(const std::string& text, UINT style) {
-  return MessageBoxA(Handle(), text.c_str(), startup::Startup.installerTitle.c_str(), style);
+  const UINT buttons = style & 0xF;
+  const int unattended = buttons == MB_OK ? IDOK : buttons == MB_YESNO ? IDNO : IDCANCEL;
+  return toolkit::Prompt(Handle(), text, startup::Startup.installerTitle, style, unattended);
 }
 
 engine::OverwriteAnswer TWizard::AskOverwrite(const std::string& path,
                                               const std::string& existingLine,
                                               const std::string& packedLine) {
-  return static_cast<engine::OverwriteAnswer>(wizard::AskOverwrite(path, existingLine, packedLine));
+  toolkit::Log("question: replace " + path + "? existing " + existingLine + ", new " + packedLine);
+  if (toolkit::Unattended()) {
+    toolkit::Log("answered No: the existing file is kept (unattended, not shown)");
+    return engine::kKeep;
+  }
+  const engine::OverwriteAnswer answer =
+      static_cast<engine::OverwriteAnswer>(wizard::AskOverwrite(path, existingLine, packedLine));
+  const char* names[] = {"Yes", "Yes to all", "No", "No to all"};
+  const int index = answer / 1000 - 1;
+  toolkit::Log(std::string("answered ") + (index >= 0 && index < 4 ? names[index] : "closed"));
+  return answer;
 }
 
 bool TWizard::AskForVolume(int volume) {

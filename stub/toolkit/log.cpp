@@ -1,0 +1,88 @@
+#include "toolkit/log.h"
+
+#include <cstdio>
+
+#include "toolkit/files.h"
+
+namespace toolkit {
+
+namespace {
+
+HANDLE logFile = INVALID_HANDLE_VALUE;
+bool unattended = false;
+
+const char* AnswerName(int answer) {
+  switch (answer) {
+    case IDOK:
+      return "OK";
+    case IDCANCEL:
+      return "Cancel";
+    case IDABORT:
+      return "Abort";
+    case IDRETRY:
+      return "Retry";
+    case IDIGNORE:
+      return "Ignore";
+    case IDYES:
+      return "Yes";
+    case IDNO:
+      return "No";
+    default:
+      return "closed";
+  }
+}
+
+// Line ends inside a message become " / " so that one message is one line.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += " / ";
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool OpenLog(const std::string& path) {
+  if (logFile != INVALID_HANDLE_VALUE) return true;
+  CreateFolderChain(FolderPart(path));
+  logFile = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+  return logFile != INVALID_HANDLE_VALUE;
+}
+
+bool Logging() { return logFile != INVALID_HANDLE_VALUE; }
+
+void Log(const std::string& line) {
+  if (logFile == INVALID_HANDLE_VALUE) return;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u.%03u ", now.wHour, now.wMinute, now.wSecond,
+                now.wMilliseconds);
+  const std::string text = stamp + OneLine(line) + "\r\n";
+  DWORD written = 0;
+  WriteFile(logFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+void SetUnattended(bool on) { unattended = on; }
+bool Unattended() { return unattended; }
+
+int Prompt(HWND owner, const std::string& text, const std::string& caption, UINT style,
+           int unattendedAnswer) {
+  Log("message: " + text);
+  if (unattended) {
+    Log(std::string("answered ") + AnswerName(unattendedAnswer) + " (unattended, not shown)");
+    return unattendedAnswer;
+  }
+  const int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+  Log(std::string("answered ") + AnswerName(answer));
+  return answer;
+}
+
+}  // namespace toolkit
