@@ -1,7 +1,5 @@
 #include "toolkit/log.h"
 
-#include <cstdio>
-
 #include "toolkit/files.h"
 
 namespace toolkit {
@@ -62,9 +60,15 @@ void Log(const std::string& line) {
   if (logFile == INVALID_HANDLE_VALUE) return;
   SYSTEMTIME now;
   GetLocalTime(&now);
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%02u:%02u:%02u.%03u ", now.wHour, now.wMinute, now.wSecond,
-                now.wMilliseconds);
+  char stamp[] = "00:00:00.000 ";
+  const auto put = [&stamp](int at, unsigned value, int digits) {
+    for (int d = digits - 1; d >= 0; --d, value /= 10)
+      stamp[at + d] = static_cast<char>('0' + value % 10);
+  };
+  put(0, now.wHour, 2);
+  put(3, now.wMinute, 2);
+  put(6, now.wSecond, 2);
+  put(9, now.wMilliseconds, 3);
   const std::string text = stamp + OneLine(line) + "\r\n";
   DWORD written = 0;
   WriteFile(logFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
