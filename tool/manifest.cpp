@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -47,6 +48,18 @@ std::string Suggest(const std::string& key, const std::vector<std::string>& know
     if (d < bestDistance) bestDistance = d, best = k;
   }
   return best.empty() ? "" : " (did you mean \"" + best + "\"?)";
+}
+
+// A file's time as the installer records it: with SOURCE_DATE_EPOCH set (the
+// reproducible-builds convention), no time later than it, so that a fresh
+// checkout of the same files builds the same installer.
+int64_t ReproducibleTime(int64_t mtime) {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (!epoch || !*epoch) return mtime;
+  char* end = nullptr;
+  const long long limit = std::strtoll(epoch, &end, 10);
+  if (*end != '\0' || limit < 0) return mtime;
+  return mtime > limit ? limit : mtime;
 }
 
 // A literal text as a manifest text: braces doubled.
@@ -472,7 +485,7 @@ void Loader::LoadFileEntry(const toml::table& entry,
     if (st.st_size > 0x7FFFFFFF)
       Fail(f->get("source"), "\"" + packed.source + "\" is larger than 2 GB");
     packed.size = static_cast<uint32_t>(st.st_size);
-    packed.mtime = st.st_mtime;
+    packed.mtime = ReproducibleTime(st.st_mtime);
     packed.readOnly = (st.st_mode & S_IWUSR) == 0;
     packed.line = static_cast<int>(f->source().begin.line);
     project_.files.push_back(packed);
@@ -702,7 +715,7 @@ void Loader::LoadUninstall(const toml::table& root) {
                 "--uninstaller names another, [uninstall] enabled = false leaves it out)");
   }
   packed.size = static_cast<uint32_t>(st.st_size);
-  packed.mtime = st.st_mtime;
+  packed.mtime = ReproducibleTime(st.st_mtime);
   project_.files.push_back(packed);
 
   // The entry of Add/Remove Programs, removed again by the uninstaller.
