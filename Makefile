@@ -8,7 +8,7 @@ WIN64_BUILD := build/win64
 NATIVE_BUILD := build/native
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build stub native test unit demo format clean
+.PHONY: all deps build stub native test unit demo install format clean
 
 all: build
 
@@ -37,6 +37,12 @@ test: build
 
 demo: build
 	bash scripts/demo.sh
+
+# The tool, the stub and the uninstaller: PREFIX/bin/quillbox and
+# PREFIX/lib/quillbox/.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(NATIVE_BUILD) --prefix $(PREFIX)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -35,7 +35,8 @@ const char kBuildHelp[] =
     "\n"
     "Builds an installer from a manifest (TOML). OUTPUT defaults to [package] output,\n"
     "or MANIFEST's name with -setup.exe. STUB defaults to quillbox-stub.exe beside\n"
-    "this program, FILE (the uninstaller the installer puts beside the application)\n"
+    "this program (or in ../lib/quillbox), FILE (the uninstaller the installer puts beside the "
+    "application)\n"
     "to quillbox-uninstall.exe beside STUB. Errors name the manifest, the line and\n"
     "the reason; nothing is written when the build fails.\n"
     "\n"
@@ -97,7 +98,14 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
     std::fprintf(stderr, "%s", kBuildHelp);
     return 2;
   }
-  if (stub.empty()) stub = (fs::path(ProgramFolder(argv0)) / "quillbox-stub.exe").string();
+  if (stub.empty()) {
+    // Beside the tool (a build folder), or where make install puts it.
+    const fs::path folder = ProgramFolder(argv0);
+    stub = (folder / "quillbox-stub.exe").string();
+    const fs::path installed = folder.parent_path() / "lib" / "quillbox" / "quillbox-stub.exe";
+    std::error_code ec;
+    if (!fs::exists(stub, ec) && fs::exists(installed, ec)) stub = installed.string();
+  }
   if (uninstaller.empty()) {
     uninstaller = (fs::absolute(stub).parent_path() / "quillbox-uninstall.exe").string();
   }

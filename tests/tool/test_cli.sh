@@ -108,4 +108,14 @@ cmp -s "$tmp/repro/1.exe" "$tmp/repro/4.exe" || fail "SOURCE_DATE_EPOCH builds d
 "$qb" build "$tmp/repro/r.toml" -o "$tmp/repro/5.exe" >/dev/null
 cmp -s "$tmp/repro/1.exe" "$tmp/repro/5.exe" && fail "file times do not reach the installer at all"
 echo "ok: builds are reproducible, with SOURCE_DATE_EPOCH across fresh checkouts"
+
+# Installed (make install's layout): the tool finds the stub and the
+# uninstaller in PREFIX/lib/quillbox.
+cmake --install "$QB_NATIVE" --prefix "$tmp/prefix" >/dev/null
+[ -x "$tmp/prefix/bin/quillbox" ] && [ -f "$tmp/prefix/lib/quillbox/quillbox-stub.exe" ] &&
+  [ -f "$tmp/prefix/lib/quillbox/quillbox-uninstall.exe" ] || fail "install layout"
+"$tmp/prefix/bin/quillbox" build "$tmp/repro/r.toml" -o "$tmp/installed.exe" >/dev/null ||
+  fail "the installed tool cannot build"
+"$qb" inspect "$tmp/installed.exe" | grep -q 'uninstall.exe' || fail "no uninstaller in the installed tool's build"
+echo "ok: make install's layout builds installers with the uninstaller"
 echo PASS
