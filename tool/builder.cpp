@@ -61,6 +61,50 @@ class OutputSet {
 
 }  // namespace
 
+namespace {
+
+// The stub with the installer's own icon, version resource and requested
+// execution level.
+std::vector<uint8_t> WithOwnFace(const Project& project, const std::vector<uint8_t>& stub) {
+  std::vector<Resource> resources;
+  std::string error;
+  if (!ReadResources(stub, resources, error)) throw BuildError("the stub: " + error);
+  uint16_t language = 0x409;
+  for (const Resource& r : resources) {
+    if (r.type.number == kGroupIconType) language = r.language;
+  }
+  std::vector<Resource> kept;
+  for (Resource& r : resources) {
+    const bool icon =
+        r.type.text.empty() && (r.type.number == kIconType || r.type.number == kGroupIconType);
+    if ((icon && !project.icon.empty()) || (r.type.text.empty() && r.type.number == kVersionType))
+      continue;
+    if (r.type.text.empty() && r.type.number == kManifestType) {
+      const std::string text =
+          ManifestWithLevel(std::string(r.data.begin(), r.data.end()), project.executionLevel);
+      r.data.assign(text.begin(), text.end());
+    }
+    kept.push_back(std::move(r));
+  }
+  if (!project.icon.empty() &&
+      !IconResources(project.icon, u"MAINICON", 1, language, kept, error)) {
+    throw BuildError("the icon: " + error);
+  }
+  VersionInfo info = project.versionInfo;
+  info.originalFilename = fs::path(project.outputPath).filename().string();
+  Resource version;
+  version.type.number = kVersionType;
+  version.name.number = 1;
+  version.language = 0x409;
+  version.data = VersionResource(info);
+  kept.push_back(std::move(version));
+  std::vector<uint8_t> out = stub;
+  if (!WriteResources(out, kept, error)) throw BuildError("the stub: " + error);
+  return out;
+}
+
+}  // namespace
+
 BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   qb::Package& pkg = project.package;
   BuildSummary summary;
@@ -177,7 +221,8 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
     }
   }
 
-  const std::vector<uint8_t> installer = qb::AssembleInstaller(stub, pkg, support, inside);
+  const std::vector<uint8_t> face = WithOwnFace(project, stub);
+  const std::vector<uint8_t> installer = qb::AssembleInstaller(face, pkg, support, inside);
   summary.installerSize = installer.size();
   OutputSet outputs;
   outputs.Add(project.outputPath, installer.data(), installer.size());

@@ -246,7 +246,7 @@ void Loader::LoadApp(const toml::table& root) {
   const toml::table& app = Table(*n, "[app]");
   CheckKeys(app, "[app]",
             {"name", "version", "title", "destination", "group", "password", "license", "readme",
-             "id", "publisher", "url", "privileges"});
+             "id", "publisher", "url", "privileges", "icon", "copyright"});
   auto& pkg = project_.package;
   appName_ = PackageText(app, "name", "", false, true);
   const std::string version = PackageText(app, "version", "", false, true);
@@ -255,6 +255,22 @@ void Loader::LoadApp(const toml::table& root) {
   publisher_ = PackageText(app, "publisher", "", false);
   url_ = PackageText(app, "url", "", false);
   perUser_ = Choice(app, "privileges", "admin", {{"admin", 0}, {"user", 1}}) == "1";
+  project_.executionLevel = perUser_ ? "asInvoker" : "requireAdministrator";
+  if (const std::string icon = Path(app, "icon", false); !icon.empty()) {
+    project_.icon = ReadFile(app.get("icon"), icon);
+    std::vector<Resource> check;
+    std::string why;
+    if (!IconResources(project_.icon, u"MAINICON", 1, 0, check, why)) {
+      Fail(app.get("icon"), "\"" + icon + "\" is " + why);
+    }
+  }
+  // The version resource is Unicode: the manifest's own UTF-8 texts.
+  VersionInfo& info = project_.versionInfo;
+  info.productName = String(app, "name", "");
+  info.version = String(app, "version", "");
+  info.companyName = String(app, "publisher", "");
+  info.copyright = String(app, "copyright", "");
+  info.description = info.productName + " Setup";
   // The name Windows files the installed application under: the
   // application's name without the characters a registry key name or a
   // command line would trip over.

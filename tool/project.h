@@ -9,6 +9,7 @@
 
 #include "cab/cab_writer.h"
 #include "package/package.h"
+#include "pe_resources.h"
 #include "signing.h"
 #include "text/text.h"
 
@@ -52,6 +53,11 @@ struct Project {
   std::vector<std::string> registryVariableNames;
   size_t installProgramCount = 0;  // the first records of the program list
   SigningOptions signing;          // [signing]: sign the installer once built
+  // The installer's own face: its icon ([app] icon; empty keeps the stub's),
+  // its version resource, and the execution level its manifest requests.
+  std::vector<uint8_t> icon;
+  VersionInfo versionInfo;
+  std::string executionLevel = "requireAdministrator";
 };
 
 struct BuildError : std::runtime_error {

@@ -97,16 +97,19 @@ rc=0; "$qb" inspect "$tmp/bad.toml" 2>/dev/null || rc=$?
 mkdir -p "$tmp/repro/app"
 echo "reproducible" >"$tmp/repro/app/a.txt"
 printf '[app]\nname = "Repro"\nversion = "1"\n[[files]]\nsource = "app/a.txt"\n' >"$tmp/repro/r.toml"
-SOURCE_DATE_EPOCH=1700000000 "$qb" build "$tmp/repro/r.toml" -o "$tmp/repro/1.exe" >/dev/null
-"$qb" build "$tmp/repro/r.toml" -o "$tmp/repro/2.exe" >/dev/null
+# (The installer's own file name is part of its version resource: every
+# build here writes setup.exe in its own folder.)
+build() { mkdir -p "$tmp/repro/$1" && "$qb" build "$tmp/repro/r.toml" -o "$tmp/repro/$1/setup.exe" >/dev/null; }
+SOURCE_DATE_EPOCH=1700000000 build 1
+build 2
 sleep 1
-"$qb" build "$tmp/repro/r.toml" -o "$tmp/repro/3.exe" >/dev/null
-cmp -s "$tmp/repro/2.exe" "$tmp/repro/3.exe" || fail "two builds of the same files differ"
+build 3
+cmp -s "$tmp/repro/2/setup.exe" "$tmp/repro/3/setup.exe" || fail "two builds of the same files differ"
 touch "$tmp/repro/app/a.txt"
-SOURCE_DATE_EPOCH=1700000000 "$qb" build "$tmp/repro/r.toml" -o "$tmp/repro/4.exe" >/dev/null
-cmp -s "$tmp/repro/1.exe" "$tmp/repro/4.exe" || fail "SOURCE_DATE_EPOCH builds differ after a touch"
-"$qb" build "$tmp/repro/r.toml" -o "$tmp/repro/5.exe" >/dev/null
-cmp -s "$tmp/repro/1.exe" "$tmp/repro/5.exe" && fail "file times do not reach the installer at all"
+SOURCE_DATE_EPOCH=1700000000 build 4
+cmp -s "$tmp/repro/1/setup.exe" "$tmp/repro/4/setup.exe" || fail "SOURCE_DATE_EPOCH builds differ after a touch"
+build 5
+cmp -s "$tmp/repro/1/setup.exe" "$tmp/repro/5/setup.exe" && fail "file times do not reach the installer at all"
 echo "ok: builds are reproducible, with SOURCE_DATE_EPOCH across fresh checkouts"
 
 # Installed (make install's layout): the tool finds the stub and the

@@ -72,7 +72,8 @@ class ManifestTest : public ::testing::Test {
     Write("app/tally.exe", "MZ fake program");
     Write("app/docs/guide.txt", "how to tally");
     Write("license.txt", "You may use this.\n{braces} and \\ too.");
-    Write("stub.exe", "MZ fake stub");
+    // The real stub: the tool rewrites its resources.
+    fs::copy_file(QB_TEST_STUB, dir_ + "/stub.exe");
     Write("uninstall.exe", "MZ fake uninstaller");
   }
   void TearDown() override { fs::remove_all(dir_); }
