@@ -5,6 +5,8 @@ WIN_BUILD := build/win
 # The x86-64 build of the Windows parts, for the Wine tests on machines that
 # run no 32-bit code (scripts/wine-arch.sh tells).
 WIN64_BUILD := build/win64
+# The authoring tool as a Windows program (quillbox.exe, x86-64).
+WIN_TOOL_BUILD := build/win-tool
 NATIVE_BUILD := build/native
 JOBS ?= $(shell nproc)
 
@@ -26,6 +28,8 @@ stub:
 	  cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null && \
 	  cmake --build $(WIN64_BUILD) -j $(JOBS); \
 	fi
+	cmake -S . -B $(WIN_TOOL_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64-tool.cmake >/dev/null
+	cmake --build $(WIN_TOOL_BUILD) -j $(JOBS)
 
 native:
 	cmake -S . -B $(NATIVE_BUILD) -DQB_WIN_BUILD_DIR=$(CURDIR)/$(WIN_BUILD) \

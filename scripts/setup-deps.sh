@@ -10,6 +10,7 @@ packages=(
   cmake make g++ pkg-config
   g++-mingw-w64-i686-win32 mingw-w64-i686-dev binutils-mingw-w64-i686
   g++-mingw-w64-x86-64-win32 mingw-w64-x86-64-dev binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb x11-utils imagemagick
   libgtest-dev googletest zlib1g-dev libtomlplusplus-dev
   cabextract gcab clang-format fonts-dejavu-core bc python3 osslsigncode openssl

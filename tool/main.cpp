@@ -15,6 +15,10 @@
 #define QB_VERSION "0.0.0"
 #endif
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -54,9 +58,15 @@ const char kInspectHelp[] =
     "readable variables, the messages of each language and the cabinet layout.\n";
 
 std::string ProgramFolder(const char* argv0) {
+#ifdef _WIN32
+  wchar_t path[32768];
+  const DWORD n = GetModuleFileNameW(nullptr, path, 32768);
+  fs::path self = n ? fs::path(std::wstring(path, n)) : fs::absolute(argv0);
+#else
   std::error_code ec;
   fs::path self = fs::read_symlink("/proc/self/exe", ec);
   if (ec) self = fs::absolute(argv0);
+#endif
   return self.parent_path().string();
 }
 

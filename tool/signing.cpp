@@ -1,13 +1,17 @@
 #include "signing.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "project.h"
@@ -20,6 +24,56 @@ namespace {
 
 // Runs a program with its arguments; returns its exit status (127 when it
 // could not be started) and what it wrote to its error output.
+#ifdef _WIN32
+int Run(const std::vector<std::string>& args, std::string& errors) {
+  // The command line the way the C runtime splits it again.
+  std::string line;
+  for (const std::string& a : args) {
+    if (!line.empty()) line += ' ';
+    line += '"';
+    size_t slashes = 0;
+    for (char c : a) {
+      if (c == '\\') {
+        ++slashes;
+        continue;
+      }
+      line.append(c == '"' ? 2 * slashes + 1 : slashes, '\\');
+      slashes = 0;
+      line += c;
+    }
+    line.append(2 * slashes, '\\');
+    line += '"';
+  }
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return 127;
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdError = writeEnd;
+  startup.hStdOutput = nullptr;
+  startup.hStdInput = nullptr;
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                      nullptr, nullptr, &startup, &process);
+  CloseHandle(writeEnd);
+  if (!started) {
+    CloseHandle(readEnd);
+    return 127;
+  }
+  char buffer[4096];
+  DWORD n = 0;
+  while (ReadFile(readEnd, buffer, sizeof buffer, &n, nullptr) && n) errors.append(buffer, n);
+  CloseHandle(readEnd);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 127;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return static_cast<int>(code);
+}
+#else
 int Run(const std::vector<std::string>& args, std::string& errors) {
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) return 127;
@@ -48,12 +102,22 @@ int Run(const std::vector<std::string>& args, std::string& errors) {
   waitpid(child, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
 }
+#endif
 
 // A password from the environment goes to the signer in a file only this
 // user can read, never on its command line.
 class PasswordFile {
  public:
   explicit PasswordFile(const std::string& password) {
+#ifdef _WIN32
+    char folder[MAX_PATH + 1] = {}, name[MAX_PATH + 1] = {};
+    if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "qbp", 0, name))
+      throw BuildError("cannot pass the signing password on");
+    path_ = name;
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out << password;
+    if (!out) throw BuildError("cannot pass the signing password on");
+#else
     char pattern[] = "/tmp/quillbox-pass.XXXXXX";
     const int fd = mkstemp(pattern);
     if (fd < 0) throw BuildError("cannot pass the signing password on");
@@ -62,9 +126,11 @@ class PasswordFile {
         write(fd, password.data(), password.size()) == static_cast<ssize_t>(password.size());
     close(fd);
     if (!written) throw BuildError("cannot pass the signing password on");
+#endif
   }
   ~PasswordFile() {
-    if (!path_.empty()) unlink(path_.c_str());
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove(path_, ec);
   }
   const std::string& Path() const { return path_; }
 
