@@ -105,6 +105,29 @@ std::vector<uint8_t> WithOwnFace(const Project& project, const std::vector<uint8
 
 }  // namespace
 
+// The uninstaller asks for the same execution level as the installer: a
+// per-user application is removed by its user, without elevation.
+static std::vector<uint8_t> UninstallerWithLevel(const Project& project, const PackedFile& file) {
+  const std::vector<uint8_t> original = ReadAll(file.source);
+  std::vector<Resource> resources;
+  std::string error;
+  if (!ReadResources(original, resources, error)) {
+    throw BuildError("the uninstaller \"" + file.source + "\": " + error);
+  }
+  for (Resource& r : resources) {
+    if (r.type.text.empty() && r.type.number == kManifestType) {
+      const std::string text =
+          ManifestWithLevel(std::string(r.data.begin(), r.data.end()), project.executionLevel);
+      r.data.assign(text.begin(), text.end());
+    }
+  }
+  std::vector<uint8_t> out = original;
+  if (!WriteResources(out, resources, error)) {
+    throw BuildError("the uninstaller \"" + file.source + "\": " + error);
+  }
+  return out;
+}
+
 BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   qb::Package& pkg = project.package;
   BuildSummary summary;
@@ -125,6 +148,11 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
     in.name = std::to_string(i);
     in.sourcePath = f.source;
     in.size = f.size;
+    if (f.uninstaller) {
+      in.bytes = UninstallerWithLevel(project, f);
+      in.sourcePath.clear();
+      in.size = static_cast<uint32_t>(in.bytes.size());
+    }
     qb::cab::ToDosDateTime(f.mtime, in.date, in.time);
     in.attributes = f.readOnly ? 0x21 : 0x20;  // archive, and read-only as on disk
     inputs.push_back(in);

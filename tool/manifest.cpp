@@ -722,6 +722,7 @@ void Loader::LoadUninstall(const toml::table& root) {
   packed.destination = uninstaller;
   packed.overwrite = 2;
   packed.uninstall = true;
+  packed.uninstaller = true;
   packed.line = u ? static_cast<int>(u->source().begin.line) : 0;
   struct stat st {};
   if (uninstallerPath_.empty() || stat(uninstallerPath_.c_str(), &st) != 0 ||

@@ -37,6 +37,7 @@ struct PackedFile {
   int64_t mtime = 0;
   bool readOnly = false;  // the source has no write permission
   int line = 0;           // the manifest line of its [[files]] entry
+  bool uninstaller = false;  // the uninstaller: packed with the package's execution level
 };
 
 struct Project {

@@ -119,6 +119,7 @@ cmake --install "$QB_NATIVE" --prefix "$tmp/prefix" >/dev/null
   [ -f "$tmp/prefix/lib/quillbox/quillbox-uninstall.exe" ] || fail "install layout"
 "$tmp/prefix/bin/quillbox" build "$tmp/repro/r.toml" -o "$tmp/installed.exe" >/dev/null ||
   fail "the installed tool cannot build"
-"$qb" inspect "$tmp/installed.exe" | grep -q 'uninstall.exe' || fail "no uninstaller in the installed tool's build"
+"$qb" inspect "$tmp/installed.exe" >"$tmp/installed.txt"
+grep -q 'uninstall.exe' "$tmp/installed.txt" || fail "no uninstaller in the installed tool's build"
 echo "ok: make install's layout builds installers with the uninstaller"
 echo PASS

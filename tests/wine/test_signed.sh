@@ -32,15 +32,15 @@ QB_SIGN_PASS=s3cret qb_tool build signed.toml -o "$QB_TMP/signed.exe" >"$QB_TMP/
 grep -q "^signed $QB_TMP/signed.exe" "$QB_TMP/build.txt" || fail "no signing: $(cat "$QB_TMP/build.txt")"
 verify "$QB_TMP/signed.exe" || fail "the tool's signature does not verify: $(cat "$QB_TMP/verify.txt")"
 echo "ok: the tool signs as it builds, and the signature verifies"
-"$QB_NATIVE/tool/quillbox" inspect "$QB_TMP/signed.exe" | grep -q '^Signature: Authenticode' ||
-  fail "inspect does not show the signature"
-"$QB_NATIVE/tool/quillbox" inspect "$QB_TMP/signed.exe" >/dev/null || fail "inspect of a signed installer"
+"$QB_NATIVE/tool/quillbox" inspect "$QB_TMP/signed.exe" >"$QB_TMP/inspect.txt" ||
+  fail "inspect of a signed installer"
+grep -q '^Signature: Authenticode' "$QB_TMP/inspect.txt" || fail "inspect does not show the signature"
 echo "ok: inspect shows the signature"
 
 # Signed afterwards, with a certificate and key.
 qb_tool build plain.toml -o "$QB_TMP/plain.exe" >/dev/null
-"$QB_NATIVE/tool/quillbox" inspect "$QB_TMP/plain.exe" | grep -q '^Signature: none' ||
-  fail "inspect sees a signature on an unsigned installer"
+"$QB_NATIVE/tool/quillbox" inspect "$QB_TMP/plain.exe" >"$QB_TMP/inspect.txt"
+grep -q '^Signature: none' "$QB_TMP/inspect.txt" || fail "inspect sees a signature on an unsigned installer"
 osslsigncode sign -certs cert.pem -key key.pem -in "$QB_TMP/plain.exe" -out "$QB_TMP/later.exe" \
   >/dev/null
 verify "$QB_TMP/later.exe" || fail "signed afterwards: $(cat "$QB_TMP/verify.txt")"

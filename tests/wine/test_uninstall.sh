@@ -153,6 +153,9 @@ wineserver -w
 [ -f "$C/QBU/uninstall.exe" ] && [ -f "$C/QBU/uninstall.log" ] || fail "uninstaller or log missing"
 [ -f "$C/QBU/regmarker.dll.registered" ] || fail "the component was not registered"
 [ -f "$U/Desktop/QBU Desktop.lnk" ] || fail "desktop shortcut missing"
+info=$(wine "$W/qbfileinfo.exe" 'C:\QBU\uninstall.exe' | tr -d '\r')
+echo "$info" | grep -qx 'level=requireAdministrator' ||
+  fail "the uninstaller of a per-machine package does not ask for elevation: $info"
 
 query() { wine reg query "$ARP" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1  *REG_[A-Z_]*  *//p"; }
 expect_eq "$(query DisplayName)" "QB Uninstall Test" "DisplayName"
