@@ -22,7 +22,7 @@ TWizard* Wizard = nullptr;
 
 namespace {
 
-enum ControlId : int { kBackId = 101, kNextId = 102, kCancelId = 103 };
+enum ControlId : int { kBackId = 101, kNextId = 102, kCancelId = 103, kPasswordFieldId = 110 };
 
 constexpr int kClientWidth = 495;
 constexpr int kClientHeight = 359;
@@ -79,6 +79,10 @@ void TWizard::CreateControls() {
   }
   HWND progress = panels_[kProgressPage];
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
+  HWND password = panels_[kPasswordPage];
+  toolkit::CreateLabel(password, Msg(qb::kMsgPasswordDescription), 112, 16, 360, 72);
+  toolkit::CreateControl("BUTTON", Msg(qb::kMsgPasswordFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
+                         452, 59, password);
   statusText_ = toolkit::CreateLabel(progress, "", 22, 186, 452, 14);
   progressBar_ = toolkit::CreateProgressBar(progress, 22, 208, 452, 18);
 }
@@ -103,7 +107,10 @@ void TWizard::SetUp() {
   SetWindowTextA(Handle(), startup::Startup.installerTitle.c_str());
   if (Flag(qb::kWelcomePage)) pages_.push_back(kWelcomePage);
   if (Flag(qb::kLicensePage)) pages_.push_back(kLicensePage);
-  if (!pkg.Text(qb::kPassword).empty()) pages_.push_back(kPasswordPage);
+  if (!pkg.Text(qb::kPassword).empty()) {
+    pages_.push_back(kPasswordPage);
+    CreatePasswordField();
+  }
   if (Flag(qb::kReadmePage)) pages_.push_back(kReadmePage);
   if (Flag(qb::kDestinationPage)) pages_.push_back(kDestinationPage);
   if (Flag(qb::kProgramGroup)) {
@@ -161,6 +168,33 @@ void TWizard::SetUp() {
   toolkit::Application.ProcessMessages();
 }
 
+// The field of the password frame (16, 22 inside it), with the edit options
+// of the package: bit 0 no horizontal scrolling, 1 no vertical scrolling,
+// 2 lower case, 3 multi-line, 4 selection kept visible, 5 OEM conversion,
+// 6 masked entry, 7 read-only, 8 upper case, 9 Enter starts a new line.
+void TWizard::CreatePasswordField() {
+  const int64_t bits = startup::Package.Number(qb::kPasswordFieldOptions);
+  DWORD style = WS_VISIBLE | WS_TABSTOP | WS_BORDER;
+  if (!(bits & 1)) style |= ES_AUTOHSCROLL;
+  if (!(bits & 2)) style |= ES_AUTOVSCROLL;
+  const DWORD kOptionStyles[][2] = {{4, ES_LOWERCASE},   {8, ES_MULTILINE},   {16, ES_NOHIDESEL},
+                                    {32, ES_OEMCONVERT}, {64, ES_PASSWORD},   {128, ES_READONLY},
+                                    {256, ES_UPPERCASE}, {512, ES_WANTRETURN}};
+  for (const auto& o : kOptionStyles) {
+    if (bits & o[0]) style |= o[1];
+  }
+  passwordField_ =
+      toolkit::CreateControl("EDIT", "", style, 22 + 16, 128 + 22, 420, 21, panels_[kPasswordPage],
+                             kPasswordFieldId, WS_EX_CLIENTEDGE);
+}
+
+void TWizard::CheckPassword() {
+  if (pages_[position_] != kPasswordPage) return;
+  const bool right =
+      qb::PasswordForm(toolkit::TextOf(passwordField_)) == startup::Package.Text(qb::kPassword);
+  EnableWindow(next_, right);
+}
+
 void TWizard::SetNextCaption(int message) { toolkit::SetText(next_, Msg(message)); }
 
 void TWizard::ShowCurrentPage() {
@@ -181,6 +215,11 @@ void TWizard::ShowCurrentPage() {
     case kWelcomePage:
       toolkit::SetText(bigTitle_, Msg(qb::kMsgWelcomeTitle));
       toolkit::SetText(bodyText_, Msg(qb::kMsgWelcomeBody));
+      break;
+    case kPasswordPage:
+      EnableWindow(next_, FALSE);
+      SetFocus(passwordField_);
+      CheckPassword();
       break;
     case kProgressPage:
       toolkit::SetText(progressDescription_, Msg(qb::kMsgProgressDescription));
@@ -233,6 +272,7 @@ void TWizard::SetUpFinishPage() {
 
 void TWizard::OnNext() {
   if (position_ + 1 >= static_cast<int>(pages_.size())) return;
+  if (pages_[position_] == kPasswordPage && !IsWindowEnabled(next_)) return;
   ++position_;
   ShowCurrentPage();
 }
@@ -240,6 +280,8 @@ void TWizard::OnNext() {
 void TWizard::OnBack() {
   if (position_ == 0 || running_) return;
   --position_;
+  // Leaving the password page backwards gives Next back.
+  if (pages_[position_ + 1] == kPasswordPage) EnableWindow(next_, TRUE);
   ShowCurrentPage();
 }
 
@@ -309,6 +351,10 @@ void TWizard::ProgressStep() {
 LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_COMMAND:
+      if (LOWORD(wp) == kPasswordFieldId && HIWORD(wp) == EN_CHANGE) {
+        CheckPassword();
+        return 0;
+      }
       if (HIWORD(wp) == BN_CLICKED) {
         switch (LOWORD(wp)) {
           case kNextId:

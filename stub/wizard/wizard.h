@@ -67,12 +67,16 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   void OnClose();
   void SetNextCaption(int message);
   void SetProgressRange(int maximum);
+  void CreatePasswordField();
+  // Next is enabled while the password field holds the package's password.
+  void CheckPassword();
   // Runs the installation with the choices made on the pages, then ends a
   // silent run or moves on to the page after the Progress page.
   void StartRun();
   void NextAfterRun();
   int Ask(const std::string& text, UINT style);
 
+  HWND passwordField_ = nullptr;
   HWND back_ = nullptr;
   HWND next_ = nullptr;
   HWND cancel_ = nullptr;

@@ -104,6 +104,14 @@ BOOL CALLBACK FindButton(HWND hwnd, LPARAM lp) {
   return TRUE;
 }
 
+BOOL CALLBACK FindEdit(HWND hwnd, LPARAM lp) {
+  if (_stricmp(ClassOf(hwnd).c_str(), "Edit") == 0 && IsWindowVisible(hwnd)) {
+    *reinterpret_cast<HWND*>(lp) = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
 BOOL CALLBACK ListWindow(HWND hwnd, LPARAM) {
   RECT r;
   GetWindowRect(hwnd, &r);
@@ -116,7 +124,7 @@ BOOL CALLBACK ListWindow(HWND hwnd, LPARAM) {
 
 int main(int argc, char** argv) {
   if (argc < 2 || (argc < 3 && std::string(argv[1]) != "list")) {
-    std::fprintf(stderr, "usage: qbdrive wait|dump|text|click|close|state TITLE ...\n");
+    std::fprintf(stderr, "usage: qbdrive wait|dump|text|click|type|close|state TITLE ...\n");
     return 2;
   }
   const std::string cmd = argv[1];
@@ -140,7 +148,8 @@ int main(int argc, char** argv) {
       argc > 3) {
     cls = argv[3];
   }
-  if ((cmd == "click" || cmd == "select" || cmd == "toggle") && argc > 4) cls = argv[4];
+  if ((cmd == "click" || cmd == "select" || cmd == "toggle" || cmd == "type") && argc > 4)
+    cls = argv[4];
   HWND hwnd = Find(title, cls);
   if (!hwnd) {
     std::fprintf(stderr, "qbdrive: no visible window \"%s\"\n", title);
@@ -163,6 +172,16 @@ int main(int argc, char** argv) {
     }
     PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(q.found), BN_CLICKED),
                  reinterpret_cast<LPARAM>(q.found));
+  } else if (cmd == "type") {
+    // Puts the text into the first visible edit field, as typing would.
+    if (argc < 4) return 2;
+    HWND field = nullptr;
+    EnumChildWindows(hwnd, FindEdit, reinterpret_cast<LPARAM>(&field));
+    if (!field) {
+      std::fprintf(stderr, "qbdrive: no edit field\n");
+      return 1;
+    }
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
   } else if (cmd == "close") {
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
   } else if (cmd == "toggle") {
