@@ -1,11 +1,14 @@
 #include "toolkit/controls.h"
 
 #include <commctrl.h>
+#include <richedit.h>
 
 #include <vector>
 
 #include "toolkit/application.h"
 #include "toolkit/drawing.h"
+#include "toolkit/files.h"
+#include "toolkit/system.h"
 
 namespace toolkit {
 
@@ -27,6 +30,9 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return reinterpret_cast<LRESULT>(GetStockObject(DC_BRUSH));
       }
       return SendMessageA(GetParent(hwnd), msg, wp, lp);
+    case WM_GETFONT:
+      // A panel has the font of the window it lies on.
+      return SendMessageA(GetParent(hwnd), WM_GETFONT, 0, 0);
     case WM_ERASEBKGND: {
       RECT r;
       GetClientRect(hwnd, &r);
@@ -41,7 +47,98 @@ LRESULT CALLBACK PanelProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
+constexpr char kPictureClass[] = "TQuillboxPicture";
+
+struct PictureArea {
+  PaintFn paint;
+  void* data;
+};
+
+LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* area = reinterpret_cast<PictureArea*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      RECT r;
+      GetClientRect(hwnd, &r);
+      HDC memory = CreateCompatibleDC(dc);
+      HBITMAP bitmap = CreateCompatibleBitmap(dc, r.right, r.bottom);
+      HGDIOBJ old = SelectObject(memory, bitmap);
+      if (area && area->paint) area->paint(memory, r.right, r.bottom, area->data);
+      BitBlt(dc, 0, 0, r.right, r.bottom, memory, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+      DeleteObject(bitmap);
+      DeleteDC(memory);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+      SetBkMode(reinterpret_cast<HDC>(wp), TRANSPARENT);
+      return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    case WM_NCDESTROY:
+      delete area;
+      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
 }  // namespace
+
+HWND CreateRichViewer(HWND parent, int x, int y, int w, int h, COLORREF background) {
+  static const HMODULE library = LoadSystemLibrary("riched20.dll");
+  if (!library) return nullptr;
+  HWND viewer = CreateControl(
+      RICHEDIT_CLASSA, "",
+      WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_NOHIDESEL | ES_AUTOVSCROLL, x, y, w,
+      h, parent, 0, WS_EX_CLIENTEDGE);
+  if (viewer) SendMessageA(viewer, EM_SETBKGNDCOLOR, 0, background);
+  return viewer;
+}
+
+namespace {
+
+DWORD CALLBACK ReadRichText(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* read) {
+  const size_t n =
+      reinterpret_cast<TFileStream*>(cookie)->Read(buffer, static_cast<size_t>(wanted));
+  *read = static_cast<LONG>(n);
+  return 0;
+}
+
+}  // namespace
+
+bool LoadRichText(HWND viewer, const std::string& path) {
+  TFileStream file;
+  if (!viewer || !file.OpenRead(path)) return false;
+  EDITSTREAM stream = {};
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&file);
+  stream.pfnCallback = ReadRichText;
+  SendMessageA(viewer, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
+  return stream.dwError == 0;
+}
+
+HWND CreatePictureArea(HWND parent, int x, int y, int w, int h, PaintFn paint, void* data) {
+  WNDCLASSEXA wc = {};
+  wc.cbSize = sizeof wc;
+  if (!GetClassInfoExA(GetModuleHandleA(nullptr), kPictureClass, &wc)) {
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = PictureProc;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.lpszClassName = kPictureClass;
+    RegisterClassExA(&wc);
+  }
+  HWND hwnd = CreateControl(kPictureClass, "", WS_VISIBLE, x, y, w, h, parent);
+  if (hwnd)
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA,
+                      reinterpret_cast<LONG_PTR>(new PictureArea{paint, data}));
+  return hwnd;
+}
 
 void InitControls() {
   INITCOMMONCONTROLSEX icc = {};

@@ -27,6 +27,19 @@ HWND CreateProgressBar(HWND parent, int x, int y, int w, int h);
 // commands on to its parent.
 HWND CreatePanel(HWND parent, int x, int y, int w, int h, COLORREF colour, DWORD exStyle = 0);
 
+// A picture area: painting is left to paint (double-buffered: it draws
+// into a bitmap that is then copied), and static texts on it are drawn
+// transparently over what it painted.
+using PaintFn = void (*)(HDC dc, int width, int height, void* data);
+HWND CreatePictureArea(HWND parent, int x, int y, int w, int h, PaintFn paint, void* data);
+
+// A read-only rich-text viewer (multi-line, vertical scroll bar only,
+// selection kept visible, not a tab stop) on the given background. The
+// rich-edit library is loaded from the system folder by its full path.
+HWND CreateRichViewer(HWND parent, int x, int y, int w, int h, COLORREF background);
+// Loads a file into a viewer as rich text (RTF). False when it cannot be read.
+bool LoadRichText(HWND viewer, const std::string& path);
+
 void SetFont(HWND control, HFONT font);
 std::string TextOf(HWND control);
 void SetText(HWND control, const std::string& text);

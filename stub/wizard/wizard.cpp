@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "actions/completion.h"
 #include "engine/variables.h"
 #include "package/settings.h"
@@ -13,6 +15,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/drawing.h"
 #include "toolkit/log.h"
 #include "wizard/replace_file.h"
 
@@ -33,6 +36,53 @@ bool Flag(int s) { return startup::Package.Flag(s); }
 
 }  // namespace
 
+// The header band's picture: the header colour, a gradient over its
+// leftmost 170 x 58 pixels when the package asks for one, and the header
+// bitmap, keyed on its top-left pixel or opaque.
+static void PaintHeader(HDC dc, int width, int height, void*) {
+  const qb::Package& pkg = startup::Package;
+  const COLORREF colour = toolkit::ResolveColour(pkg.Number(qb::kHeaderColour));
+  RECT all = {0, 0, width, height};
+  HBRUSH brush = CreateSolidBrush(colour);
+  FillRect(dc, &all, brush);
+  DeleteObject(brush);
+  if (pkg.Flag(qb::kHeaderGradient)) {
+    toolkit::PaintGradient(dc, 170, 58, false,
+                           toolkit::ResolveColour(pkg.Number(qb::kHeaderGradientColour2)), colour);
+  }
+  if (pkg.Flag(qb::kHeaderBitmap)) {
+    toolkit::DrawPicture(
+        dc, startup::Startup.headerBitmap, static_cast<int>(pkg.Number(qb::kHeaderBitmapX)),
+        static_cast<int>(pkg.Number(qb::kHeaderBitmapY)), pkg.Flag(qb::kHeaderBitmapTransparent));
+  }
+}
+
+void TWizard::CreateHeaderBand() {
+  const qb::Package& pkg = startup::Package;
+  header_ = toolkit::CreatePanel(Handle(), 0, 0, 497, 60,
+                                 toolkit::ResolveColour(pkg.Number(qb::kHeaderColour)));
+  headerPicture_ = toolkit::CreatePictureArea(header_, 0, 0, 497, 58, PaintHeader, nullptr);
+  headerTitle_ =
+      toolkit::CreateLabel(headerPicture_, "", static_cast<int>(pkg.Number(qb::kHeaderTitleX)),
+                           static_cast<int>(pkg.Number(qb::kHeaderTitleY)), 302, 14);
+  toolkit::SetFont(headerTitle_, toolkit::Font("Tahoma", -11, true));
+  headerSubtitle_ =
+      toolkit::CreateLabel(headerPicture_, "", static_cast<int>(pkg.Number(qb::kHeaderSubtitleX)),
+                           static_cast<int>(pkg.Number(qb::kHeaderSubtitleY)), 297, 26);
+  toolkit::SetFont(headerSubtitle_, toolkit::Font("Tahoma", -11));
+  // The two rules at the band's foot: the upper in the application
+  // workspace colour, the lower white.
+  toolkit::CreatePanel(header_, 0, 58, 497, 1, GetSysColor(COLOR_APPWORKSPACE));
+  toolkit::CreatePanel(header_, 0, 59, 497, 1, kWhite);
+  ShowWindow(header_, SW_HIDE);
+}
+
+void TWizard::SetHeader(int title, int subtitle) {
+  toolkit::SetText(headerTitle_, Msg(title));
+  toolkit::SetText(headerSubtitle_, Msg(subtitle));
+  InvalidateRect(headerPicture_, nullptr, TRUE);
+}
+
 void TWizard::CreateControls() {
   HWND w = Handle();
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
@@ -43,6 +93,7 @@ void TWizard::CreateControls() {
   EnableWindow(back_, FALSE);
   next_ = toolkit::CreateButton(w, Msg(qb::kMsgNext), 324, 327, 75, 23, kNextId, BS_DEFPUSHBUTTON);
   cancel_ = toolkit::CreateButton(w, Msg(qb::kMsgCancel), 410, 327, 75, 23, kCancelId);
+  CreateHeaderBand();
 
   // The welcome and finish pages share one white panel.
   HWND welcome = toolkit::CreatePanel(w, 0, 0, 495, 316, kWhite);
@@ -79,6 +130,9 @@ void TWizard::CreateControls() {
   }
   HWND progress = panels_[kProgressPage];
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
+  toolkit::CreateLabel(panels_[kLicensePage], Msg(qb::kMsgLicenseDescription), 22, 12, 452, 41);
+  toolkit::CreateLabel(panels_[kReadmePage], Msg(qb::kMsgReadme), 22, 12, 452, 41);
+  toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
   HWND password = panels_[kPasswordPage];
   toolkit::CreateLabel(password, Msg(qb::kMsgPasswordDescription), 112, 16, 360, 72);
   toolkit::CreateControl("BUTTON", Msg(qb::kMsgPasswordFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
@@ -145,6 +199,7 @@ void TWizard::SetUp() {
   engine::SetDestinationFolder(destination);
 
   if (!startup::Startup.silent) {
+    CreateViewers();
     Show();
     ShowCurrentPage();
   }
@@ -172,6 +227,45 @@ void TWizard::SetUp() {
 // of the package: bit 0 no horizontal scrolling, 1 no vertical scrolling,
 // 2 lower case, 3 multi-line, 4 selection kept visible, 5 OEM conversion,
 // 6 masked entry, 7 read-only, 8 upper case, 9 Enter starts a new line.
+void TWizard::CreateViewers() {
+  const auto has = [this](PageKind kind) {
+    return std::find(pages_.begin(), pages_.end(), kind) != pages_.end();
+  };
+  const COLORREF window = GetSysColor(COLOR_WINDOW);
+  if (has(kLicensePage)) {
+    licenseViewer_ = toolkit::CreateRichViewer(panels_[kLicensePage], 22, 56, 452, 178, window);
+    toolkit::LoadRichText(licenseViewer_, startup::SupportFile(startup::Startup.licenseFile));
+  }
+  if (has(kReadmePage)) {
+    readmeViewer_ = toolkit::CreateRichViewer(panels_[kReadmePage], 22, 56, 452, 178, window);
+    toolkit::LoadRichText(readmeViewer_, startup::SupportFile(startup::Startup.readmeFile));
+  }
+  if (has(kReadyPage)) {
+    readyViewer_ = toolkit::CreateRichViewer(panels_[kReadyPage], 22, 56, 452, 178,
+                                             GetSysColor(COLOR_BTNFACE));
+  }
+}
+
+// What the Ready page lists: the destination, the program group unless
+// there is none, and the tasks that are ticked.
+std::string TWizard::ReadySummary() const {
+  std::string s = Msg(qb::kMsgReadyDestination) + "    " + engine::Variable(4);
+  if (Flag(qb::kProgramGroup) && !toolkit::IsChecked(noGroupCheck)) {
+    s += "\r\n\r\n" + Msg(qb::kMsgReadyGroup) + "    " + toolkit::TextOf(groupField);
+  }
+  std::string tasks;
+  if (Flag(qb::kShortcutTasks)) {
+    const int captions[3] = {qb::kMsgTask1, qb::kMsgTask2, qb::kMsgTask3};
+    for (int i = 0; i < 3; ++i) {
+      if (toolkit::IsChecked(taskCheck[i]) && IsWindowVisible(taskCheck[i])) {
+        tasks += "    " + Msg(captions[i]) + (i < 2 ? "\r\n" : "");
+      }
+    }
+  }
+  if (!tasks.empty()) s += "\r\n\r\n" + Msg(qb::kMsgReadyTasks) + tasks;
+  return s;
+}
+
 void TWizard::CreatePasswordField() {
   const int64_t bits = startup::Package.Number(qb::kPasswordFieldOptions);
   DWORD style = WS_VISIBLE | WS_TABSTOP | WS_BORDER;
@@ -201,6 +295,19 @@ void TWizard::ShowCurrentPage() {
   const unsigned char kind = pages_[position_];
   const bool band = kind > kWelcomePage && kind < kFinishPage;
   ShowWindow(back_, band ? SW_SHOW : SW_HIDE);
+  ShowWindow(header_, band ? SW_SHOW : SW_HIDE);
+  if (band) {
+    static const int kHeaderTexts[][2] = {{0, 0},
+                                          {qb::kMsgLicenseTitle, qb::kMsgLicenseSubtitle},
+                                          {qb::kMsgPasswordTitle, qb::kMsgPasswordSubtitle},
+                                          {qb::kMsgReadmeTitle, qb::kMsgReadme},
+                                          {qb::kMsgDestinationTitle, qb::kMsgDestinationSubtitle},
+                                          {qb::kMsgGroupTasksTitle, qb::kMsgGroupSubtitle},
+                                          {qb::kMsgGroupTasksTitle, qb::kMsgTasksSubtitle},
+                                          {qb::kMsgReadyTitle, qb::kMsgReadySubtitle},
+                                          {qb::kMsgProgressTitle, qb::kMsgProgressSubtitle}};
+    SetHeader(kHeaderTexts[kind][0], kHeaderTexts[kind][1]);
+  }
   ShowWindow(branding_, band ? SW_SHOW : SW_HIDE);
   EnableWindow(back_, position_ > 0);
   if (kind < kCompletion) {
@@ -215,6 +322,9 @@ void TWizard::ShowCurrentPage() {
     case kWelcomePage:
       toolkit::SetText(bigTitle_, Msg(qb::kMsgWelcomeTitle));
       toolkit::SetText(bodyText_, Msg(qb::kMsgWelcomeBody));
+      break;
+    case kReadyPage:
+      toolkit::SetText(readyViewer_, ReadySummary());
       break;
     case kPasswordPage:
       EnableWindow(next_, FALSE);

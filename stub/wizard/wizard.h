@@ -68,6 +68,12 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   void SetNextCaption(int message);
   void SetProgressRange(int maximum);
   void CreatePasswordField();
+  void CreateHeaderBand();
+  void SetHeader(int title, int subtitle);
+  // The license, readme and ready viewers, made only for pages in the
+  // sequence of a run that shows them.
+  void CreateViewers();
+  std::string ReadySummary() const;
   // Next is enabled while the password field holds the package's password.
   void CheckPassword();
   // Runs the installation with the choices made on the pages, then ends a
@@ -77,6 +83,13 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   int Ask(const std::string& text, UINT style);
 
   HWND passwordField_ = nullptr;
+  HWND licenseViewer_ = nullptr;
+  HWND readmeViewer_ = nullptr;
+  HWND readyViewer_ = nullptr;
+  HWND header_ = nullptr;  // the band above the pages of kinds 1 to 8
+  HWND headerPicture_ = nullptr;
+  HWND headerTitle_ = nullptr;
+  HWND headerSubtitle_ = nullptr;
   HWND back_ = nullptr;
   HWND next_ = nullptr;
   HWND cancel_ = nullptr;
