@@ -183,4 +183,20 @@ std::string LongPathForm(const std::string& typed,
   return result;
 }
 
+std::string BrowsedDestination(const std::string& picked, const std::string& defaultDestination,
+                               const std::string& subfolder) {
+  std::string path = picked;
+  const bool inside = path.size() >= defaultDestination.size() &&
+                      UpperAscii(path.substr(0, defaultDestination.size())) ==
+                          UpperAscii(defaultDestination);
+  if (subfolder.empty() || inside) {
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+  } else {
+    if (path.empty() || path.back() != '\\') path += '\\';
+    path += subfolder;
+  }
+  if (path.size() == 2) path += '\\';
+  return path;
+}
+
 }  // namespace qb

@@ -59,4 +59,12 @@ std::vector<uint8_t> HexPairs(const std::string& text);
 std::string LongPathForm(const std::string& typed,
                          const std::function<std::string(const std::string&)>& displayName);
 
+// The destination field's text after the folder picker returned picked:
+// inside the default destination (its text, ignoring letter case, begins
+// picked), or with no application subfolder, the picked folder without one
+// trailing backslash; otherwise the picked folder, a backslash and the
+// subfolder. A bare drive ("D:") gets its backslash.
+std::string BrowsedDestination(const std::string& picked, const std::string& defaultDestination,
+                               const std::string& subfolder);
+
 }  // namespace qb

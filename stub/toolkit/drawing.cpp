@@ -43,43 +43,50 @@ HBITMAP BitmapFromImage(const std::vector<uint8_t>& image) {
   return bitmap;
 }
 
-void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed) {
+void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key) {
   BITMAP info = {};
   if (!picture || !GetObjectA(picture, sizeof info, &info)) return;
   const int w = info.bmWidth, h = info.bmHeight;
   HDC source = CreateCompatibleDC(dc);
   HGDIOBJ oldSource = SelectObject(source, picture);
-  if (!keyed) {
-    BitBlt(dc, x, y, w, h, source, 0, 0, SRCCOPY);
-  } else {
-    // A monochrome mask (white where the key colour is), then the picture
-    // with its key pixels made black, laid over the masked background.
-    const COLORREF key = GetPixel(source, 0, 0);
-    HDC maskDc = CreateCompatibleDC(dc);
-    HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
-    HGDIOBJ oldMask = SelectObject(maskDc, mask);
-    SetBkColor(source, key);
-    BitBlt(maskDc, 0, 0, w, h, source, 0, 0, SRCCOPY);
-    HDC coloursDc = CreateCompatibleDC(dc);
-    HBITMAP colours = CreateCompatibleBitmap(dc, w, h);
-    HGDIOBJ oldColours = SelectObject(coloursDc, colours);
-    BitBlt(coloursDc, 0, 0, w, h, source, 0, 0, SRCCOPY);
-    SetBkColor(coloursDc, RGB(255, 255, 255));
-    SetTextColor(coloursDc, RGB(0, 0, 0));
-    BitBlt(coloursDc, 0, 0, w, h, maskDc, 0, 0, 0x00220326);  // DSna: key pixels to black
-    SetBkColor(dc, RGB(255, 255, 255));
-    SetTextColor(dc, RGB(0, 0, 0));
-    BitBlt(dc, x, y, w, h, maskDc, 0, 0, SRCAND);
-    BitBlt(dc, x, y, w, h, coloursDc, 0, 0, SRCPAINT);
-    SelectObject(coloursDc, oldColours);
-    DeleteObject(colours);
-    DeleteDC(coloursDc);
-    SelectObject(maskDc, oldMask);
-    DeleteObject(mask);
-    DeleteDC(maskDc);
-  }
+  // A monochrome mask (white where the key colour is), then the picture
+  // with its key pixels made black, laid over the masked background.
+  HDC maskDc = CreateCompatibleDC(dc);
+  HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
+  HGDIOBJ oldMask = SelectObject(maskDc, mask);
+  SetBkColor(source, key);
+  BitBlt(maskDc, 0, 0, w, h, source, 0, 0, SRCCOPY);
+  HDC coloursDc = CreateCompatibleDC(dc);
+  HBITMAP colours = CreateCompatibleBitmap(dc, w, h);
+  HGDIOBJ oldColours = SelectObject(coloursDc, colours);
+  BitBlt(coloursDc, 0, 0, w, h, source, 0, 0, SRCCOPY);
+  SetBkColor(coloursDc, RGB(255, 255, 255));
+  SetTextColor(coloursDc, RGB(0, 0, 0));
+  BitBlt(coloursDc, 0, 0, w, h, maskDc, 0, 0, 0x00220326);  // DSna: key pixels to black
+  SetBkColor(dc, RGB(255, 255, 255));
+  SetTextColor(dc, RGB(0, 0, 0));
+  BitBlt(dc, x, y, w, h, maskDc, 0, 0, SRCAND);
+  BitBlt(dc, x, y, w, h, coloursDc, 0, 0, SRCPAINT);
+  SelectObject(coloursDc, oldColours);
+  DeleteObject(colours);
+  DeleteDC(coloursDc);
+  SelectObject(maskDc, oldMask);
+  DeleteObject(mask);
+  DeleteDC(maskDc);
   SelectObject(source, oldSource);
   DeleteDC(source);
+}
+
+void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed) {
+  BITMAP info = {};
+  if (!picture || !GetObjectA(picture, sizeof info, &info)) return;
+  HDC source = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(source, picture);
+  const COLORREF key = GetPixel(source, 0, 0);
+  if (!keyed) BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+  SelectObject(source, old);
+  DeleteDC(source);
+  if (keyed) DrawPictureKeyed(dc, picture, x, y, key);
 }
 
 HBITMAP CreateScreenBitmap(int width, int height) {

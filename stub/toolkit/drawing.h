@@ -25,6 +25,8 @@ HBITMAP BitmapFromImage(const std::vector<uint8_t>& image);
 // Draws a bitmap at x, y of dc at its own size; keyed leaves the pixels of
 // its top-left pixel's colour out, so that what lies below shows through.
 void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed);
+// The same with a given transparent colour.
+void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key);
 
 // A bitmap compatible with the screen.
 HBITMAP CreateScreenBitmap(int width, int height);

@@ -1,6 +1,7 @@
 #include "wizard/wizard.h"
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 
@@ -25,7 +26,14 @@ TWizard* Wizard = nullptr;
 
 namespace {
 
-enum ControlId : int { kBackId = 101, kNextId = 102, kCancelId = 103, kPasswordFieldId = 110 };
+enum ControlId : int {
+  kBackId = 101,
+  kNextId = 102,
+  kCancelId = 103,
+  kPasswordFieldId = 110,
+  kDestinationFieldId = 111,
+  kBrowseId = 112,
+};
 
 constexpr int kClientWidth = 495;
 constexpr int kClientHeight = 359;
@@ -39,6 +47,15 @@ bool Flag(int s) { return startup::Package.Flag(s); }
 // The header band's picture: the header colour, a gradient over its
 // leftmost 170 x 58 pixels when the package asks for one, and the header
 // bitmap, keyed on its top-left pixel or opaque.
+// A page icon: its picture at (0, 0) with black as the transparent colour;
+// the panel's colour where there is none.
+static void PaintPageIcon(HDC dc, int width, int height, void* data) {
+  RECT all = {0, 0, width, height};
+  FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
+  HBITMAP picture = *static_cast<HBITMAP*>(data);
+  if (picture) toolkit::DrawPictureKeyed(dc, picture, 0, 0, RGB(0, 0, 0));
+}
+
 static void PaintHeader(HDC dc, int width, int height, void*) {
   const qb::Package& pkg = startup::Package;
   const COLORREF colour = toolkit::ResolveColour(pkg.Number(qb::kHeaderColour));
@@ -130,6 +147,17 @@ void TWizard::CreateControls() {
   }
   HWND progress = panels_[kProgressPage];
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
+  HWND destination = panels_[kDestinationPage];
+  toolkit::CreateLabel(destination, Msg(qb::kMsgDestinationDescription), 112, 16, 360, 81);
+  toolkit::CreatePictureArea(destination, 32, 32, 48, 48, PaintPageIcon,
+                             &startup::Startup.destinationIcon);
+  toolkit::CreateControl("BUTTON", Msg(qb::kMsgDestinationFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
+                         452, 59, destination);
+  destinationField_ =
+      toolkit::CreateControl("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 22 + 16,
+                             128 + 22, 329, 21, destination, kDestinationFieldId, WS_EX_CLIENTEDGE);
+  browseButton_ = toolkit::CreateButton(destination, Msg(qb::kMsgBrowse), 22 + 360, 128 + 21, 75,
+                                        23, kBrowseId);
   toolkit::CreateLabel(panels_[kLicensePage], Msg(qb::kMsgLicenseDescription), 22, 12, 452, 41);
   toolkit::CreateLabel(panels_[kReadmePage], Msg(qb::kMsgReadme), 22, 12, 452, 41);
   toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
@@ -194,9 +222,15 @@ void TWizard::SetUp() {
   if (Flag(qb::kFinishPage)) pages_.push_back(kFinishPage);
   pages_.push_back(kCompletion);
 
-  std::string destination = engine::ExpandText(pkg.Text(qb::kDefaultDestination));
+  const std::string field = engine::ExpandText(pkg.Text(qb::kDefaultDestination));
+  toolkit::SetText(destinationField_, field);
+  std::string destination = field;
   if (destination.empty() || destination.back() != '\\') destination += '\\';
   engine::SetDestinationFolder(destination);
+  if (Flag(qb::kDestinationFixed)) {
+    EnableWindow(destinationField_, FALSE);
+    EnableWindow(browseButton_, FALSE);
+  }
 
   if (!startup::Startup.silent) {
     CreateViewers();
@@ -227,6 +261,70 @@ void TWizard::SetUp() {
 // of the package: bit 0 no horizontal scrolling, 1 no vertical scrolling,
 // 2 lower case, 3 multi-line, 4 selection kept visible, 5 OEM conversion,
 // 6 masked entry, 7 read-only, 8 upper case, 9 Enter starts a new line.
+void TWizard::DestinationChanged() {
+  const std::string text = toolkit::TextOf(destinationField_);
+  if (pages_[position_] == kDestinationPage) {
+    // A drive that is not there must not bring up the system's own box.
+    const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    const std::string root = text.substr(0, 1) + ":\\";
+    const DWORD attributes =
+        text.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(root.c_str());
+    EnableWindow(next_, text.size() >= 3 && attributes != INVALID_FILE_ATTRIBUTES &&
+                            (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    SetErrorMode(mode);
+  }
+  engine::SetDestinationFolder(text.empty() || text.back() != '\\' ? text + '\\' : text);
+}
+
+bool TWizard::DestinationHasRoom() {
+  const std::string text = toolkit::TextOf(destinationField_);
+  const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  const std::string root = text.substr(0, 1) + ":\\";
+  ULARGE_INTEGER available = {}, total = {}, free = {};
+  GetDiskFreeSpaceExA(root.c_str(), &available, &total, &free);
+  SetErrorMode(mode);
+  const int64_t required = startup::Package.Number(qb::kRequiredDiskSpace);
+  if (required > 0 && free.QuadPart < static_cast<uint64_t>(required)) {
+    toolkit::Prompt(Handle(),
+                    Msg(qb::kMsgDiskSpaceBefore) + qb::UpperAscii(text.substr(0, 1)) +
+                        Msg(qb::kMsgDiskSpaceAfter),
+                    Msg(qb::kMsgDiskSpaceCaption), MB_ICONERROR | MB_OK, IDOK);
+    return false;
+  }
+  return true;
+}
+
+// The system's folder picker, opened at the current destination.
+static int CALLBACK PickerStarted(HWND picker, UINT message, LPARAM, LPARAM path) {
+  if (message == BFFM_INITIALIZED) SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, path);
+  return 0;
+}
+
+void TWizard::Browse() {
+  std::string path = toolkit::TextOf(destinationField_);
+  const std::string title = qb::DisplayForm(Msg(qb::kMsgFolderPickerTitle));
+  char name[MAX_PATH + 1] = {};
+  OleInitialize(nullptr);
+  BROWSEINFOA info = {};
+  info.hwndOwner = Handle();
+  info.pszDisplayName = name;
+  info.lpszTitle = title.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  info.lpfn = PickerStarted;
+  info.lParam = reinterpret_cast<LPARAM>(path.c_str());
+  if (LPITEMIDLIST chosen = SHBrowseForFolderA(&info)) {
+    char picked[MAX_PATH + 1] = {};
+    const bool ok = SHGetPathFromIDListA(chosen, picked) && picked[0];
+    CoTaskMemFree(chosen);
+    if (ok) {
+      path = qb::BrowsedDestination(
+          picked, engine::ExpandText(startup::Package.Text(qb::kDefaultDestination)),
+          engine::ExpandText(startup::Package.Text(qb::kAppSubfolder)));
+    }
+  }
+  toolkit::SetText(destinationField_, path);
+}
+
 void TWizard::CreateViewers() {
   const auto has = [this](PageKind kind) {
     return std::find(pages_.begin(), pages_.end(), kind) != pages_.end();
@@ -326,6 +424,9 @@ void TWizard::ShowCurrentPage() {
     case kReadyPage:
       toolkit::SetText(readyViewer_, ReadySummary());
       break;
+    case kDestinationPage:
+      DestinationChanged();
+      break;
     case kPasswordPage:
       EnableWindow(next_, FALSE);
       SetFocus(passwordField_);
@@ -383,6 +484,11 @@ void TWizard::SetUpFinishPage() {
 void TWizard::OnNext() {
   if (position_ + 1 >= static_cast<int>(pages_.size())) return;
   if (pages_[position_] == kPasswordPage && !IsWindowEnabled(next_)) return;
+  if (pages_[position_] == kDestinationPage &&
+      (toolkit::TextOf(destinationField_).empty() || !DestinationHasRoom())) {
+    ShowCurrentPage();
+    return;
+  }
   ++position_;
   ShowCurrentPage();
 }
@@ -390,8 +496,9 @@ void TWizard::OnNext() {
 void TWizard::OnBack() {
   if (position_ == 0 || running_) return;
   --position_;
-  // Leaving the password page backwards gives Next back.
-  if (pages_[position_ + 1] == kPasswordPage) EnableWindow(next_, TRUE);
+  // Leaving the password or destination page backwards gives Next back.
+  if (pages_[position_ + 1] == kPasswordPage || pages_[position_ + 1] == kDestinationPage)
+    EnableWindow(next_, TRUE);
   ShowCurrentPage();
 }
 
@@ -463,6 +570,14 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_COMMAND:
       if (LOWORD(wp) == kPasswordFieldId && HIWORD(wp) == EN_CHANGE) {
         CheckPassword();
+        return 0;
+      }
+      if (LOWORD(wp) == kDestinationFieldId && HIWORD(wp) == EN_CHANGE) {
+        DestinationChanged();
+        return 0;
+      }
+      if (LOWORD(wp) == kBrowseId && HIWORD(wp) == BN_CLICKED) {
+        Browse();
         return 0;
       }
       if (HIWORD(wp) == BN_CLICKED) {

@@ -74,6 +74,12 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   // sequence of a run that shows them.
   void CreateViewers();
   std::string ReadySummary() const;
+  // The destination field changed (or its page shows): the destination
+  // folder follows it, and Next is enabled for a usable path.
+  void DestinationChanged();
+  // Enough free space on the destination's drive? Says so when not.
+  bool DestinationHasRoom();
+  void Browse();
   // Next is enabled while the password field holds the package's password.
   void CheckPassword();
   // Runs the installation with the choices made on the pages, then ends a
@@ -83,6 +89,8 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   int Ask(const std::string& text, UINT style);
 
   HWND passwordField_ = nullptr;
+  HWND destinationField_ = nullptr;
+  HWND browseButton_ = nullptr;
   HWND licenseViewer_ = nullptr;
   HWND readmeViewer_ = nullptr;
   HWND readyViewer_ = nullptr;

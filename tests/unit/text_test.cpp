@@ -203,5 +203,25 @@ TEST(TextTest, HexPairs) {
   for (const auto& c : cases) EXPECT_EQ(HexPairs(c.text), c.bytes) << c.text;
 }
 
+TEST(TextTest, BrowsedDestinationTakesTheApplicationSubfolder) {
+  const std::string def = "C:\\Program Files\\Tally";
+  struct Case {
+    const char* picked;
+    const char* subfolder;
+    const char* expected;
+  } cases[] = {
+      {"D:\\", "Tally", "D:\\Tally"},  // a root: its backslash is not doubled
+      {"D:\\", "", "D:\\"},            // no subfolder: the drive keeps its backslash
+      {"D:\\Apps", "Tally", "D:\\Apps\\Tally"},
+      {"C:\\Program Files\\Tally", "Tally", "C:\\Program Files\\Tally"},
+      {"c:\\program files\\TALLY", "Tally", "c:\\program files\\TALLY"},
+      {"C:\\Program Files\\Tally\\Sub", "Tally", "C:\\Program Files\\Tally\\Sub"},
+      {"C:\\Program Files\\Tally2", "Tally", "C:\\Program Files\\Tally2"},  // same beginning
+      {"C:\\Program Files", "Tally", "C:\\Program Files\\Tally"},
+      {"E:\\Data\\", "", "E:\\Data"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(BrowsedDestination(c.picked, def, c.subfolder), c.expected);
+}
+
 }  // namespace
 }  // namespace qb
