@@ -90,6 +90,37 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 
 }  // namespace
 
+HWND CreateReportList(HWND parent, int x, int y, int w, int h, int id, int columnWidth) {
+  HWND list = CreateControl(
+      WC_LISTVIEWA, "",
+      WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+      x, y, w, h, parent, id, WS_EX_CLIENTEDGE);
+  LVCOLUMNA column = {};
+  column.mask = LVCF_WIDTH;
+  column.cx = columnWidth;
+  SendMessageA(list, LVM_INSERTCOLUMNA, 0, reinterpret_cast<LPARAM>(&column));
+  return list;
+}
+
+void AddListRow(HWND list, const std::string& text) {
+  LVITEMA item = {};
+  item.mask = LVIF_TEXT;
+  item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+  item.pszText = const_cast<char*>(text.c_str());
+  SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+}
+
+std::string ListRowText(HWND list, int row) {
+  if (row < 0) return std::string();
+  char text[MAX_PATH + 1] = {};
+  LVITEMA item = {};
+  item.iSubItem = 0;
+  item.pszText = text;
+  item.cchTextMax = MAX_PATH;
+  SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+  return text;
+}
+
 HWND CreateRichViewer(HWND parent, int x, int y, int w, int h, COLORREF background) {
   static const HMODULE library = LoadSystemLibrary("riched20.dll");
   if (!library) return nullptr;

@@ -40,6 +40,12 @@ HWND CreateRichViewer(HWND parent, int x, int y, int w, int h, COLORREF backgrou
 // Loads a file into a viewer as rich text (RTF). False when it cannot be read.
 bool LoadRichText(HWND viewer, const std::string& path);
 
+// A report-style list without a column header: one column of the given
+// width, one row picked at a time.
+HWND CreateReportList(HWND parent, int x, int y, int w, int h, int id, int columnWidth);
+void AddListRow(HWND list, const std::string& text);
+std::string ListRowText(HWND list, int row);
+
 void SetFont(HWND control, HFONT font);
 std::string TextOf(HWND control);
 void SetText(HWND control, const std::string& text);

@@ -17,6 +17,7 @@
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/drawing.h"
+#include "toolkit/files.h"
 #include "toolkit/log.h"
 #include "wizard/replace_file.h"
 
@@ -33,6 +34,9 @@ enum ControlId : int {
   kPasswordFieldId = 110,
   kDestinationFieldId = 111,
   kBrowseId = 112,
+  kGroupFieldId = 113,
+  kGroupListId = 114,
+  kNoGroupId = 115,
 };
 
 constexpr int kClientWidth = 495;
@@ -41,6 +45,8 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 
 const std::string& Msg(int m) { return startup::Package.Msg(m); }
 bool Flag(int s) { return startup::Package.Flag(s); }
+// Shown on its page, whether or not that page is on show now.
+bool Shown(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
 }  // namespace
 
@@ -134,12 +140,16 @@ void TWizard::CreateControls() {
     panels_[kind] = toolkit::CreatePanel(w, 0, 60, 495, 245, face);
   }
   HWND group = panels_[kGroupPage];
-  groupField =
-      toolkit::CreateEdit(group, startup::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21);
+  groupDescription_ = toolkit::CreateLabel(group, Msg(qb::kMsgGroupDescription), 22, 12, 452, 35);
+  groupField = toolkit::CreateEdit(group, startup::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21,
+                                   kGroupFieldId);
+  groupList_ = toolkit::CreateReportList(group, 22, 80, 452, 138, kGroupListId, 400);
   noGroupCheck = toolkit::CreateButton(group, qb::DisplayForm(Msg(qb::kMsgNoGroupCheck)), 22, 224,
-                                       10, 10, 0, BS_AUTOCHECKBOX);
+                                       10, 10, kNoGroupId, BS_AUTOCHECKBOX);
   toolkit::SizeToText(noGroupCheck);
   HWND tasks = panels_[kTasksPage];
+  tasksDescription_ = toolkit::CreateLabel(tasks, Msg(qb::kMsgTasksDescription), 112, 16, 360, 72);
+  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &startup::Startup.tasksIcon);
   const int taskTops[3] = {128, 152, 176};
   for (int i = 0; i < 3; ++i) {
     taskCheck[i] = toolkit::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
@@ -163,6 +173,8 @@ void TWizard::CreateControls() {
   toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
   HWND password = panels_[kPasswordPage];
   toolkit::CreateLabel(password, Msg(qb::kMsgPasswordDescription), 112, 16, 360, 72);
+  toolkit::CreatePictureArea(password, 32, 32, 48, 48, PaintPageIcon,
+                             &startup::Startup.passwordIcon);
   toolkit::CreateControl("BUTTON", Msg(qb::kMsgPasswordFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
                          452, 59, password);
   statusText_ = toolkit::CreateLabel(progress, "", 22, 186, 452, 14);
@@ -196,7 +208,11 @@ void TWizard::SetUp() {
   if (Flag(qb::kReadmePage)) pages_.push_back(kReadmePage);
   if (Flag(qb::kDestinationPage)) pages_.push_back(kDestinationPage);
   if (Flag(qb::kProgramGroup)) {
-    if (Flag(qb::kGroupPage)) pages_.push_back(kGroupPage);
+    if (Flag(qb::kGroupPage)) {
+      pages_.push_back(kGroupPage);
+      if (!startup::Startup.silent) FillGroupList();
+    }
+    if (Flag(qb::kGroupFixed)) NoGroupClicked();
     toolkit::SetText(groupField, pkg.Text(qb::kDefaultGroup));
   }
   if (Flag(qb::kShortcutTasks)) {
@@ -214,6 +230,7 @@ void TWizard::SetUp() {
         toolkit::SizeToText(taskCheck[i]);
       }
     }
+    CompactTasks();
   } else {
     for (HWND c : taskCheck) ShowWindow(c, SW_HIDE);
   }
@@ -325,6 +342,51 @@ void TWizard::Browse() {
   toolkit::SetText(destinationField_, path);
 }
 
+// The folders of the Start menu's programs folder, as the listing gives them.
+void TWizard::FillGroupList() {
+  WIN32_FIND_DATAA found;
+  const std::string pattern = toolkit::WithBackslash(engine::Variable(8)) + "*.*";
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::string name = found.cFileName;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..")
+      toolkit::AddListRow(groupList_, name);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+void TWizard::NoGroupClicked() {
+  const bool enabled = !toolkit::IsChecked(noGroupCheck) && !Flag(qb::kGroupFixed);
+  for (HWND c : {groupDescription_, groupField, groupList_}) EnableWindow(c, enabled);
+  ListView_SetTextColor(groupList_, enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
+  InvalidateRect(groupList_, nullptr, TRUE);
+  if (Flag(qb::kGroupFixed)) EnableWindow(noGroupCheck, FALSE);
+}
+
+// Shown task boxes close up: tops 128, 152, 176.
+void TWizard::CompactTasks() {
+  const bool first = Shown(taskCheck[0]);
+  const bool second = Shown(taskCheck[1]);
+  const auto place = [](HWND box, int top) {
+    SetWindowPos(box, nullptr, 22, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  };
+  if (!first) place(taskCheck[1], 128);
+  if (!second) place(taskCheck[2], first ? 152 : 128);
+  if (!first && second) place(taskCheck[2], 152);
+}
+
+// Shown finish boxes close up: tops 152, 176, 198.
+void TWizard::CompactFinishBoxes() {
+  const bool run = Shown(runProgramCheck);
+  const bool readme = Shown(viewReadmeCheck);
+  const auto place = [](HWND box, int top) {
+    SetWindowPos(box, nullptr, 176, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  };
+  place(viewReadmeCheck, run ? 176 : 152);
+  place(thirdCheck, run && readme ? 198 : (run || readme) ? 176 : 152);
+}
+
 void TWizard::CreateViewers() {
   const auto has = [this](PageKind kind) {
     return std::find(pages_.begin(), pages_.end(), kind) != pages_.end();
@@ -355,7 +417,7 @@ std::string TWizard::ReadySummary() const {
   if (Flag(qb::kShortcutTasks)) {
     const int captions[3] = {qb::kMsgTask1, qb::kMsgTask2, qb::kMsgTask3};
     for (int i = 0; i < 3; ++i) {
-      if (toolkit::IsChecked(taskCheck[i]) && IsWindowVisible(taskCheck[i])) {
+      if (toolkit::IsChecked(taskCheck[i]) && Shown(taskCheck[i])) {
         tasks += "    " + Msg(captions[i]) + (i < 2 ? "\r\n" : "");
       }
     }
@@ -477,6 +539,7 @@ void TWizard::SetUpFinishPage() {
   }
   toolkit::SetText(bigTitle_, Msg(qb::kMsgFinishTitle));
   SetWindowPos(bodyText_, nullptr, 0, 0, 300, 65, SWP_NOMOVE | SWP_NOZORDER);
+  CompactFinishBoxes();
   SetNextCaption(qb::kMsgFinish);
   EnableWindow(next_, TRUE);
 }
@@ -576,6 +639,15 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         DestinationChanged();
         return 0;
       }
+      if (LOWORD(wp) == kGroupFieldId && HIWORD(wp) == EN_CHANGE) {
+        if (pages_[position_] == kGroupPage)
+          EnableWindow(next_, !toolkit::TextOf(groupField).empty());
+        return 0;
+      }
+      if (LOWORD(wp) == kNoGroupId && HIWORD(wp) == BN_CLICKED) {
+        NoGroupClicked();
+        return 0;
+      }
       if (LOWORD(wp) == kBrowseId && HIWORD(wp) == BN_CLICKED) {
         Browse();
         return 0;
@@ -601,6 +673,19 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
       OnClose();
       return 0;
+    case WM_NOTIFY: {
+      // A row of the group list picked, by mouse or by key: the group
+      // field becomes that folder with the package's group inside it.
+      const auto* note = reinterpret_cast<const NMLISTVIEW*>(lp);
+      if (note->hdr.idFrom == kGroupListId && note->hdr.code == LVN_ITEMCHANGED &&
+          (note->uNewState & LVIS_SELECTED) && !(note->uOldState & LVIS_SELECTED)) {
+        const std::string row = toolkit::ListRowText(groupList_, note->iItem);
+        toolkit::SetText(groupField,
+                         (row.empty() ? row : row + "\\") +
+                             engine::ExpandText(startup::Package.Text(qb::kDefaultGroup)));
+      }
+      break;
+    }
     case WM_SIZE:
       // The background window goes with a minimised wizard and comes back
       // with it.

@@ -80,6 +80,10 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   // Enough free space on the destination's drive? Says so when not.
   bool DestinationHasRoom();
   void Browse();
+  void FillGroupList();
+  void NoGroupClicked();
+  void CompactTasks();
+  void CompactFinishBoxes();
   // Next is enabled while the password field holds the package's password.
   void CheckPassword();
   // Runs the installation with the choices made on the pages, then ends a
@@ -89,6 +93,9 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   int Ask(const std::string& text, UINT style);
 
   HWND passwordField_ = nullptr;
+  HWND groupDescription_ = nullptr;
+  HWND groupList_ = nullptr;
+  HWND tasksDescription_ = nullptr;
   HWND destinationField_ = nullptr;
   HWND browseButton_ = nullptr;
   HWND licenseViewer_ = nullptr;
