@@ -409,7 +409,7 @@ void TWizard::CreateViewers() {
 // What the Ready page lists: the destination, the program group unless
 // there is none, and the tasks that are ticked.
 std::string TWizard::ReadySummary() const {
-  std::string s = Msg(qb::kMsgReadyDestination) + "    " + engine::Variable(4);
+  std::string s = Msg(qb::kMsgReadyDestination) + "    " + toolkit::TextOf(destinationField_);
   if (Flag(qb::kProgramGroup) && !toolkit::IsChecked(noGroupCheck)) {
     s += "\r\n\r\n" + Msg(qb::kMsgReadyGroup) + "    " + toolkit::TextOf(groupField);
   }

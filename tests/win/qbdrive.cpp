@@ -84,8 +84,22 @@ BOOL CALLBACK DumpChild(HWND hwnd, LPARAM) {
     extra = "|position=" + std::to_string(SendMessageA(hwnd, PBM_GETPOS, 0, 0)) +
             "|maximum=" + std::to_string(SendMessageA(hwnd, PBM_GETRANGE, FALSE, 0));
   }
+  // Place and size within the parent's client area.
+  RECT r;
+  GetWindowRect(hwnd, &r);
+  MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+  extra += "|at=" + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
+           std::to_string(r.right - r.left) + "," + std::to_string(r.bottom - r.top);
+  // One control, one line: line ends in its text are shown as "\n".
+  std::string text;
+  for (char c : TextOf(hwnd)) {
+    if (c == '\n')
+      text += "\\n";
+    else if (c != '\r')
+      text += c;
+  }
   std::printf("control|%s|%d|%s|visible=%d|enabled=%d|checked=%d%s\n", cls.c_str(),
-              GetDlgCtrlID(hwnd), TextOf(hwnd).c_str(), IsWindowVisible(hwnd) ? 1 : 0,
+              GetDlgCtrlID(hwnd), text.c_str(), IsWindowVisible(hwnd) ? 1 : 0,
               IsWindowEnabled(hwnd) ? 1 : 0, checked, extra.c_str());
   return TRUE;
 }
@@ -106,6 +120,14 @@ BOOL CALLBACK FindButton(HWND hwnd, LPARAM lp) {
 
 BOOL CALLBACK FindEdit(HWND hwnd, LPARAM lp) {
   if (_stricmp(ClassOf(hwnd).c_str(), "Edit") == 0 && IsWindowVisible(hwnd)) {
+    *reinterpret_cast<HWND*>(lp) = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL CALLBACK FindList(HWND hwnd, LPARAM lp) {
+  if (_stricmp(ClassOf(hwnd).c_str(), "SysListView32") == 0 && IsWindowVisible(hwnd)) {
     *reinterpret_cast<HWND*>(lp) = hwnd;
     return FALSE;
   }
@@ -148,7 +170,8 @@ int main(int argc, char** argv) {
       argc > 3) {
     cls = argv[3];
   }
-  if ((cmd == "click" || cmd == "select" || cmd == "toggle" || cmd == "type") && argc > 4)
+  if ((cmd == "click" || cmd == "select" || cmd == "toggle" || cmd == "type" || cmd == "pick") &&
+      argc > 4)
     cls = argv[4];
   HWND hwnd = Find(title, cls);
   if (!hwnd) {
@@ -182,6 +205,20 @@ int main(int argc, char** argv) {
       return 1;
     }
     SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(argv[3]));
+  } else if (cmd == "pick") {
+    // Selects a row of the window's list view, as a click on it would.
+    if (argc < 4) return 2;
+    HWND list = nullptr;
+    EnumChildWindows(hwnd, FindList, reinterpret_cast<LPARAM>(&list));
+    if (!list) return 1;
+    // By keys, as a person would (a list's own messages carry pointers
+    // that do not cross processes): Home, then Down to the row.
+    const auto press = [list](WPARAM key) {
+      SendMessageA(list, WM_KEYDOWN, key, 1);
+      SendMessageA(list, WM_KEYUP, key, 0xC0000001);
+    };
+    press(VK_HOME);
+    for (int i = std::atoi(argv[3]); i > 0; --i) press(VK_DOWN);
   } else if (cmd == "close") {
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
   } else if (cmd == "toggle") {

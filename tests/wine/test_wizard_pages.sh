@@ -1,0 +1,202 @@
+#!/usr/bin/env bash
+# One walk through an installer with every page: on each page the controls'
+# texts, places, sizes and states (one table per page); the Destination
+# page's checks and the folder picker with the application-subfolder rule;
+# the Program group list; the ready summary; the run lands the files in the
+# folder typed into the field; the finish page's boxes close up. Then the
+# free-space check of an installer that needs more than the drive has.
+source "$(dirname "$0")/lib.sh"
+qb_begin
+
+m=$QB_TMP/m
+C=$WINEPREFIX/drive_c
+U=$(qb_user_dir)
+mkdir -p "$m/app" "$C/Other" "$U/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Existing Folder"
+echo "payload" >"$m/app/p.txt"
+echo "The license." >"$m/license.txt"
+echo "The notes." >"$m/readme.txt"
+cat >"$m/m.toml" <<'TOML'
+[app]
+name = "Pages Test"
+version = "1"
+title = "Pages Test"
+destination = "C:\\Pages"
+group = "Pages Group"
+license = "license.txt"
+readme = "readme.txt"
+[uninstall]
+enabled = false
+[settings]
+program_to_run = "{app}\\p.txt"
+[[files]]
+source = "app/p.txt"
+[[shortcuts]]
+location = "group"
+name = "Pages"
+target = "{app}\\p.txt"
+[[shortcuts]]
+location = "desktop"
+name = "Pages Desktop"
+target = "{app}\\p.txt"
+[[shortcuts]]
+location = "startmenu"
+name = "Pages Start"
+target = "{app}\\p.txt"
+TOML
+qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
+T="Pages Test"
+W=$QB_WIZARD_CLASS
+dump() { qb_drive dump "$T" "$W" | tr -d '\r'; }
+expect_page() {
+  local name=$1 d line
+  shift
+  d=$(dump)
+  for line in "$@"; do
+    echo "$d" | grep -qF -- "$line" || fail "$name page: no \"$line\" in
+$d"
+  done
+  echo "ok: $name page: ${#@} controls as expected"
+}
+next_enabled() { dump | grep '^control|Button|102|' | sed 's/.*enabled=\([01]\).*/\1/'; }
+field() { dump | grep "^control|Edit|$1|" | cut -d'|' -f4; }
+click() {
+  qb_drive click "$T" "$1" "$W"
+  sleep 0.5
+}
+
+qb_exit_code "$(qb_win "$QB_TMP/setup.exe")" >"$QB_TMP/code" &
+pid=$!
+qb_drive wait "$T" 30000 "$W" || fail "no wizard"
+sleep 1
+expect_page Welcome \
+  '|Static|0|Welcome to the Pages Test Setup|visible=1|enabled=1|checked=-1|at=176,16,300,56' \
+  'control|Button|101|< &Back|visible=0' 'control|Button|102|&Next >|visible=1|enabled=1|checked=-1|at=324,327,75,23' \
+  'control|Button|103|Cancel|visible=1|enabled=1|checked=-1|at=410,327,75,23'
+click "Next >"
+expect_page License \
+  '|Static|0|License Agreement|visible=1|enabled=1|checked=-1|at=171,8,302,14' \
+  '|Static|0|Please read the license terms before you install Pages Test.|visible=1|enabled=1|checked=-1|at=178,26,297,26' \
+  '|Static|0|By clicking I Agree you accept the terms of this license.|visible=1|enabled=1|checked=-1|at=22,12,452,41' \
+  'control|RichEdit20A|0|The license.' '|at=22,56,452,178' \
+  'control|Button|101|< &Back|visible=1|enabled=1|checked=-1|at=249,327,75,23' \
+  'control|Button|102|I &Agree|visible=1|enabled=1'
+click "< Back"
+expect_page "Welcome again" 'control|Button|102|&Next >|visible=1|enabled=1' 'control|Button|101|< &Back|visible=0'
+click "Next >"
+click "I Agree"
+expect_page Readme '|Static|0|Read Me|visible=1' \
+  '|Static|0|Please read the following notes.|visible=1|enabled=1|checked=-1|at=22,12,452,41' \
+  'control|RichEdit20A|0|The notes.' 'control|Button|102|&Next >|visible=1|enabled=1'
+click "Next >"
+expect_page Destination '|Static|0|Choose a Folder|visible=1' \
+  '|Where should Pages Test be installed?|visible=1' \
+  '|visible=1|enabled=1|checked=-1|at=112,16,360,81' \
+  'control|Button|0|Destination folder|visible=1|enabled=1|checked=-1|at=22,128,452,59' \
+  'control|Edit|111|C:\Pages|visible=1|enabled=1|checked=-1|at=38,150,329,' \
+  'control|Button|112|B&rowse...|visible=1|enabled=1|checked=-1|at=382,149,75,23' \
+  'control|Button|102|&Next >|visible=1|enabled=1'
+# The field's checks: at least three characters, on a drive that exists.
+for text in "C:" "Q:\\Nowhere"; do
+  qb_drive type "$T" "$text" "$W"
+  sleep 0.3
+  expect_eq "$(next_enabled)" 0 "destination \"$text\": Next disabled"
+done
+qb_drive type "$T" 'C:\Typed Dest' "$W"
+sleep 0.3
+expect_eq "$(next_enabled)" 1 "destination C:\\Typed Dest: Next enabled"
+# Browse: the picker opens at the field's folder; OK there adds the
+# application's subfolder outside the default destination.
+qb_drive type "$T" 'C:\Other' "$W"
+qb_drive click "$T" "Browse..." "$W"
+picker=""
+for _ in $(seq 50); do
+  picker=$(qb_drive list | tr -d '\r' | awk -F'|' '$1 == "#32770" && $3 == "visible=1" {print $2; exit}')
+  [ -n "$picker" ] && break
+  sleep 0.2
+done
+[ -n "$picker" ] || fail "the folder picker did not open"
+echo "ok: the folder picker opened (\"$picker\")"
+sleep 0.5
+qb_drive click "$picker" OK '#32770'
+sleep 1
+expect_eq "$(field 111)" 'C:\Other\Pages Test' "a folder picked outside the default gets the application's subfolder"
+qb_drive type "$T" 'C:\Typed Dest' "$W"
+sleep 0.3
+click "Next >"
+expect_page "Program group" '|Static|0|Shortcuts|visible=1' \
+  '|Where should Setup put the program'"'"'s shortcuts?|visible=1' \
+  '|Setup will create the shortcuts in the Start menu folder below.|visible=1|enabled=1|checked=-1|at=22,12,452,35' \
+  'control|Edit|113|Pages Group|visible=1|enabled=1|checked=-1|at=22,56,452,21' \
+  'control|SysListView32|114|' '|at=22,80,452,138' \
+  "control|Button|115|Don't create a Start menu folder|visible=1|enabled=1|checked=0|at=22,224,"
+dump | grep "^control|SysListView32|114|" | grep -q "visible=1|enabled=1" || fail "the group list is not enabled: $(dump | grep SysListView32)"
+qb_drive pick "$T" 0 "$W"
+sleep 0.3
+case "$(field 113)" in
+  *'\Pages Group') echo "ok: a picked Start-menu folder fills the group field ($(field 113))" ;;
+  *) fail "a picked row gave the group field \"$(field 113)\"" ;;
+esac
+qb_drive toggle "$T" "Don't create a Start menu folder" "$W"
+sleep 0.3
+expect_page "Program group, no group" 'control|Edit|113|' 'enabled=0|checked=-1|at=22,56,452,21' \
+  "control|Button|115|Don't create a Start menu folder|visible=1|enabled=1|checked=1"
+dump | grep '^control|SysListView32|114|' | grep -q 'enabled=0' || fail "the group list stays enabled without a group: $(dump | grep SysListView32)"
+qb_drive toggle "$T" "Don't create a Start menu folder" "$W"
+qb_drive type "$T" "" "$W"
+sleep 0.3
+expect_eq "$(next_enabled)" 0 "an empty group field disables Next"
+qb_drive type "$T" "Pages Group" "$W"
+sleep 0.3
+expect_eq "$(next_enabled)" 1 "a group name enables Next"
+click "Next >"
+expect_page Tasks '|Static|0|Shortcuts|visible=1' '|Which extra shortcuts would you like?|visible=1' \
+  '|Choose the shortcuts Setup should create, then click Next.|visible=1|enabled=1|checked=-1|at=112,16,360,72' \
+  '|Create a desktop shortcut|visible=1|enabled=1|checked=1|at=22,128,' \
+  '|Create a Start menu shortcut|visible=1|enabled=1|checked=1|at=22,152,'
+qb_drive toggle "$T" "Create a Start menu shortcut" "$W"
+click "Next >"
+expect_page Ready '|Static|0|Ready to Install|visible=1' \
+  'control|RichEdit20A|0|Destination folder:    C:\Typed Dest\n\nStart menu folder:    Pages Group\n\nExtra shortcuts:\n    Create a desktop shortcut\n|' \
+  'control|Button|102|&Install|visible=1|enabled=1'
+click "< Back"
+expect_page "Tasks again" 'control|Button|102|&Next >|visible=1|enabled=1'
+click "Next >"
+click "Install"
+for _ in $(seq 60); do
+  dump | grep -q '^control|Button|102|&Finish|' && break
+  sleep 0.5
+done
+d=$(dump)
+echo "$d" | grep '|Run Pages Test now|' | grep -q 'visible=1|enabled=1|checked=[01]|at=176,152,' ||
+  fail "Finish page: the run box is not first: $(echo "$d" | grep 'Run Pages')"
+expect_page Finish 'control|Button|102|&Finish|visible=1|enabled=1'
+click Finish
+wait $pid
+expect_eq "$(cat "$QB_TMP/code")" 0 "the walk ends with exit code 0"
+expect_same_file "$m/app/p.txt" "$C/Typed Dest/p.txt" "the file lands in the folder typed into the field"
+[ -n "$(find "$C/users" -path '*Pages Group/Pages.lnk')" ] || fail "no group shortcut"
+[ -z "$(find "$C/users" -name 'Pages Start.lnk')" ] || fail "the cleared Start menu task made its shortcut"
+echo "ok: the group shortcut is made and the cleared task is not"
+
+# Not enough room: the error box names the drive in upper case, and the
+# wizard stays on the Destination page.
+sed -i 's/^\[settings\]$/[settings]\nrequired_disk_space = 9000000000000000/' "$m/m.toml"
+sed -i 's/^destination = "C:\\\\Pages"$/destination = "c:\\\\Pages"/' "$m/m.toml"
+qb_tool build "$m/m.toml" -o "$QB_TMP/big.exe" >/dev/null
+wine "$QB_TMP/big.exe" &
+pid=$!
+qb_drive wait "$T" 30000 "$W" || fail "no wizard (big)"
+sleep 1
+click "Next >"
+click "I Agree"
+click "Next >"
+click "Next >"
+qb_drive wait "Not enough disk space" 10000 '#32770' || fail "no disk-space box"
+expect_eq "$(qb_drive text "Not enough disk space" '#32770' | tr -d '\r')" \
+  "There is not enough free space on drive C. Please free some space or choose another folder." \
+  "the disk-space box names the drive in upper case"
+qb_drive click "Not enough disk space" OK '#32770'
+sleep 0.5
+expect_page "Destination after the box" '|Static|0|Choose a Folder|visible=1'
+qb_cancel_installer "$T" || fail "cancel"
+wait $pid || true
