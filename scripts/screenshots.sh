@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from a private Xvfb display under Wine:
-# docs/overwrite-dialog.png and docs/uninstaller.png.
+# docs/overwrite-dialog.png, docs/uninstaller.png and every page of the
+# example installer's wizard, docs/wizard-*.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 QB_WIN=$PWD/build/win
@@ -56,3 +57,39 @@ sleep 1
 shoot TQuillboxUninstall docs/uninstaller.png
 qb_drive click "Uninstall Tally" Cancel TQuillboxUninstall
 wait "$uninstaller" || true
+
+# Every page of the example's wizard: docs/wizard-*.png.
+build/native/tool/quillbox build examples/tally/tally.toml -o "$work/tally-setup.exe" \
+  --stub "$QB_WIN/stub/quillbox-stub.exe" >/dev/null
+wine "$work/tally-setup.exe" &
+setup=$!
+T="Tally 1.0 Setup"
+qb_drive wait "$T" 30000 TQuillboxWizard
+sleep 1
+page() {
+  sleep 1
+  shoot TQuillboxWizard "docs/wizard-$1.png"
+  # Small files: the screenshots are kept in the repository.
+  mogrify -colors 64 "docs/wizard-$1.png"
+}
+page welcome
+qb_drive click "$T" "Next >" TQuillboxWizard
+page license
+qb_drive click "$T" "I Agree" TQuillboxWizard
+page readme
+qb_drive click "$T" "Next >" TQuillboxWizard
+page destination
+qb_drive click "$T" "Next >" TQuillboxWizard
+page group
+qb_drive click "$T" "Next >" TQuillboxWizard
+page tasks
+qb_drive click "$T" "Next >" TQuillboxWizard
+page ready
+qb_drive click "$T" "Install" TQuillboxWizard
+for _ in $(seq 60); do
+  qb_drive dump "$T" TQuillboxWizard | tr -d '\r' | grep -q '^control|Button|102|&Finish|' && break
+  sleep 0.5
+done
+page finish
+qb_drive click "$T" "Finish" TQuillboxWizard
+wait "$setup" || true

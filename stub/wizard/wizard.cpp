@@ -62,6 +62,19 @@ static void PaintPageIcon(HDC dc, int width, int height, void* data) {
   if (picture) toolkit::DrawPictureKeyed(dc, picture, 0, 0, RGB(0, 0, 0));
 }
 
+// The side picture of the welcome and finish pages: white, and the side
+// bitmap at its settings' place, keyed on its top-left pixel or opaque.
+static void PaintSide(HDC dc, int width, int height, void*) {
+  const qb::Package& pkg = startup::Package;
+  RECT all = {0, 0, width, height};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  if (pkg.Flag(qb::kSideBitmap)) {
+    toolkit::DrawPicture(
+        dc, startup::Startup.sideBitmap, static_cast<int>(pkg.Number(qb::kSideBitmapX)),
+        static_cast<int>(pkg.Number(qb::kSideBitmapY)), pkg.Flag(qb::kSideBitmapTransparent));
+  }
+}
+
 static void PaintHeader(HDC dc, int width, int height, void*) {
   const qb::Package& pkg = startup::Package;
   const COLORREF colour = toolkit::ResolveColour(pkg.Number(qb::kHeaderColour));
@@ -124,6 +137,14 @@ void TWizard::CreateControls() {
   bigTitle_ = toolkit::CreateLabel(welcome, Msg(qb::kMsgWelcomeTitle), 176, 16, 300, 56);
   toolkit::SetFont(bigTitle_, toolkit::Font("Verdana", -19, true));
   bodyText_ = toolkit::CreateLabel(welcome, Msg(qb::kMsgWelcomeBody), 176, 80, 300, 210);
+  HWND side = toolkit::CreatePictureArea(welcome, 0, 0, 164, 314, PaintSide, nullptr);
+  toolkit::CreatePanel(welcome, 0, 314, 497, 1, GetSysColor(COLOR_APPWORKSPACE));
+  if (!startup::Package.Flag(qb::kSideBitmap)) {
+    // No side picture: the texts take the width.
+    ShowWindow(side, SW_HIDE);
+    SetWindowPos(bigTitle_, nullptr, 20, 16, 400, 56, SWP_NOZORDER);
+    SetWindowPos(bodyText_, nullptr, 20, 80, 400, 210, SWP_NOZORDER);
+  }
   runProgramCheck = toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTOCHECKBOX);
   viewReadmeCheck = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
   thirdCheck = toolkit::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
@@ -538,10 +559,14 @@ void TWizard::SetUpFinishPage() {
     toolkit::SetText(bodyText_, Msg(qb::kMsgFinishBody));
   }
   toolkit::SetText(bigTitle_, Msg(qb::kMsgFinishTitle));
-  SetWindowPos(bodyText_, nullptr, 0, 0, 300, 65, SWP_NOMOVE | SWP_NOZORDER);
+  RECT body;
+  GetWindowRect(bodyText_, &body);
+  SetWindowPos(bodyText_, nullptr, 0, 0, body.right - body.left, 65, SWP_NOMOVE | SWP_NOZORDER);
   CompactFinishBoxes();
   SetNextCaption(qb::kMsgFinish);
   EnableWindow(next_, TRUE);
+  EnableWindow(cancel_, FALSE);
+  SetFocus(next_);
 }
 
 void TWizard::OnNext() {

@@ -89,6 +89,11 @@ qb_begin() {
 
 qb_drive() { wine "$QB_WIN/tests/win/qbdrive.exe" "$@"; }
 
+# grep -q for the end of a pipeline: it reads the whole input, so the
+# programs before it never write into a closed pipe (under pipefail a
+# "grep -q" that stops early fails the pipeline even when it matched).
+grep_q() { grep "$@" >/dev/null; }
+
 # Runs a Windows program and prints its whole exit code: "wine" hands on
 # only its low 8 bits (3010 would read 194).
 qb_exit_code() { wine "$QB_WIN/tests/win/qbexit.exe" "$@" | tr -d '\r'; }

@@ -52,9 +52,9 @@ put_off() {
   qb_drive toggle "$T" "Run Finish Test now" "$QB_WIZARD_CLASS"
   qb_drive toggle "$T" "I will restart later" "$QB_WIZARD_CLASS"
   sleep 0.3
-  qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep -q '|Run Finish Test now|visible=1|enabled=1|checked=0' ||
+  qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|Run Finish Test now|visible=1|enabled=1|checked=0' ||
     fail "the run box did not clear"
-  qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep -q '|I will restart &later|visible=1|enabled=1|checked=1' ||
+  qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|I will restart &later|visible=1|enabled=1|checked=1' ||
     fail "restart later is not selected"
 }
 qb_exit_code "$(qb_win "$QB_TMP/later.exe")" >"$QB_TMP/later.code" &

@@ -47,7 +47,7 @@ qb_drive select "Lang Test" 1 $DIALOG
 qb_drive click "Lang Test" OK $DIALOG
 qb_drive wait "Lang Test" 30000 "$QB_WIZARD_CLASS" || fail "no wizard after OK"
 sleep 1
-qb_drive dump "Lang Test" "$QB_WIZARD_CLASS" | tr -d '\r' | grep -q '|Willkommen beim Lang Test|' ||
+qb_drive dump "Lang Test" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|Willkommen beim Lang Test|' ||
   fail "the wizard is not in the chosen language"
 echo "ok: the wizard speaks the chosen language"
 qb_cancel_installer "Lang Test"

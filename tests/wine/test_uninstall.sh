@@ -253,7 +253,7 @@ pid=$!
 qb_drive wait "$T" 20000 TQuillboxUninstall || fail "no uninstaller window the second time"
 qb_drive click "$T" Remove TQuillboxUninstall
 for _ in $(seq 300); do
-  qb_drive dump "$T" TQuillboxUninstall 2>/dev/null | tr -d '\r' | grep -q '|&Finish|visible=1|enabled=1' && break
+  qb_drive dump "$T" TQuillboxUninstall 2>/dev/null | tr -d '\r' | grep_q '|&Finish|visible=1|enabled=1' && break
   sleep 0.1
 done
 dump=$(qb_drive dump "$T" TQuillboxUninstall | tr -d '\r')

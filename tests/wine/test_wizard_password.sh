@@ -40,7 +40,7 @@ sleep 0.3
 expect_eq "$(next_state)" 0 "a wrong password keeps Next disabled"
 qb_drive click "$T" "Next >" "$QB_WIZARD_CLASS"
 sleep 0.3
-qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep -q '^control|Button|0|Password|visible=1' ||
+qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '^control|Button|0|Password|visible=1' ||
   fail "a click on the disabled Next left the password page"
 qb_drive type "$T" "s3cret" "$QB_WIZARD_CLASS"
 sleep 0.3

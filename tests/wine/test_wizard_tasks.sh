@@ -41,7 +41,7 @@ for _ in $(seq 12); do
   if [ $cleared -eq 0 ] && echo "$dump" | grep -q '|Create a desktop shortcut|visible=1|enabled=1|checked=1'; then
     qb_drive toggle "$T" "Create a desktop shortcut" "$QB_WIZARD_CLASS"
     sleep 0.3
-    qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep -q '|Create a desktop shortcut|visible=1|enabled=1|checked=0' ||
+    qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|Create a desktop shortcut|visible=1|enabled=1|checked=0' ||
       fail "the desktop task did not clear"
     cleared=1
     echo "ok: desktop task cleared on the Tasks page"
