@@ -270,6 +270,8 @@ void TWizard::SetUp() {
     EnableWindow(browseButton_, FALSE);
   }
 
+  // /NC: Cancel is disabled before the window is ever seen.
+  EnableWindow(cancel_, !startup::Startup.noCancel);
   if (!startup::Startup.silent) {
     CreateViewers();
     Show();
@@ -290,7 +292,6 @@ void TWizard::SetUp() {
   toolkit::SetText(branding_, engine::ExpandText(pkg.Text(qb::kBrandingText)));
   toolkit::SizeToText(branding_);
   if (startup::Startup.silent) StartRun();  // ends the program
-  EnableWindow(cancel_, !startup::Startup.noCancel);
   SetFocus(next_);
   toolkit::Application.ProcessMessages();
 }
