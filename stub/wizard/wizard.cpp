@@ -113,6 +113,18 @@ void TWizard::CreateHeaderBand() {
   ShowWindow(header_, SW_HIDE);
 }
 
+// The separator starts where the branding text ends and stops 20 pixels
+// short of the window's outer right edge.
+void TWizard::LayOutSeparator() {
+  RECT text, window;
+  GetWindowRect(branding_, &text);
+  MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&text), 2);
+  GetWindowRect(Handle(), &window);
+  const int left = text.left + (text.right - text.left);
+  const int width = (window.right - window.left) - text.left - (text.right - text.left) - 20;
+  SetWindowPos(separator_, nullptr, left, 314, width > 0 ? width : 0, 2, SWP_NOZORDER);
+}
+
 void TWizard::SetHeader(int title, int subtitle) {
   toolkit::SetText(headerTitle_, Msg(title));
   toolkit::SetText(headerSubtitle_, Msg(subtitle));
@@ -130,6 +142,8 @@ void TWizard::CreateControls() {
   next_ = toolkit::CreateButton(w, Msg(qb::kMsgNext), 324, 327, 75, 23, kNextId, BS_DEFPUSHBUTTON);
   cancel_ = toolkit::CreateButton(w, Msg(qb::kMsgCancel), 410, 327, 75, 23, kCancelId);
   CreateHeaderBand();
+  separator_ = toolkit::CreatePanel(w, 12, 314, 473, 2, face, WS_EX_STATICEDGE);
+  ShowWindow(separator_, SW_HIDE);
 
   // The welcome and finish pages share one white panel.
   HWND welcome = toolkit::CreatePanel(w, 0, 0, 495, 316, kWhite);
@@ -478,6 +492,8 @@ void TWizard::ShowCurrentPage() {
   const bool band = kind > kWelcomePage && kind < kFinishPage;
   ShowWindow(back_, band ? SW_SHOW : SW_HIDE);
   ShowWindow(header_, band ? SW_SHOW : SW_HIDE);
+  ShowWindow(separator_, band ? SW_SHOW : SW_HIDE);
+  if (band) LayOutSeparator();
   if (band) {
     static const int kHeaderTexts[][2] = {{0, 0},
                                           {qb::kMsgLicenseTitle, qb::kMsgLicenseSubtitle},

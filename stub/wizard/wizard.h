@@ -70,6 +70,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   void CreatePasswordField();
   void CreateHeaderBand();
   void SetHeader(int title, int subtitle);
+  void LayOutSeparator();
   // The license, readme and ready viewers, made only for pages in the
   // sequence of a run that shows them.
   void CreateViewers();
@@ -101,7 +102,8 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   HWND licenseViewer_ = nullptr;
   HWND readmeViewer_ = nullptr;
   HWND readyViewer_ = nullptr;
-  HWND header_ = nullptr;  // the band above the pages of kinds 1 to 8
+  HWND separator_ = nullptr;  // the line that runs on from the branding text
+  HWND header_ = nullptr;     // the band above the pages of kinds 1 to 8
   HWND headerPicture_ = nullptr;
   HWND headerTitle_ = nullptr;
   HWND headerSubtitle_ = nullptr;

@@ -81,6 +81,17 @@ expect_page License \
   'control|RichEdit20A|0|The license.' '|at=22,56,452,178' \
   'control|Button|101|< &Back|visible=1|enabled=1|checked=-1|at=249,327,75,23' \
   'control|Button|102|I &Agree|visible=1|enabled=1'
+# The separator runs from the end of the branding text to 20 pixels short of
+# the window's outer right edge.
+d=$(dump)
+brand=$(echo "$d" | grep '^control|Static|0|[^|]*|visible=1|enabled=0|checked=-1|at=12,307,' | sed 's/.*at=//')
+line=$(echo "$d" | grep '^control|TQuillboxPanel|0||visible=1|.*|at=[0-9]*,314,' | sed 's/.*at=//')
+outer=$(qb_drive list | tr -d '\r' | awk -F'|' '$1 == "TQuillboxWizard" && $3 == "visible=1" {split($4, r, ","); print r[3] - r[1]}')
+IFS=, read -r bx by bw bh <<<"$brand"
+IFS=, read -r lx ly lw lh <<<"$line"
+[ -n "$brand" ] && [ -n "$line" ] && [ "$lx" -eq $((bx + bw)) ] && [ $((lx + lw)) -eq $((outer - 20)) ] ||
+  fail "separator at $line for branding at $brand in a window $outer wide"
+echo "ok: the separator runs from the branding text to 20 pixels short of the edge"
 click "< Back"
 expect_page "Welcome again" 'control|Button|102|&Next >|visible=1|enabled=1' 'control|Button|101|< &Back|visible=0'
 click "Next >"
