@@ -27,6 +27,9 @@ TWizard* Wizard = nullptr;
 
 namespace {
 
+// A tick of the notice timer, posted from the system's timer thread.
+constexpr UINT kNoticeTick = WM_APP + 1;
+
 enum ControlId : int {
   kBackId = 101,
   kNextId = 102,
@@ -284,6 +287,8 @@ void TWizard::SetUp() {
     EnableWindow(browseButton_, FALSE);
   }
 
+  // The start-up notice shows shortly after the wizard does.
+  if (pkg.Text(qb::kStartupNotice) != "0") noticeTimer_.Start(Handle(), kNoticeTick, 255);
   // /NC: Cancel is disabled before the window is ever seen.
   EnableWindow(cancel_, !startup::Startup.noCancel);
   if (!startup::Startup.silent) {
@@ -714,6 +719,13 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       break;
     case WM_CLOSE:
       OnClose();
+      return 0;
+    case kNoticeTick:
+      if (noticeTimer_.Running()) {
+        noticeTimer_.Stop();
+        toolkit::Prompt(Handle(), startup::Package.Text(qb::kStartupNotice),
+                        startup::Startup.installerTitle, MB_ICONINFORMATION | MB_OK, IDOK);
+      }
       return 0;
     case WM_NOTIFY: {
       // A row of the group list picked, by mouse or by key: the group

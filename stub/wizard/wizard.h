@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/installation_host.h"
+#include "toolkit/timer.h"
 #include "toolkit/window.h"
 
 namespace wizard {
@@ -102,8 +103,9 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   HWND licenseViewer_ = nullptr;
   HWND readmeViewer_ = nullptr;
   HWND readyViewer_ = nullptr;
-  HWND separator_ = nullptr;  // the line that runs on from the branding text
-  HWND header_ = nullptr;     // the band above the pages of kinds 1 to 8
+  toolkit::TMultimediaTimer noticeTimer_;  // shows the start-up notice once
+  HWND separator_ = nullptr;               // the line that runs on from the branding text
+  HWND header_ = nullptr;                  // the band above the pages of kinds 1 to 8
   HWND headerPicture_ = nullptr;
   HWND headerTitle_ = nullptr;
   HWND headerSubtitle_ = nullptr;

@@ -35,20 +35,24 @@ for n in $names; do
 done
 echo "ok: no planted DLL ran"
 
-# A wizard with a license page loads the rich-edit library for its viewer:
-# the system's, never the one planted beside the installer.
+# A wizard with a license page loads the rich-edit library for its viewer,
+# and one with a start-up notice the multimedia timers: the system's,
+# never the ones planted beside the installer.
 mkdir -p "$QB_TMP/m"
 echo "license" >"$QB_TMP/m/license.txt"
-printf '[app]\nname = "Planted"\nversion = "1"\ntitle = "Planted"\nlicense = "license.txt"\n' \
+printf '[app]\nname = "Planted"\nversion = "1"\ntitle = "Planted"\nlicense = "license.txt"\n[settings]\nstartup_notice = "Notice"\n' \
   >"$QB_TMP/m/m.toml"
 qb_tool build "$QB_TMP/m/m.toml" -o "$QB_TMP/downloads/wizard.exe" >/dev/null
 (cd "$QB_TMP/downloads" && wine wizard.exe) &
 pid=$!
 qb_drive wait "Planted" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
+qb_drive wait "Planted" 10000 '#32770' || fail "no start-up notice: the timer did not tick"
+qb_drive click "Planted" OK '#32770'
 sleep 1
 qb_drive dump "Planted" "$QB_WIZARD_CLASS" | tr -d '\r' >"$QB_TMP/dump.txt"
 grep -q '^control|RichEdit20A|' "$QB_TMP/dump.txt" || fail "the license viewer was not made"
 [ ! -e "$QB_TMP/downloads/riched20.dll.loaded" ] || fail "the planted riched20.dll was loaded"
-echo "ok: the license viewer uses the system's riched20.dll, not the planted one"
+[ ! -e "$QB_TMP/downloads/winmm.dll.loaded" ] || fail "the planted winmm.dll was loaded"
+echo "ok: the license viewer and the notice timer use the system's riched20.dll and winmm.dll"
 qb_cancel_installer "Planted" || fail "cancel"
 wait $pid || true

@@ -15,6 +15,8 @@ version = "1"
 title = "Password Test"
 destination = "C:\\Protected"
 password = "s3cret"
+[settings]
+startup_notice = "Have your password at hand."
 [uninstall]
 enabled = false
 [[files]]
@@ -28,6 +30,12 @@ next_state() {
 qb_exit_code "$(qb_win "$QB_TMP/setup.exe")" >"$QB_TMP/code" &
 pid=$!
 qb_drive wait "$T" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
+# The start-up notice comes shortly after the wizard, once.
+qb_drive wait "$T" 10000 '#32770' || fail "no start-up notice"
+expect_eq "$(qb_drive text "$T" '#32770' | tr -d '\r')" "Have your password at hand." "the start-up notice"
+qb_drive click "$T" OK '#32770'
+sleep 1
+qb_drive wait "$T" 500 '#32770' && fail "the notice came twice"
 sleep 0.5
 # From the welcome page to the password page.
 qb_drive click "$T" "Next >" "$QB_WIZARD_CLASS"
