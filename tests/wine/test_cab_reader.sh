@@ -119,7 +119,7 @@ done
 #    and the file is skipped.
 mkdir -p "$QB_TMP/out5/a.txt"
 events=$(cabtest extract "$(qb_win "$QB_TMP/one/temp_0.tmp")" "$(qb_win "$QB_TMP/out5")" --events)
-echo "$events" | grep -q '^create-error .*out5\\a.txt$' || fail "no create-error event: $events"
+grep -q '^create-error .*out5\\a.txt$' <<<"$events" || fail "no create-error event: $events"
 echo "ok: create-error event"
 expect_same_file "$src/sub/b.bin" "$QB_TMP/out5/sub/b.bin" "the other files still extracted"
 
@@ -135,7 +135,7 @@ echo precious >"$QB_TMP/hostile1"
 cp "$QB_TMP/hset/temp_0.tmp" "$QB_TMP/hwalk/a/b/"
 events=$(cabtest extract "$(qb_win "$QB_TMP/hwalk/a/b/temp_0.tmp")" "$(qb_win "$QB_TMP/out6")" \
   --events --set-from "$(qb_win "$QB_TMP/hset")")
-echo "$events" | grep -q '^next 1 header=..\\..\\hostile1' || fail "no request for cabinet 1: $events"
+grep -q '^next 1 header=..\\..\\hostile1' <<<"$events" || fail "no request for cabinet 1: $events"
 for f in numbers.txt big.bin c5.bin; do
   expect_same_file "$src/$f" "$QB_TMP/out6/$f" "set with hostile header names: $f"
 done

@@ -35,7 +35,7 @@ walk() {
   for _ in $(seq 16); do
     sleep 0.5
     dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-    if echo "$dump" | grep -q '^control|Button|102|&Finish|'; then
+    if grep -q '^control|Button|102|&Finish|' <<<"$dump"; then
       $on_finish
       qb_drive click "$T" Finish "$QB_WIZARD_CLASS"
       return 0

@@ -27,9 +27,9 @@ info=$(wine "$QB_WIN/tests/win/qbfileinfo.exe" "$(qb_win "$QB_TMP/face-setup.exe
 for want in 'fixed=3.2.1.0' 'ProductName=Face Test' 'ProductVersion=3.2.1' 'FileVersion=3.2.1' \
   'CompanyName=Quillbox Tests' 'FileDescription=Face Test Setup' 'OriginalFilename=face-setup.exe' \
   'icons=1 first=48' 'level=requireAdministrator'; do
-  echo "$info" | grep -qxF -- "$want" || fail "the installer lacks $want: $info"
+  grep -qxF -- "$want" <<<"$info" || fail "the installer lacks $want: $info"
 done
-echo "$info" | LC_ALL=C grep -q '^LegalCopyright=.* 2026 Quillbox Tests$' || fail "no copyright: $info"
+LC_ALL=C grep -q '^LegalCopyright=.* 2026 Quillbox Tests$' <<<"$info" || fail "no copyright: $info"
 echo "ok: version resource, the application's icon and an administrator's execution level"
 expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/face-setup.exe")" /S)" 0 "the installer with its own face runs"
 expect_same_file "$m/app/f.txt" "$WINEPREFIX/drive_c/Face/f.txt" "its file is installed"
@@ -38,7 +38,7 @@ expect_same_file "$m/app/f.txt" "$WINEPREFIX/drive_c/Face/f.txt" "its file is in
 sed -i 's/^icon = "app.ico"$/privileges = "user"/' "$m/m.toml"
 qb_tool build "$m/m.toml" -o "$QB_TMP/user-setup.exe" >/dev/null
 info=$(wine "$QB_WIN/tests/win/qbfileinfo.exe" "$(qb_win "$QB_TMP/user-setup.exe")" | tr -d '\r')
-echo "$info" | grep -qx 'level=asInvoker' || fail "a per-user installer requests elevation: $info"
+grep -qx 'level=asInvoker' <<<"$info" || fail "a per-user installer requests elevation: $info"
 stub_icons=$(wine "$QB_WIN/tests/win/qbfileinfo.exe" "$(qb_win "$QB_STUB")" | tr -d '\r' | grep '^icons=')
-echo "$info" | grep -qxF "$stub_icons" || fail "without [app] icon the stub's icon is not kept: $info"
+grep -qxF "$stub_icons" <<<"$info" || fail "without [app] icon the stub's icon is not kept: $info"
 echo "ok: a per-user installer runs as the invoking user and keeps Quillbox's icon"

@@ -31,8 +31,8 @@ wine "$QB_TMP/setup.exe" &
 pid=$!
 qb_drive wait "Lang Test" 30000 $DIALOG || fail "no language dialog"
 dump=$(qb_drive dump "Lang Test" $DIALOG | tr -d '\r')
-echo "$dump" | grep -q '^control|Static|0|Please select a language.|' || fail "no prompt: $dump"
-echo "$dump" | grep -q '^control|ComboBox|201|English|' || fail "English not preselected: $dump"
+grep -q '^control|Static|0|Please select a language.|' <<<"$dump" || fail "no prompt: $dump"
+grep -q '^control|ComboBox|201|English|' <<<"$dump" || fail "English not preselected: $dump"
 echo "ok: the dialog asks, English preselected"
 qb_drive click "Lang Test" Cancel $DIALOG
 qb_wait_exit $pid

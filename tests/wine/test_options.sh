@@ -79,9 +79,9 @@ pages=0
 while :; do
   sleep 0.5
   dump=$(qb_drive dump "NoCancel Test" "$QB_WIZARD_CLASS" | tr -d '\r') || break
-  echo "$dump" | grep -q '^control|Button|103|Cancel|visible=1|enabled=0' || fail "Cancel enabled: $dump"
+  grep -q '^control|Button|103|Cancel|visible=1|enabled=0' <<<"$dump" || fail "Cancel enabled: $dump"
   pages=$((pages + 1))
-  if echo "$dump" | grep -q '^control|Button|102|&Finish|'; then
+  if grep -q '^control|Button|102|&Finish|' <<<"$dump"; then
     qb_drive click "NoCancel Test" Finish "$QB_WIZARD_CLASS"
     break
   fi

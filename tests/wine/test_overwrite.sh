@@ -86,9 +86,9 @@ qb_drive wait "$title" 30000 TQuillboxReplaceFile || fail "no overwrite dialog"
 dump=$(qb_drive dump "$title" TQuillboxReplaceFile | tr -d '\r')
 for text in "This file already exists. Do you want to replace it?" 'C:\OW\a0.txt' "Existing file:" \
   "New file:" "Yes to &all" "N&o to all"; do
-  echo "$dump" | grep -qF -- "$text" || fail "dialog lacks \"$text\": $dump"
+  grep -qF -- "$text" <<<"$dump" || fail "dialog lacks \"$text\": $dump"
 done
-echo "$dump" | grep -q '    4b|' || fail "dialog lacks the size line: $dump"
+grep -q '    4b|' <<<"$dump" || fail "dialog lacks the size line: $dump"
 echo "ok: the dialog shows the path, labels, both file lines and four answers"
 dialog "Yes to all"
 no_dialog_until_exit $pid "Yes to all"

@@ -154,7 +154,7 @@ wineserver -w
 [ -f "$C/QBU/regmarker.dll.registered" ] || fail "the component was not registered"
 [ -f "$U/Desktop/QBU Desktop.lnk" ] || fail "desktop shortcut missing"
 info=$(wine "$W/qbfileinfo.exe" 'C:\QBU\uninstall.exe' | tr -d '\r')
-echo "$info" | grep -qx 'level=requireAdministrator' ||
+grep -qx 'level=requireAdministrator' <<<"$info" ||
   fail "the uninstaller of a per-machine package does not ask for elevation: $info"
 
 query() { wine reg query "$ARP" /v "$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$1  *REG_[A-Z_]*  *//p"; }
@@ -214,7 +214,7 @@ qb_wait_file "$QB_TMP/markers/held" || fail "the file was not held"
 expect_eq "$(qb_exit_code 'C:\QBU\uninstall.exe' /S)" 3010 "a file in use needs a restart (3010)"
 pending=$(wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
   /v PendingFileRenameOperations 2>/dev/null | tr -d '\r')
-echo "$pending" | grep -qi 'QBU\\held.dat' || fail "no pending removal of held.dat: $pending"
+grep -qi 'QBU\\held.dat' <<<"$pending" || fail "no pending removal of held.dat: $pending"
 echo "ok: the file in use is removed at the next restart"
 [ -f "$C/QBU/notes.txt" ] || fail "the user's file was removed"
 grep -q "changed by the user" "$C/QBU/sub/deeper/data.txt" || fail "the changed file was removed"
@@ -238,7 +238,7 @@ qb_drive wait "$T" 20000 TQuillboxUninstall || fail "no uninstaller window"
 dump=$(qb_drive dump "$T" TQuillboxUninstall | tr -d '\r')
 for want in '|Ready to Remove|visible=1' '|Remove QB Uninstall Test|visible=1' \
   '|&Remove|visible=1|enabled=1' '|Cancel|visible=1|enabled=1' '|< &Back|visible=1|enabled=0'; do
-  echo "$dump" | grep -qF -- "$want" || fail "the question page lacks $want: $dump"
+  grep -qF -- "$want" <<<"$dump" || fail "the question page lacks $want: $dump"
 done
 echo "ok: the question page asks before anything is removed"
 qb_drive click "$T" Cancel TQuillboxUninstall
@@ -257,7 +257,7 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 dump=$(qb_drive dump "$T" TQuillboxUninstall | tr -d '\r')
-echo "$dump" | grep -qF 'QB Uninstall Test has been removed from your computer.' ||
+grep -qF 'QB Uninstall Test has been removed from your computer.' <<<"$dump" ||
   fail "no summary: $dump"
 qb_drive click "$T" Finish TQuillboxUninstall
 qb_wait_exit $pid

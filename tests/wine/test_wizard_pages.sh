@@ -52,7 +52,7 @@ expect_page() {
   shift
   d=$(dump)
   for line in "$@"; do
-    echo "$d" | grep -qF -- "$line" || fail "$name page: no \"$line\" in
+    grep -qF -- "$line" <<<"$d" || fail "$name page: no \"$line\" in
 $d"
   done
   echo "ok: $name page: ${#@} controls as expected"

@@ -41,7 +41,7 @@ sleep 0.5
 qb_drive click "$T" "Next >" "$QB_WIZARD_CLASS"
 sleep 0.5
 dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-echo "$dump" | grep -q '^control|Button|0|Password|visible=1' || fail "no password frame: $dump"
+grep -q '^control|Button|0|Password|visible=1' <<<"$dump" || fail "no password frame: $dump"
 expect_eq "$(next_state)" 0 "on the password page Next starts disabled"
 qb_drive type "$T" "wrong" "$QB_WIZARD_CLASS"
 sleep 0.3
@@ -67,7 +67,7 @@ expect_eq "$(next_state)" 1 "back on the password page, the typed password still
 for _ in $(seq 16); do
   sleep 0.5
   dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-  if echo "$dump" | grep -q '^control|Button|102|&Finish|'; then
+  if grep -q '^control|Button|102|&Finish|' <<<"$dump"; then
     qb_drive click "$T" Finish "$QB_WIZARD_CLASS"
     break
   fi

@@ -38,7 +38,7 @@ cleared=0
 for _ in $(seq 12); do
   sleep 0.5
   dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-  if [ $cleared -eq 0 ] && echo "$dump" | grep -q '|Create a desktop shortcut|visible=1|enabled=1|checked=1'; then
+  if [ $cleared -eq 0 ] && grep -q '|Create a desktop shortcut|visible=1|enabled=1|checked=1' <<<"$dump"; then
     qb_drive toggle "$T" "Create a desktop shortcut" "$QB_WIZARD_CLASS"
     sleep 0.3
     qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|Create a desktop shortcut|visible=1|enabled=1|checked=0' ||
@@ -46,7 +46,7 @@ for _ in $(seq 12); do
     cleared=1
     echo "ok: desktop task cleared on the Tasks page"
   fi
-  if echo "$dump" | grep -q '^control|Button|102|&Finish|'; then
+  if grep -q '^control|Button|102|&Finish|' <<<"$dump"; then
     bar=$(echo "$dump" | grep '^control|msctls_progress32|')
     position=$(echo "$bar" | sed -E 's/.*position=([0-9]+).*/\1/')
     maximum=$(echo "$bar" | sed -E 's/.*maximum=([0-9]+).*/\1/')
