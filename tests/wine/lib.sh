@@ -87,7 +87,18 @@ qb_begin() {
   QB_PACK="$QB_NATIVE/tests/qbpack"
 }
 
-qb_drive() { wine "$QB_WIN/tests/win/qbdrive.exe" "$@"; }
+# The UI driver. It answers 0 (done), 1 (no such window or control) or 2
+# (usage); any other status means it died itself (it can meet a window in
+# the middle of being destroyed), and it is run once more.
+qb_drive() {
+  local rc=0
+  wine "$QB_WIN/tests/win/qbdrive.exe" "$@" || rc=$?
+  if [ $rc -gt 2 ]; then
+    rc=0
+    wine "$QB_WIN/tests/win/qbdrive.exe" "$@" || rc=$?
+  fi
+  return $rc
+}
 
 # grep -q for the end of a pipeline: it reads the whole input, so the
 # programs before it never write into a closed pipe (under pipefail a
