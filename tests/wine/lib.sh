@@ -77,6 +77,8 @@ qb_begin() {
   [ -d "$QB_WINE_TEMPLATE/prefix" ] || { echo "no template prefix in $QB_WINE_TEMPLATE"; exit 1; }
   QB_TMP=$(mktemp -d /tmp/qbtest.XXXXXX)
   trap qb_end EXIT
+  # A command that fails without a message of its own is named.
+  trap 'echo "FAILED: line $LINENO: $BASH_COMMAND" >&2' ERR
   cp -a "$QB_WINE_TEMPLATE/prefix" "$QB_TMP/prefix"
   export WINEPREFIX=$QB_TMP/prefix
   qb_start_xvfb "$QB_TMP"
