@@ -63,6 +63,13 @@ class OutputSet {
 
 namespace {
 
+// A manifest resource gets the requested execution level; others stay.
+void SetExecutionLevel(Resource& r, const std::string& level) {
+  if (!r.type.text.empty() || r.type.number != kManifestType) return;
+  const std::string text = ManifestWithLevel(std::string(r.data.begin(), r.data.end()), level);
+  r.data.assign(text.begin(), text.end());
+}
+
 // The stub with the installer's own icon, version resource and requested
 // execution level.
 std::vector<uint8_t> WithOwnFace(const Project& project, const std::vector<uint8_t>& stub) {
@@ -79,11 +86,7 @@ std::vector<uint8_t> WithOwnFace(const Project& project, const std::vector<uint8
         r.type.text.empty() && (r.type.number == kIconType || r.type.number == kGroupIconType);
     if ((icon && !project.icon.empty()) || (r.type.text.empty() && r.type.number == kVersionType))
       continue;
-    if (r.type.text.empty() && r.type.number == kManifestType) {
-      const std::string text =
-          ManifestWithLevel(std::string(r.data.begin(), r.data.end()), project.executionLevel);
-      r.data.assign(text.begin(), text.end());
-    }
+    SetExecutionLevel(r, project.executionLevel);
     kept.push_back(std::move(r));
   }
   if (!project.icon.empty() &&
@@ -114,13 +117,7 @@ static std::vector<uint8_t> UninstallerWithLevel(const Project& project, const P
   if (!ReadResources(original, resources, error)) {
     throw BuildError("the uninstaller \"" + file.source + "\": " + error);
   }
-  for (Resource& r : resources) {
-    if (r.type.text.empty() && r.type.number == kManifestType) {
-      const std::string text =
-          ManifestWithLevel(std::string(r.data.begin(), r.data.end()), project.executionLevel);
-      r.data.assign(text.begin(), text.end());
-    }
-  }
+  for (Resource& r : resources) SetExecutionLevel(r, project.executionLevel);
   std::vector<uint8_t> out = original;
   if (!WriteResources(out, resources, error)) {
     throw BuildError("the uninstaller \"" + file.source + "\": " + error);

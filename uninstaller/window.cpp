@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "text/expand.h"
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
@@ -52,13 +53,6 @@ int Number(const qb::UninstallLog& log, int key) {
   return static_cast<int>(qb::ReadNumber(log.Setting(key)));
 }
 
-// Ampersands show as themselves.
-std::string Shown(const std::string& text) {
-  std::string out;
-  for (char c : text) out += c == '&' ? std::string("&&") : std::string(1, c);
-  return out;
-}
-
 }  // namespace
 
 TUninstallWindow::TUninstallWindow(const qb::UninstallLog& log,
@@ -102,7 +96,7 @@ void TUninstallWindow::Build() {
   int lineLeft = 12;
   const std::string branding = Text(kBranding);
   if (!branding.empty()) {
-    HWND label = toolkit::CreateLabel(win, Shown(branding), 12, 307, 10, 10);
+    HWND label = toolkit::CreateLabel(win, qb::DisplayForm(branding), 12, 307, 10, 10);
     toolkit::SizeToText(label);
     EnableWindow(label, FALSE);
     RECT r;

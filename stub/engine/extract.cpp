@@ -213,14 +213,15 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
     if (qb::ReadNumber(files.Field(static_cast<size_t>(n), 2)) == 1) {
       run.installedFiles.push_back(dest);
     }
-    toolkit::Log((replacing ? "file replaced: " : "file written: ") + dest);
+    if (toolkit::Logging()) toolkit::Log((replacing ? "file replaced: " : "file written: ") + dest);
     run.Status(startup::Package.Msg(qb::kMsgStatusFilePrefix) +
                dest.substr(dest.find_last_of('\\') + 1));
   } else {
-    toolkit::Log("file " + (dest.empty() ? "\"" + name + "\"" : dest) + " " +
-                 (skipped && std::string(skipped).compare(0, 5, "kept:") == 0
-                      ? std::string(skipped)
-                      : std::string("skipped: ") + (skipped ? skipped : "")));
+    if (toolkit::Logging())
+      toolkit::Log("file " + (dest.empty() ? "\"" + name + "\"" : dest) + " " +
+                   (skipped && std::string(skipped).compare(0, 5, "kept:") == 0
+                        ? std::string(skipped)
+                        : std::string("skipped: ") + (skipped ? skipped : "")));
     dest.clear();
   }
   run.ProgressStep();
