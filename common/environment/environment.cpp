@@ -1,7 +1,5 @@
 #include "environment/environment.h"
 
-#include <cmath>
-
 #include "text/text.h"
 
 namespace qb {
@@ -22,6 +20,22 @@ int WindowsClass(bool ntFamily, unsigned major, unsigned minor) {
 bool ExcludedClass(int64_t mask, int windowsClass) {
   return windowsClass >= 0 && windowsClass < 63 && ((mask >> windowsClass) & 1) != 0;
 }
+
+namespace {
+
+// 10 to the power of a non-negative exponent, by squaring; exact up to 10^22
+// like the library's pow, and without pulling the maths library into the stub.
+double PowerOfTen(int64_t exponent) {
+  double result = 1;
+  double factor = 10;
+  for (; exponent > 0; exponent >>= 1) {
+    if (exponent & 1) result *= factor;
+    factor *= factor;
+  }
+  return result;
+}
+
+}  // namespace
 
 double ReadVersionNumber(const std::string& text) {
   double value = 0;
@@ -47,7 +61,7 @@ double ReadVersionNumber(const std::string& text) {
       int64_t exponent = ReadNumber(text.substr(i + 1));
       if (exponent > 400) exponent = 400;
       if (exponent < -400) exponent = -400;
-      value *= std::pow(10.0, static_cast<double>(exponent));
+      value = exponent < 0 ? value / PowerOfTen(-exponent) : value * PowerOfTen(exponent);
       break;
     }
   }

@@ -45,11 +45,17 @@ std::string LocationFolder(const engine::UserChoices& choices, int64_t code, boo
   }
 }
 
+// The three COM identifiers a link needs, here rather than from the uuid
+// library, whose one object holds every identifier of the system (35 KB).
+constexpr CLSID kShellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr IID kShellLinkInterface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr IID kPersistFileInterface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
 void SaveLink(const std::string& path, const std::string& target, const std::string& arguments,
               const std::string& description, const std::string& folder, const std::string& icon,
               int iconIndex) {
   IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  if (FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkInterface,
                               reinterpret_cast<void**>(&link)))) {
     return;
   }
@@ -59,7 +65,7 @@ void SaveLink(const std::string& path, const std::string& target, const std::str
   link->SetWorkingDirectory(folder.c_str());
   if (!icon.empty()) link->SetIconLocation(icon.c_str(), iconIndex);
   IPersistFile* file = nullptr;
-  if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+  if (SUCCEEDED(link->QueryInterface(kPersistFileInterface, reinterpret_cast<void**>(&file)))) {
     WCHAR wide[MAX_PATH * 4] = {};
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 4 - 1);
     file->Save(wide, FALSE);

@@ -1,7 +1,9 @@
 // The stub is built without exceptions. The few places of the C++ runtime
-// that would throw (a string or vector growing beyond what memory holds) end
-// the process here instead, which keeps the unwinder and the name demangler
-// out of the executable.
+// that would throw (memory running out, a string or vector growing beyond
+// what memory holds) end the process here instead, which keeps the
+// library's exception objects, the unwinder and the name demangler out of
+// the executable. operator new and delete are defined here for the same
+// reason: the library's versions throw std::bad_alloc.
 #include "toolkit/runtime.h"
 
 #include <windows.h>
@@ -24,13 +26,32 @@ void (*outOfMemory)() = nullptr;
 
 namespace toolkit {
 
-void SetOutOfMemoryHandler(void (*handler)()) {
-  outOfMemory = handler;
-  // operator new calls this instead of throwing when memory runs out.
-  std::set_new_handler([] { Fail(); });
-}
+void SetOutOfMemoryHandler(void (*handler)()) { outOfMemory = handler; }
 
 }  // namespace toolkit
+
+namespace {
+
+void* Allocate(size_t size) {
+  void* block = std::malloc(size != 0 ? size : 1);
+  if (!block) Fail();
+  return block;
+}
+
+}  // namespace
+
+void* operator new(size_t size) { return Allocate(size); }
+void* operator new[](size_t size) { return Allocate(size); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size ? size : 1);
+}
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size ? size : 1);
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { Fail(); }
