@@ -13,6 +13,9 @@
 //   qbdrive list                       print every top-level window
 //   qbdrive select TITLE INDEX [CLASS] choose entry INDEX of the window's drop-down list
 //   qbdrive toggle TITLE TEXT [CLASS]  click the check box whose text is TEXT
+//   qbdrive key TITLE KEY [CLASS]      a key (enter, escape, tab) pressed on the
+//                                      window's focused control
+//   qbdrive focus TITLE [CLASS]        print the focused control as dump does
 //
 // A title of "*" matches any title. Exit code 0 on success, 1 when the
 // window or control was not found.
@@ -166,11 +169,12 @@ int main(int argc, char** argv) {
   }
   const char* cls = nullptr;
   if ((cmd == "dump" || cmd == "text" || cmd == "close" || cmd == "minimize" || cmd == "state" ||
-       cmd == "restore" || cmd == "front" || cmd == "press") &&
+       cmd == "restore" || cmd == "front" || cmd == "press" || cmd == "focus") &&
       argc > 3) {
     cls = argv[3];
   }
-  if ((cmd == "click" || cmd == "select" || cmd == "toggle" || cmd == "type" || cmd == "pick") &&
+  if ((cmd == "click" || cmd == "select" || cmd == "toggle" || cmd == "type" || cmd == "pick" ||
+       cmd == "key") &&
       argc > 4)
     cls = argv[4];
   HWND hwnd = Find(title, cls);
@@ -241,6 +245,32 @@ int main(int argc, char** argv) {
   } else if (cmd == "press") {
     SendMessageA(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageA(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  } else if (cmd == "key" || cmd == "focus") {
+    // The focus of the window's thread: posted keys go through its message
+    // loop (and so its dialog navigation) as typed keys would.
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info)) return 1;
+    HWND focus = info.hwndFocus;
+    if (cmd == "focus") {
+      if (!focus) {
+        std::printf("none\n");
+      } else {
+        DumpChild(focus, 0);
+      }
+    } else {
+      if (argc < 4) return 2;
+      const std::string name = argv[3];
+      const WPARAM key = name == "enter"    ? VK_RETURN
+                         : name == "escape" ? VK_ESCAPE
+                         : name == "tab"    ? VK_TAB
+                                            : 0;
+      if (!key) return 2;
+      HWND target = focus ? focus : hwnd;
+      const UINT scan = MapVirtualKeyA(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+      PostMessageA(target, WM_KEYDOWN, key, 1 | (scan << 16));
+      PostMessageA(target, WM_KEYUP, key, 1 | (scan << 16) | 0xC0000000u);
+    }
   } else if (cmd == "state") {
     std::printf("visible=%d iconic=%d foreground=%d\n", IsWindowVisible(hwnd) ? 1 : 0,
                 IsIconic(hwnd) ? 1 : 0, GetForegroundWindow() == hwnd ? 1 : 0);
