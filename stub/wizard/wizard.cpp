@@ -154,6 +154,9 @@ void TWizard::CreateControls() {
   bigTitle_ = toolkit::CreateLabel(welcome, Msg(qb::kMsgWelcomeTitle), 176, 16, 300, 56);
   toolkit::SetFont(bigTitle_, toolkit::Font("Verdana", -19, true));
   bodyText_ = toolkit::CreateLabel(welcome, Msg(qb::kMsgWelcomeBody), 176, 80, 300, 210);
+  runProgramCheck = toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTOCHECKBOX);
+  viewReadmeCheck = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
+  thirdCheck = toolkit::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
   HWND side = toolkit::CreatePictureArea(welcome, 0, 0, 164, 314, PaintSide, nullptr);
   toolkit::CreatePanel(welcome, 0, 314, 497, 1, GetSysColor(COLOR_APPWORKSPACE));
   if (!startup::Package.Flag(qb::kSideBitmap)) {
@@ -162,9 +165,6 @@ void TWizard::CreateControls() {
     SetWindowPos(bigTitle_, nullptr, 20, 16, 400, 56, SWP_NOZORDER);
     SetWindowPos(bodyText_, nullptr, 20, 80, 400, 210, SWP_NOZORDER);
   }
-  runProgramCheck = toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTOCHECKBOX);
-  viewReadmeCheck = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
-  thirdCheck = toolkit::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
   restartNow =
       toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTORADIOBUTTON | WS_GROUP);
   restartLater = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTORADIOBUTTON);
@@ -173,8 +173,10 @@ void TWizard::CreateControls() {
     ShowWindow(c, SW_HIDE);
   }
 
-  // The pages between the welcome and the progress page.
-  for (int kind = kLicensePage; kind <= kProgressPage; ++kind) {
+  // The pages between the welcome and the progress page, in the order
+  // that is also their place in the window's list of children.
+  for (int kind : {kLicensePage, kReadmePage, kDestinationPage, kGroupPage, kTasksPage, kReadyPage,
+                   kProgressPage, kPasswordPage}) {
     panels_[kind] = toolkit::CreatePanel(w, 0, 60, 495, 245, face);
   }
   HWND group = panels_[kGroupPage];
@@ -187,12 +189,12 @@ void TWizard::CreateControls() {
   toolkit::SizeToText(noGroupCheck);
   HWND tasks = panels_[kTasksPage];
   tasksDescription_ = toolkit::CreateLabel(tasks, Msg(qb::kMsgTasksDescription), 112, 16, 360, 72);
-  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &startup::Startup.tasksIcon);
   const int taskTops[3] = {128, 152, 176};
   for (int i = 0; i < 3; ++i) {
     taskCheck[i] = toolkit::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
     toolkit::SetChecked(taskCheck[i], true);
   }
+  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &startup::Startup.tasksIcon);
   HWND progress = panels_[kProgressPage];
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
   HWND destination = panels_[kDestinationPage];
