@@ -134,9 +134,14 @@ void TWizard::SetHeader(int title, int subtitle) {
   InvalidateRect(headerPicture_, nullptr, TRUE);
 }
 
+// A silent run never shows the wizard: it gets only the controls whose
+// state the installation run reads or writes (the buttons, the program
+// group, the tasks and the progress panel). Creating all the others was a
+// good part of the fixed cost of every silent installation.
 void TWizard::CreateControls() {
   HWND w = Handle();
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  const bool seen = !startup::Startup.silent;
   branding_ = toolkit::CreateLabel(w, "", 12, 307, 10, 14);
   ShowWindow(branding_, SW_HIDE);
   EnableWindow(branding_, FALSE);
@@ -144,12 +149,61 @@ void TWizard::CreateControls() {
   EnableWindow(back_, FALSE);
   next_ = toolkit::CreateButton(w, Msg(qb::kMsgNext), 324, 327, 75, 23, kNextId, BS_DEFPUSHBUTTON);
   cancel_ = toolkit::CreateButton(w, Msg(qb::kMsgCancel), 410, 327, 75, 23, kCancelId);
-  CreateHeaderBand();
-  separator_ = toolkit::CreatePanel(w, 12, 314, 473, 2, face, WS_EX_STATICEDGE);
-  ShowWindow(separator_, SW_HIDE);
+  if (seen) {
+    CreateHeaderBand();
+    separator_ = toolkit::CreatePanel(w, 12, 314, 473, 2, face, WS_EX_STATICEDGE);
+    ShowWindow(separator_, SW_HIDE);
+    CreateWelcomePanel();
+  }
 
-  // The welcome and finish pages share one white panel.
-  HWND welcome = toolkit::CreatePanel(w, 0, 0, 495, 316, kWhite);
+  // The pages between the welcome and the progress page, in the order
+  // that is also their place in the window's list of children.
+  for (int kind : {kLicensePage, kReadmePage, kDestinationPage, kGroupPage, kTasksPage, kReadyPage,
+                   kProgressPage, kPasswordPage}) {
+    const bool run = kind == kGroupPage || kind == kTasksPage || kind == kProgressPage;
+    if (seen || run) panels_[kind] = toolkit::CreatePanel(w, 0, 60, 495, 245, face);
+  }
+  if (seen) {
+    toolkit::CreateLabel(panels_[kLicensePage], Msg(qb::kMsgLicenseDescription), 22, 12, 452, 41);
+    toolkit::CreateLabel(panels_[kReadmePage], Msg(qb::kMsgReadme), 22, 12, 452, 41);
+    CreateDestinationControls();
+  }
+  HWND group = panels_[kGroupPage];
+  groupDescription_ = toolkit::CreateLabel(group, Msg(qb::kMsgGroupDescription), 22, 12, 452, 35);
+  groupField = toolkit::CreateEdit(group, startup::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21,
+                                   kGroupFieldId);
+  if (seen) groupList_ = toolkit::CreateReportList(group, 22, 80, 452, 138, kGroupListId, 400);
+  noGroupCheck = toolkit::CreateButton(group, qb::DisplayForm(Msg(qb::kMsgNoGroupCheck)), 22, 224,
+                                       10, 10, kNoGroupId, BS_AUTOCHECKBOX);
+  toolkit::SizeToText(noGroupCheck);
+  HWND tasks = panels_[kTasksPage];
+  tasksDescription_ = toolkit::CreateLabel(tasks, Msg(qb::kMsgTasksDescription), 112, 16, 360, 72);
+  const int taskTops[3] = {128, 152, 176};
+  for (int i = 0; i < 3; ++i) {
+    taskCheck[i] = toolkit::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
+    toolkit::SetChecked(taskCheck[i], true);
+  }
+  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &startup::Startup.tasksIcon);
+  if (seen) {
+    toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
+  }
+  HWND progress = panels_[kProgressPage];
+  progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
+  statusText_ = toolkit::CreateLabel(progress, "", 22, 186, 452, 14);
+  progressBar_ = toolkit::CreateProgressBar(progress, 22, 208, 452, 18);
+  if (seen) {
+    HWND password = panels_[kPasswordPage];
+    toolkit::CreateLabel(password, Msg(qb::kMsgPasswordDescription), 112, 16, 360, 72);
+    toolkit::CreatePictureArea(password, 32, 32, 48, 48, PaintPageIcon,
+                               &startup::Startup.passwordIcon);
+    toolkit::CreateControl("BUTTON", Msg(qb::kMsgPasswordFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
+                           452, 59, password);
+  }
+}
+
+// The welcome and finish pages share one white panel.
+void TWizard::CreateWelcomePanel() {
+  HWND welcome = toolkit::CreatePanel(Handle(), 0, 0, 495, 316, kWhite);
   panels_[kWelcomePage] = panels_[kFinishPage] = welcome;
   bigTitle_ = toolkit::CreateLabel(welcome, Msg(qb::kMsgWelcomeTitle), 176, 16, 300, 56);
   toolkit::SetFont(bigTitle_, toolkit::Font("Verdana", -19, true));
@@ -172,31 +226,9 @@ void TWizard::CreateControls() {
   for (HWND c : {runProgramCheck, viewReadmeCheck, thirdCheck, restartNow, restartLater}) {
     ShowWindow(c, SW_HIDE);
   }
+}
 
-  // The pages between the welcome and the progress page, in the order
-  // that is also their place in the window's list of children.
-  for (int kind : {kLicensePage, kReadmePage, kDestinationPage, kGroupPage, kTasksPage, kReadyPage,
-                   kProgressPage, kPasswordPage}) {
-    panels_[kind] = toolkit::CreatePanel(w, 0, 60, 495, 245, face);
-  }
-  HWND group = panels_[kGroupPage];
-  groupDescription_ = toolkit::CreateLabel(group, Msg(qb::kMsgGroupDescription), 22, 12, 452, 35);
-  groupField = toolkit::CreateEdit(group, startup::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21,
-                                   kGroupFieldId);
-  groupList_ = toolkit::CreateReportList(group, 22, 80, 452, 138, kGroupListId, 400);
-  noGroupCheck = toolkit::CreateButton(group, qb::DisplayForm(Msg(qb::kMsgNoGroupCheck)), 22, 224,
-                                       10, 10, kNoGroupId, BS_AUTOCHECKBOX);
-  toolkit::SizeToText(noGroupCheck);
-  HWND tasks = panels_[kTasksPage];
-  tasksDescription_ = toolkit::CreateLabel(tasks, Msg(qb::kMsgTasksDescription), 112, 16, 360, 72);
-  const int taskTops[3] = {128, 152, 176};
-  for (int i = 0; i < 3; ++i) {
-    taskCheck[i] = toolkit::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
-    toolkit::SetChecked(taskCheck[i], true);
-  }
-  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &startup::Startup.tasksIcon);
-  HWND progress = panels_[kProgressPage];
-  progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
+void TWizard::CreateDestinationControls() {
   HWND destination = panels_[kDestinationPage];
   toolkit::CreateLabel(destination, Msg(qb::kMsgDestinationDescription), 112, 16, 360, 81);
   toolkit::CreatePictureArea(destination, 32, 32, 48, 48, PaintPageIcon,
@@ -208,17 +240,6 @@ void TWizard::CreateControls() {
                              128 + 22, 329, 21, destination, kDestinationFieldId, WS_EX_CLIENTEDGE);
   browseButton_ = toolkit::CreateButton(destination, Msg(qb::kMsgBrowse), 22 + 360, 128 + 21, 75,
                                         23, kBrowseId);
-  toolkit::CreateLabel(panels_[kLicensePage], Msg(qb::kMsgLicenseDescription), 22, 12, 452, 41);
-  toolkit::CreateLabel(panels_[kReadmePage], Msg(qb::kMsgReadme), 22, 12, 452, 41);
-  toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
-  HWND password = panels_[kPasswordPage];
-  toolkit::CreateLabel(password, Msg(qb::kMsgPasswordDescription), 112, 16, 360, 72);
-  toolkit::CreatePictureArea(password, 32, 32, 48, 48, PaintPageIcon,
-                             &startup::Startup.passwordIcon);
-  toolkit::CreateControl("BUTTON", Msg(qb::kMsgPasswordFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
-                         452, 59, password);
-  statusText_ = toolkit::CreateLabel(progress, "", 22, 186, 452, 14);
-  progressBar_ = toolkit::CreateProgressBar(progress, 22, 208, 452, 18);
 }
 
 void TWizard::Build() {
@@ -243,7 +264,7 @@ void TWizard::SetUp() {
   if (Flag(qb::kLicensePage)) pages_.push_back(kLicensePage);
   if (!pkg.Text(qb::kPassword).empty()) {
     pages_.push_back(kPasswordPage);
-    CreatePasswordField();
+    if (!startup::Startup.silent) CreatePasswordField();
   }
   if (Flag(qb::kReadmePage)) pages_.push_back(kReadmePage);
   if (Flag(qb::kDestinationPage)) pages_.push_back(kDestinationPage);
@@ -302,6 +323,8 @@ void TWizard::SetUp() {
   SetForegroundWindow(Handle());
   toolkit::Application.ProcessMessages();
 
+  if (startup::Startup.silent) StartRun();  // ends the program
+
   toolkit::SetText(runProgramCheck, qb::DisplayForm(Msg(qb::kMsgRunProgramCheck)));
   toolkit::SetChecked(runProgramCheck, Flag(qb::kRunProgramChecked));
   toolkit::SetText(viewReadmeCheck, qb::DisplayForm(Msg(qb::kMsgViewReadmeCheck)));
@@ -312,7 +335,6 @@ void TWizard::SetUp() {
 
   toolkit::SetText(branding_, engine::ExpandText(pkg.Text(qb::kBrandingText)));
   toolkit::SizeToText(branding_);
-  if (startup::Startup.silent) StartRun();  // ends the program
   SetFocus(next_);
   toolkit::Application.ProcessMessages();
 }
@@ -402,8 +424,10 @@ void TWizard::FillGroupList() {
 void TWizard::NoGroupClicked() {
   const bool enabled = !toolkit::IsChecked(noGroupCheck) && !Flag(qb::kGroupFixed);
   for (HWND c : {groupDescription_, groupField, groupList_}) EnableWindow(c, enabled);
-  ListView_SetTextColor(groupList_, enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
-  InvalidateRect(groupList_, nullptr, TRUE);
+  if (groupList_) {  // not made for a silent run
+    ListView_SetTextColor(groupList_, enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
+    InvalidateRect(groupList_, nullptr, TRUE);
+  }
   if (Flag(qb::kGroupFixed)) EnableWindow(noGroupCheck, FALSE);
 }
 

@@ -70,6 +70,8 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   void SetProgressRange(int maximum);
   void CreatePasswordField();
   void CreateHeaderBand();
+  void CreateWelcomePanel();
+  void CreateDestinationControls();
   void SetHeader(int title, int subtitle);
   void LayOutSeparator();
   // The license, readme and ready viewers, made only for pages in the
