@@ -13,14 +13,13 @@
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/shell.h"
 
 namespace actions {
 
 namespace {
 
-void Open(const std::string& target) {
-  ShellExecuteA(nullptr, nullptr, target.c_str(), nullptr, nullptr, SW_SHOW);
-}
+void Open(const std::string& target) { toolkit::ShellOpen(target, SW_SHOW); }
 
 // Asks Windows to restart. Programs that still run are asked to close and
 // may save their work; only one that hangs is ended. The reason recorded is

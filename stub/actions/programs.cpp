@@ -11,6 +11,7 @@
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/shell.h"
 
 namespace actions {
 
@@ -36,7 +37,7 @@ void RunPrograms(engine::RunState& run, ProgramPhase phase) {
     info.lpParameters = parameters.c_str();
     info.lpDirectory = folder.c_str();
     info.nShow = static_cast<int>(qb::ReadNumber(programs.Field(i, 3)));
-    const bool started = ShellExecuteExA(&info) != 0;
+    const bool started = toolkit::ShellStart(info);
     toolkit::Log(std::string(started ? "program started: " : "program could not start: ") + file +
                  (parameters.empty() ? "" : " " + parameters) + (wait ? " (waited for)" : ""));
     if (info.hProcess) {

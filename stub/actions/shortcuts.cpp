@@ -12,6 +12,7 @@
 #include "text/text.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/shell.h"
 
 namespace actions {
 
@@ -51,14 +52,11 @@ constexpr CLSID kShellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x
 constexpr IID kShellLinkInterface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr IID kPersistFileInterface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-void SaveLink(const std::string& path, const std::string& target, const std::string& arguments,
-              const std::string& description, const std::string& folder, const std::string& icon,
-              int iconIndex) {
+void SaveLink(toolkit::TComSession& com, const std::string& path, const std::string& target,
+              const std::string& arguments, const std::string& description,
+              const std::string& folder, const std::string& icon, int iconIndex) {
   IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(kShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, kShellLinkInterface,
-                              reinterpret_cast<void**>(&link)))) {
-    return;
-  }
+  if (!com.Create(kShellLinkClass, kShellLinkInterface, reinterpret_cast<void**>(&link))) return;
   link->SetArguments(arguments.c_str());
   link->SetDescription(description.c_str());
   link->SetPath(target.c_str());
@@ -77,7 +75,7 @@ void SaveLink(const std::string& path, const std::string& target, const std::str
 }  // namespace
 
 void CreateShortcuts(engine::RunState& run) {
-  CoInitialize(nullptr);
+  toolkit::TComSession com;
   const qb::RecordList& shortcuts = startup::Package.Records(qb::List::kShortcuts);
   for (size_t r = 0; r < shortcuts.Count(); ++r) {
     const int64_t code = qb::ReadNumber(shortcuts.Field(r, 0));
@@ -96,7 +94,7 @@ void CreateShortcuts(engine::RunState& run) {
       if (folder.empty()) folder = toolkit::FolderPart(target);
       if (!folder.empty() && folder.back() == '\\') folder.pop_back();
       const std::string& icon = shortcuts.Field(r, 5);
-      SaveLink(path, target, engine::ExpandText(shortcuts.Field(r, 3)),
+      SaveLink(com, path, target, engine::ExpandText(shortcuts.Field(r, 3)),
                engine::ExpandText(shortcuts.Field(r, 4)), folder,
                icon.empty() ? std::string() : engine::ExpandText(icon),
                static_cast<int>(qb::ReadNumber(shortcuts.Field(r, 6))));
@@ -105,7 +103,6 @@ void CreateShortcuts(engine::RunState& run) {
     }
     run.ProgressStep();
   }
-  CoUninitialize();
 }
 
 }  // namespace actions

@@ -10,6 +10,7 @@
 #include "text/expand.h"
 #include "text/text.h"
 #include "toolkit/files.h"
+#include "toolkit/shell.h"
 #include "toolkit/system.h"
 
 namespace engine {
@@ -17,17 +18,6 @@ namespace engine {
 namespace {
 
 std::string destinationFolder;
-
-std::string ShellFolder(int csidl) {
-  LPITEMIDLIST list = nullptr;
-  std::string path;
-  if (SUCCEEDED(SHGetSpecialFolderLocation(nullptr, csidl, &list)) && list) {
-    char buffer[1000] = {};
-    if (SHGetPathFromIDListA(list, buffer)) path = buffer;
-    CoTaskMemFree(list);
-  }
-  return path;
-}
 
 std::string WindowsFolder() {
   char buffer[MAX_PATH + 1] = {};
@@ -39,7 +29,7 @@ std::string QuickLaunchFolder() {
   std::string path = ReadRegistryText(
       1, "Software\\Microsoft\\Windows\\CurrentVersion\\GrpConv\\MapGroups", "Quick Launch");
   if (path.empty()) {
-    path = ShellFolder(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    path = toolkit::ShellFolderPath(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
   }
   return toolkit::FolderExists(path) ? path : std::string();
 }
@@ -60,7 +50,7 @@ std::string SystemVariables::Value(int number) {
   DWORD size = sizeof buffer;
   switch (number) {
     case 1: {
-      const std::string pf = ShellFolder(CSIDL_PROGRAM_FILES);
+      const std::string pf = toolkit::ShellFolderPath(CSIDL_PROGRAM_FILES);
       if (!pf.empty()) return pf;
       const std::string win = WindowsFolder();
       return win.empty() ? std::string() : win.substr(0, 1) + ":\\Program Files";
@@ -76,27 +66,27 @@ std::string SystemVariables::Value(int number) {
     case 5:
       return toolkit::TempFolder();
     case 6:
-      return ShellFolder(CSIDL_DESKTOP);
+      return toolkit::ShellFolderPath(CSIDL_DESKTOP);
     case 7:
       return QuickLaunchFolder();
     case 8:
-      return ShellFolder(CSIDL_PROGRAMS);
+      return toolkit::ShellFolderPath(CSIDL_PROGRAMS);
     case 9:
-      return ShellFolder(CSIDL_STARTMENU);
+      return toolkit::ShellFolderPath(CSIDL_STARTMENU);
     case 10:
-      return ShellFolder(CSIDL_PERSONAL);
+      return toolkit::ShellFolderPath(CSIDL_PERSONAL);
     case 11:
-      return ShellFolder(CSIDL_FAVORITES);
+      return toolkit::ShellFolderPath(CSIDL_FAVORITES);
     case 12:
-      return ShellFolder(CSIDL_SENDTO);
+      return toolkit::ShellFolderPath(CSIDL_SENDTO);
     case 13:
-      return ShellFolder(CSIDL_PROFILE);
+      return toolkit::ShellFolderPath(CSIDL_PROFILE);
     case 14:
-      return ShellFolder(CSIDL_STARTUP);
+      return toolkit::ShellFolderPath(CSIDL_STARTUP);
     case 15:
-      return ShellFolder(CSIDL_FONTS);
+      return toolkit::ShellFolderPath(CSIDL_FONTS);
     case 16:
-      return IsNtFamily() ? ShellFolder(CSIDL_PROGRAM_FILES_COMMON)
+      return IsNtFamily() ? toolkit::ShellFolderPath(CSIDL_PROGRAM_FILES_COMMON)
                           : qb::VariableValue(*this, 1) + "\\Common Files";
     case 17:
       return WindowsFolder().substr(0, 3);
@@ -112,25 +102,25 @@ std::string SystemVariables::Value(int number) {
     case 22:
       return GetComputerNameA(buffer, &size) ? std::string(buffer) : std::string();
     case 26:
-      return ShellFolder(CSIDL_APPDATA);
+      return toolkit::ShellFolderPath(CSIDL_APPDATA);
     case 27:
-      return ShellFolder(CSIDL_COMMON_APPDATA);
+      return toolkit::ShellFolderPath(CSIDL_COMMON_APPDATA);
     case 28:
-      return ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+      return toolkit::ShellFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY);
     case 29:
-      return ShellFolder(CSIDL_COMMON_DOCUMENTS);
+      return toolkit::ShellFolderPath(CSIDL_COMMON_DOCUMENTS);
     case 30:
-      return ShellFolder(CSIDL_COMMON_FAVORITES);
+      return toolkit::ShellFolderPath(CSIDL_COMMON_FAVORITES);
     case 31:
-      return ShellFolder(CSIDL_COMMON_PROGRAMS);
+      return toolkit::ShellFolderPath(CSIDL_COMMON_PROGRAMS);
     case 32:
-      return ShellFolder(CSIDL_COMMON_STARTMENU);
+      return toolkit::ShellFolderPath(CSIDL_COMMON_STARTMENU);
     case 33:
-      return ShellFolder(CSIDL_COMMON_STARTUP);
+      return toolkit::ShellFolderPath(CSIDL_COMMON_STARTUP);
     case 34:
-      return ShellFolder(CSIDL_TEMPLATES);
+      return toolkit::ShellFolderPath(CSIDL_TEMPLATES);
     case 35:
-      return ShellFolder(CSIDL_COMMON_TEMPLATES);
+      return toolkit::ShellFolderPath(CSIDL_COMMON_TEMPLATES);
     default:
       if (number >= 81 && number <= 100) {
         // Registry variables 1 to 20, read once at startup.

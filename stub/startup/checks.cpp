@@ -15,6 +15,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/log.h"
+#include "toolkit/shell.h"
 #include "toolkit/system.h"
 
 namespace startup {
@@ -220,7 +221,7 @@ void CheckDotNet() {
     Warn(Package.Msg(qb::kMsgDotNetMissing), Startup.installerTitle, MB_OK);
   } else if (Warn(Package.Msg(qb::kMsgDotNetMissing) + " " + Package.Msg(qb::kMsgDotNetQuestion),
                   Startup.installerTitle, MB_YESNO) == IDYES) {
-    ShellExecuteA(nullptr, nullptr, address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    toolkit::ShellOpen(address, SW_SHOWNORMAL);
   }
   Unsuitable();
 }

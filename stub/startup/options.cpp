@@ -8,6 +8,7 @@
 #include "text/text.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/shell.h"
 
 #ifndef QB_VERSION
 #define QB_VERSION "0.0.0"
@@ -20,13 +21,7 @@ std::vector<std::string> Parameters() {
 }
 
 std::string LongPathForm(const std::string& typed) {
-  return qb::LongPathForm(typed, [](const std::string& path) {
-    SHFILEINFOA info = {};
-    if (SHGetFileInfoA(path.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME)) {
-      return std::string(info.szDisplayName);
-    }
-    return std::string();
-  });
+  return qb::LongPathForm(typed, toolkit::ShellDisplayName);
 }
 
 void StartLog() {

@@ -19,6 +19,7 @@
 #include "toolkit/drawing.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/shell.h"
 #include "wizard/replace_file.h"
 
 namespace wizard {
@@ -318,9 +319,10 @@ void TWizard::SetUp() {
     CreateViewers();
     Show();
     ShowCurrentPage();
+    SetForegroundWindow(Handle());
+  } else {
+    Hide();
   }
-  if (startup::Startup.silent) Hide();
-  SetForegroundWindow(Handle());
   toolkit::Application.ProcessMessages();
 
   if (startup::Startup.silent) StartRun();  // ends the program
@@ -386,7 +388,6 @@ void TWizard::Browse() {
   std::string path = toolkit::TextOf(destinationField_);
   const std::string title = qb::DisplayForm(Msg(qb::kMsgFolderPickerTitle));
   char name[MAX_PATH + 1] = {};
-  OleInitialize(nullptr);
   BROWSEINFOA info = {};
   info.hwndOwner = Handle();
   info.pszDisplayName = name;
@@ -394,15 +395,11 @@ void TWizard::Browse() {
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   info.lpfn = PickerStarted;
   info.lParam = reinterpret_cast<LPARAM>(path.c_str());
-  if (LPITEMIDLIST chosen = SHBrowseForFolderA(&info)) {
-    char picked[MAX_PATH + 1] = {};
-    const bool ok = SHGetPathFromIDListA(chosen, picked) && picked[0];
-    CoTaskMemFree(chosen);
-    if (ok) {
-      path = qb::BrowsedDestination(
-          picked, engine::ExpandText(startup::Package.Text(qb::kDefaultDestination)),
-          engine::ExpandText(startup::Package.Text(qb::kAppSubfolder)));
-    }
+  std::string picked;
+  if (toolkit::PickFolder(info, picked)) {
+    path = qb::BrowsedDestination(
+        picked, engine::ExpandText(startup::Package.Text(qb::kDefaultDestination)),
+        engine::ExpandText(startup::Package.Text(qb::kAppSubfolder)));
   }
   toolkit::SetText(destinationField_, path);
 }

@@ -1,0 +1,120 @@
+#include "toolkit/shell.h"
+
+#include "toolkit/system.h"
+
+namespace toolkit {
+
+namespace {
+
+template <typename Fn>
+Fn Entry(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
+struct Shell32 {
+  HRESULT(WINAPI* specialFolderLocation)(HWND, int, LPITEMIDLIST*) = nullptr;
+  BOOL(WINAPI* pathFromIdList)(LPCITEMIDLIST, LPSTR) = nullptr;
+  LPITEMIDLIST(WINAPI* browseForFolder)(LPBROWSEINFOA) = nullptr;
+  DWORD_PTR(WINAPI* fileInfo)(LPCSTR, DWORD, SHFILEINFOA*, UINT, UINT) = nullptr;
+  HINSTANCE(WINAPI* execute)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT) = nullptr;
+  BOOL(WINAPI* executeEx)(SHELLEXECUTEINFOA*) = nullptr;
+};
+
+struct Ole32 {
+  HRESULT(WINAPI* initialize)(LPVOID) = nullptr;
+  HRESULT(WINAPI* oleInitialize)(LPVOID) = nullptr;
+  void(WINAPI* uninitialize)() = nullptr;
+  HRESULT(WINAPI* createInstance)(const CLSID&, LPUNKNOWN, DWORD, const IID&, LPVOID*) = nullptr;
+  void(WINAPI* taskMemFree)(LPVOID) = nullptr;
+};
+
+const Shell32& Shell() {
+  static const Shell32 shell = [] {
+    Shell32 s;
+    HMODULE m = LoadSystemLibrary("shell32.dll");
+    s.specialFolderLocation =
+        Entry<decltype(s.specialFolderLocation)>(m, "SHGetSpecialFolderLocation");
+    s.pathFromIdList = Entry<decltype(s.pathFromIdList)>(m, "SHGetPathFromIDListA");
+    s.browseForFolder = Entry<decltype(s.browseForFolder)>(m, "SHBrowseForFolderA");
+    s.fileInfo = Entry<decltype(s.fileInfo)>(m, "SHGetFileInfoA");
+    s.execute = Entry<decltype(s.execute)>(m, "ShellExecuteA");
+    s.executeEx = Entry<decltype(s.executeEx)>(m, "ShellExecuteExA");
+    return s;
+  }();
+  return shell;
+}
+
+const Ole32& Ole() {
+  static const Ole32 ole = [] {
+    Ole32 o;
+    HMODULE m = LoadSystemLibrary("ole32.dll");
+    o.initialize = Entry<decltype(o.initialize)>(m, "CoInitialize");
+    o.oleInitialize = Entry<decltype(o.oleInitialize)>(m, "OleInitialize");
+    o.uninitialize = Entry<decltype(o.uninitialize)>(m, "CoUninitialize");
+    o.createInstance = Entry<decltype(o.createInstance)>(m, "CoCreateInstance");
+    o.taskMemFree = Entry<decltype(o.taskMemFree)>(m, "CoTaskMemFree");
+    return o;
+  }();
+  return ole;
+}
+
+// The path of an item list, which is freed.
+std::string TakePath(LPITEMIDLIST list) {
+  char buffer[MAX_PATH + 1] = {};
+  const bool ok = Shell().pathFromIdList && Shell().pathFromIdList(list, buffer);
+  if (Ole().taskMemFree) Ole().taskMemFree(list);
+  return ok ? std::string(buffer) : std::string();
+}
+
+}  // namespace
+
+std::string ShellFolderPath(int csidl) {
+  LPITEMIDLIST list = nullptr;
+  if (!Shell().specialFolderLocation ||
+      FAILED(Shell().specialFolderLocation(nullptr, csidl, &list)) || !list) {
+    return std::string();
+  }
+  return TakePath(list);
+}
+
+std::string ShellDisplayName(const std::string& path) {
+  SHFILEINFOA info = {};
+  if (Shell().fileInfo &&
+      Shell().fileInfo(path.c_str(), 0, &info, sizeof info, SHGFI_DISPLAYNAME)) {
+    return info.szDisplayName;
+  }
+  return std::string();
+}
+
+void ShellOpen(const std::string& target, int show) {
+  if (Shell().execute) Shell().execute(nullptr, nullptr, target.c_str(), nullptr, nullptr, show);
+}
+
+bool ShellStart(SHELLEXECUTEINFOA& info) { return Shell().executeEx && Shell().executeEx(&info); }
+
+bool PickFolder(BROWSEINFOA& info, std::string& picked) {
+  // The picker's newer look needs OLE on this thread.
+  if (Ole().oleInitialize) Ole().oleInitialize(nullptr);
+  if (!Shell().browseForFolder) return false;
+  LPITEMIDLIST chosen = Shell().browseForFolder(&info);
+  if (!chosen) return false;
+  picked = TakePath(chosen);
+  return !picked.empty();
+}
+
+TComSession::TComSession() {
+  initialized_ = Ole().initialize && SUCCEEDED(Ole().initialize(nullptr));
+}
+
+TComSession::~TComSession() {
+  if (initialized_ && Ole().uninitialize) Ole().uninitialize();
+}
+
+bool TComSession::Create(const CLSID& cls, const IID& iid, void** object) {
+  *object = nullptr;
+  return Ole().createInstance &&
+         SUCCEEDED(Ole().createInstance(cls, nullptr, CLSCTX_INPROC_SERVER, iid, object));
+}
+
+}  // namespace toolkit

@@ -1,0 +1,45 @@
+// The shell and COM services the stub uses. shell32 and ole32 (with the
+// libraries they bring along) are loaded from the system folder when one of
+// these is first used, so a run that needs none of them, such as a silent
+// installation into a fixed folder, starts without them.
+#pragma once
+
+#include <windows.h>
+// shlobj.h needs windows.h first.
+#include <shlobj.h>
+
+#include <string>
+
+namespace toolkit {
+
+// The path of a shell folder (CSIDL_...), or "" when the system has none.
+std::string ShellFolderPath(int csidl);
+
+// The name under which the shell shows a file or folder, or "".
+std::string ShellDisplayName(const std::string& path);
+
+// Opens a document, folder or address with its associated program.
+void ShellOpen(const std::string& target, int show);
+
+// Starts a program or opens a document as ShellExecuteEx does.
+bool ShellStart(SHELLEXECUTEINFOA& info);
+
+// Shows the system's folder picker; true with the chosen folder's path.
+bool PickFolder(BROWSEINFOA& info, std::string& picked);
+
+// COM for the current thread while the object lives.
+class TComSession {
+ public:
+  TComSession();
+  ~TComSession();
+  TComSession(const TComSession&) = delete;
+  TComSession& operator=(const TComSession&) = delete;
+
+  // CoCreateInstance of an in-process server.
+  bool Create(const CLSID& cls, const IID& iid, void** object);
+
+ private:
+  bool initialized_ = false;
+};
+
+}  // namespace toolkit
