@@ -109,8 +109,7 @@ void Removal::UnregisterComponents() {
     if (qb::IsSafeDestinationPath(path) && IsFile(path, data)) {
       if (HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
         using Entry = HRESULT(WINAPI*)();
-        if (auto unregister = reinterpret_cast<Entry>(
-                reinterpret_cast<void*>(GetProcAddress(library, "DllUnregisterServer")))) {
+        if (auto unregister = toolkit::LibraryFunction<Entry>(library, "DllUnregisterServer")) {
           unregister();
         }
         FreeLibrary(library);

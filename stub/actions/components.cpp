@@ -7,6 +7,7 @@
 #include "startup/state.h"
 #include "toolkit/application.h"
 #include "toolkit/log.h"
+#include "toolkit/system.h"
 
 namespace actions {
 
@@ -21,8 +22,7 @@ void RegisterComponent(const std::string& path) {
   if (!module) module = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module) return;
   using RegisterFn = HRESULT(STDAPICALLTYPE*)();
-  if (auto reg = reinterpret_cast<RegisterFn>(
-          reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")))) {
+  if (auto reg = toolkit::LibraryFunction<RegisterFn>(module, "DllRegisterServer")) {
     reg();
   }
   FreeLibrary(module);

@@ -22,20 +22,15 @@ struct FdiLibrary {
   FdiDestroyFn destroy = nullptr;
 };
 
-template <typename T>
-T Proc(HMODULE module, const char* name) {
-  return reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // cabinet.dll is loaded once, by its full path in the system folder.
 FdiLibrary& Fdi() {
   static FdiLibrary fdi;
   if (!fdi.loaded) {
     fdi.loaded = true;
     if (HMODULE m = toolkit::LoadSystemLibrary("cabinet.dll")) {
-      fdi.create = Proc<FdiCreateFn>(m, "FDICreate");
-      fdi.copy = Proc<FdiCopyFn>(m, "FDICopy");
-      fdi.destroy = Proc<FdiDestroyFn>(m, "FDIDestroy");
+      fdi.create = toolkit::LibraryFunction<FdiCreateFn>(m, "FDICreate");
+      fdi.copy = toolkit::LibraryFunction<FdiCopyFn>(m, "FDICopy");
+      fdi.destroy = toolkit::LibraryFunction<FdiDestroyFn>(m, "FDIDestroy");
     }
   }
   return fdi;

@@ -139,21 +139,16 @@ struct ProcessFunctions {
   EnumModulesFn enumModules = nullptr;
   ModuleNameFn moduleName = nullptr;
 
-  template <typename T>
-  static T Proc(HMODULE module, const char* name) {
-    return module ? reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                  : nullptr;
-  }
   ProcessFunctions() {
     HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    enumProcesses = Proc<EnumProcessesFn>(kernel, "K32EnumProcesses");
-    enumModules = Proc<EnumModulesFn>(kernel, "K32EnumProcessModules");
-    moduleName = Proc<ModuleNameFn>(kernel, "K32GetModuleFileNameExA");
+    enumProcesses = toolkit::LibraryFunction<EnumProcessesFn>(kernel, "K32EnumProcesses");
+    enumModules = toolkit::LibraryFunction<EnumModulesFn>(kernel, "K32EnumProcessModules");
+    moduleName = toolkit::LibraryFunction<ModuleNameFn>(kernel, "K32GetModuleFileNameExA");
     if (enumProcesses && enumModules && moduleName) return;
     HMODULE psapi = toolkit::LoadSystemLibrary("psapi.dll");
-    enumProcesses = Proc<EnumProcessesFn>(psapi, "EnumProcesses");
-    enumModules = Proc<EnumModulesFn>(psapi, "EnumProcessModules");
-    moduleName = Proc<ModuleNameFn>(psapi, "GetModuleFileNameExA");
+    enumProcesses = toolkit::LibraryFunction<EnumProcessesFn>(psapi, "EnumProcesses");
+    enumModules = toolkit::LibraryFunction<EnumModulesFn>(psapi, "EnumProcessModules");
+    moduleName = toolkit::LibraryFunction<ModuleNameFn>(psapi, "GetModuleFileNameExA");
   }
   bool Available() const { return enumProcesses && enumModules && moduleName; }
 };

@@ -10,6 +10,16 @@ HICON MainIcon(bool small) {
       LoadImageA(GetModuleHandleA(nullptr), "MAINICON", IMAGE_ICON, size, size, LR_SHARED));
 }
 
+void RegisterOwnClass(WNDCLASSEXA wc) {
+  wc.cbSize = sizeof wc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA known = {};
+  known.cbSize = sizeof known;
+  if (GetClassInfoExA(wc.hInstance, wc.lpszClassName, &known)) return;
+  if (!wc.hCursor) wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  RegisterClassExA(&wc);
+}
+
 LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_CLOSE:
@@ -22,14 +32,11 @@ LRESULT CALLBACK TApplication::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
 
 bool TApplication::Create(const char* caption) {
   WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
   wc.lpfnWndProc = WindowProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
   wc.hIcon = MainIcon(false);
   wc.hIconSm = MainIcon(true);
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = "TQuillboxApplication";
-  RegisterClassExA(&wc);
+  RegisterOwnClass(wc);
   // A popup of no size: it only owns the other windows and shows in the
   // taskbar.
   const int x = GetSystemMetrics(SM_CXSCREEN) / 2;

@@ -34,4 +34,9 @@ extern TApplication Application;
 // The icon group every window shows.
 HICON MainIcon(bool small);
 
+// Registers a window class of this program, once: a later call for a class
+// of the same name does nothing. Fills in the instance, and the arrow
+// cursor when the class sets none.
+void RegisterOwnClass(WNDCLASSEXA wc);
+
 }  // namespace toolkit

@@ -155,15 +155,9 @@ bool LoadRichText(HWND viewer, const std::string& path) {
 
 HWND CreatePictureArea(HWND parent, int x, int y, int w, int h, PaintFn paint, void* data) {
   WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExA(GetModuleHandleA(nullptr), kPictureClass, &wc)) {
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = PictureProc;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.lpszClassName = kPictureClass;
-    RegisterClassExA(&wc);
-  }
+  wc.lpfnWndProc = PictureProc;
+  wc.lpszClassName = kPictureClass;
+  RegisterOwnClass(wc);
   HWND hwnd = CreateControl(kPictureClass, "", WS_VISIBLE, x, y, w, h, parent);
   if (hwnd)
     SetWindowLongPtrA(hwnd, GWLP_USERDATA,
@@ -177,12 +171,9 @@ void InitControls() {
   icc.dwICC = ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
   InitCommonControlsEx(&icc);
   WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
   wc.lpfnWndProc = PanelProc;
-  wc.hInstance = GetModuleHandleA(nullptr);
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.lpszClassName = kPanelClass;
-  RegisterClassExA(&wc);
+  RegisterOwnClass(wc);
 }
 
 HFONT Font(const char* face, int height, bool bold) {

@@ -22,6 +22,15 @@ void (*outOfMemory)() = nullptr;
   ExitProcess(qb::kExitOutOfMemory);
 }
 
+// A block of at least one byte, or null.
+void* TryAllocate(size_t size) { return std::malloc(size != 0 ? size : 1); }
+
+void* Allocate(size_t size) {
+  void* block = TryAllocate(size);
+  if (!block) Fail();
+  return block;
+}
+
 }  // namespace
 
 namespace toolkit {
@@ -30,24 +39,11 @@ void SetOutOfMemoryHandler(void (*handler)()) { outOfMemory = handler; }
 
 }  // namespace toolkit
 
-namespace {
-
-void* Allocate(size_t size) {
-  void* block = std::malloc(size != 0 ? size : 1);
-  if (!block) Fail();
-  return block;
-}
-
-}  // namespace
-
 void* operator new(size_t size) { return Allocate(size); }
 void* operator new[](size_t size) { return Allocate(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](size_t size, const std::nothrow_t&) noexcept {
-  return std::malloc(size ? size : 1);
-}
+// The library's own sorting asks for temporary room this way.
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return TryAllocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return TryAllocate(size); }
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, size_t) noexcept { std::free(block); }

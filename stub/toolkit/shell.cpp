@@ -6,12 +6,6 @@ namespace toolkit {
 
 namespace {
 
-template <typename Fn>
-Fn Entry(HMODULE module, const char* name) {
-  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-                : nullptr;
-}
-
 struct Shell32 {
   HRESULT(WINAPI* specialFolderLocation)(HWND, int, LPITEMIDLIST*) = nullptr;
   BOOL(WINAPI* pathFromIdList)(LPCITEMIDLIST, LPSTR) = nullptr;
@@ -34,12 +28,12 @@ const Shell32& Shell() {
     Shell32 s;
     HMODULE m = LoadSystemLibrary("shell32.dll");
     s.specialFolderLocation =
-        Entry<decltype(s.specialFolderLocation)>(m, "SHGetSpecialFolderLocation");
-    s.pathFromIdList = Entry<decltype(s.pathFromIdList)>(m, "SHGetPathFromIDListA");
-    s.browseForFolder = Entry<decltype(s.browseForFolder)>(m, "SHBrowseForFolderA");
-    s.fileInfo = Entry<decltype(s.fileInfo)>(m, "SHGetFileInfoA");
-    s.execute = Entry<decltype(s.execute)>(m, "ShellExecuteA");
-    s.executeEx = Entry<decltype(s.executeEx)>(m, "ShellExecuteExA");
+        LibraryFunction<decltype(s.specialFolderLocation)>(m, "SHGetSpecialFolderLocation");
+    s.pathFromIdList = LibraryFunction<decltype(s.pathFromIdList)>(m, "SHGetPathFromIDListA");
+    s.browseForFolder = LibraryFunction<decltype(s.browseForFolder)>(m, "SHBrowseForFolderA");
+    s.fileInfo = LibraryFunction<decltype(s.fileInfo)>(m, "SHGetFileInfoA");
+    s.execute = LibraryFunction<decltype(s.execute)>(m, "ShellExecuteA");
+    s.executeEx = LibraryFunction<decltype(s.executeEx)>(m, "ShellExecuteExA");
     return s;
   }();
   return shell;
@@ -49,11 +43,11 @@ const Ole32& Ole() {
   static const Ole32 ole = [] {
     Ole32 o;
     HMODULE m = LoadSystemLibrary("ole32.dll");
-    o.initialize = Entry<decltype(o.initialize)>(m, "CoInitialize");
-    o.oleInitialize = Entry<decltype(o.oleInitialize)>(m, "OleInitialize");
-    o.uninitialize = Entry<decltype(o.uninitialize)>(m, "CoUninitialize");
-    o.createInstance = Entry<decltype(o.createInstance)>(m, "CoCreateInstance");
-    o.taskMemFree = Entry<decltype(o.taskMemFree)>(m, "CoTaskMemFree");
+    o.initialize = LibraryFunction<decltype(o.initialize)>(m, "CoInitialize");
+    o.oleInitialize = LibraryFunction<decltype(o.oleInitialize)>(m, "OleInitialize");
+    o.uninitialize = LibraryFunction<decltype(o.uninitialize)>(m, "CoUninitialize");
+    o.createInstance = LibraryFunction<decltype(o.createInstance)>(m, "CoCreateInstance");
+    o.taskMemFree = LibraryFunction<decltype(o.taskMemFree)>(m, "CoTaskMemFree");
     return o;
   }();
   return ole;

@@ -9,13 +9,11 @@ void RestrictDllSearch() {
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-  if (auto set = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-          reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")))) {
+  if (auto set = LibraryFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories")) {
     set(kSearchSystem32);
   }
   // Older systems: at least take the current folder out of the search.
-  if (auto set = reinterpret_cast<SetDllDirectoryFn>(
-          reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")))) {
+  if (auto set = LibraryFunction<SetDllDirectoryFn>(kernel, "SetDllDirectoryA")) {
     set("");
   }
 }

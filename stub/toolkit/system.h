@@ -13,6 +13,14 @@ void RestrictDllSearch();
 // Loads a library of the system folder by its full path.
 HMODULE LoadSystemLibrary(const char* name);
 
+// A function of a loaded library as the given pointer type; null when the
+// library (null module) or the function is missing.
+template <typename Fn>
+Fn LibraryFunction(HMODULE module, const char* name) {
+  return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+                : nullptr;
+}
+
 // The predefined registry key with the given root index (0x80000000 plus the
 // index, sign-extended as the system's own constants are), or null when the
 // index is out of range.

@@ -19,12 +19,9 @@ struct Winmm {
 const Winmm& Library() {
   static Winmm winmm = [] {
     Winmm w;
-    if (HMODULE module = LoadSystemLibrary("winmm.dll")) {
-      w.setEvent = reinterpret_cast<SetEventFn>(
-          reinterpret_cast<void*>(GetProcAddress(module, "timeSetEvent")));
-      w.killEvent = reinterpret_cast<KillEventFn>(
-          reinterpret_cast<void*>(GetProcAddress(module, "timeKillEvent")));
-    }
+    HMODULE module = LoadSystemLibrary("winmm.dll");
+    w.setEvent = LibraryFunction<SetEventFn>(module, "timeSetEvent");
+    w.killEvent = LibraryFunction<KillEventFn>(module, "timeKillEvent");
     return w;
   }();
   return winmm;

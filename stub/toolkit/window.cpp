@@ -35,18 +35,12 @@ LRESULT TWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 bool TWindow::CreateTopLevel(const char* className, const char* caption, DWORD style, DWORD exStyle,
                              int x, int y, int w, int h, HWND owner) {
   WNDCLASSEXA wc = {};
-  wc.cbSize = sizeof wc;
-  if (!GetClassInfoExA(GetModuleHandleA(nullptr), className, &wc)) {
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = Router;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.hIcon = MainIcon(false);
-    wc.hIconSm = MainIcon(true);
-    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = className;
-    RegisterClassExA(&wc);
-  }
+  wc.lpfnWndProc = Router;
+  wc.hIcon = MainIcon(false);
+  wc.hIconSm = MainIcon(true);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = className;
+  RegisterOwnClass(wc);
   CreateWindowExA(exStyle, className, caption, style, x, y, w, h, owner, nullptr,
                   GetModuleHandleA(nullptr), this);
   if (handle_) Created();
