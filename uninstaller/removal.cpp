@@ -1,15 +1,13 @@
 #include "removal.h"
 
 #include <windows.h>
-// shellapi.h and shlobj.h need windows.h first.
-#include <shellapi.h>
-#include <shlobj.h>
 
 #include <algorithm>
 
 #include "cab/safe_name.h"
 #include "text/text.h"
 #include "toolkit/files.h"
+#include "toolkit/shell.h"
 #include "toolkit/system.h"
 #include "uninstall/removal_rules.h"
 
@@ -27,11 +25,6 @@ const char* FontsKey() {
   const bool windowsNt = (GetVersion() & 0x80000000u) == 0;
   return windowsNt ? "Software\\Microsoft\\Windows NT\\CurrentVersion\\Fonts"
                    : "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
-}
-
-std::string ShellFolder(int csidl) {
-  char path[MAX_PATH + 1] = {};
-  return SHGetSpecialFolderPathA(nullptr, path, csidl, FALSE) ? std::string(path) : std::string();
 }
 
 bool KeyIsEmpty(HKEY root, const std::string& key) {
@@ -84,19 +77,11 @@ void Removal::RunPrograms(const std::vector<qb::LoggedProgram>& programs) {
   for (const qb::LoggedProgram& p : programs) {
     if (Stopping()) return;
     host_.ShowStatus(toolkit::NamePart(p.file));
-    const std::string folder = toolkit::FolderPart(p.file);
-    SHELLEXECUTEINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_FLAG_NO_UI | (p.wait ? SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST : 0);
-    info.lpFile = p.file.c_str();
-    info.lpParameters = p.parameters.c_str();
-    info.lpDirectory = folder.c_str();
-    info.nShow = static_cast<int>(p.show);
-    ShellExecuteExA(&info);
-    if (info.hProcess) {
-      while (WaitForSingleObject(info.hProcess, 50) == WAIT_TIMEOUT) host_.KeepResponsive();
-      CloseHandle(info.hProcess);
-    }
+    HANDLE process = nullptr;
+    toolkit::StartProgram(p.file, p.parameters, static_cast<int>(p.show),
+                          p.wait ? &process : nullptr);
+    toolkit::WaitForProgram(
+        process, [](void* host) { static_cast<RemovalHost*>(host)->KeepResponsive(); }, &host_);
     host_.Step();
   }
 }
@@ -252,8 +237,8 @@ void Removal::RemoveFolders() {
   std::vector<std::string> made = log_.files;
   for (const std::string& folder : log_.folders) made.push_back(folder + "\\*");
   for (const qb::LoggedIniEntry& e : log_.ini) made.push_back(e.file);
-  const std::vector<std::string> roots = {destination, ShellFolder(CSIDL_PROGRAMS),
-                                          ShellFolder(CSIDL_COMMON_PROGRAMS)};
+  const std::vector<std::string> roots = {destination, toolkit::ShellFolderPath(CSIDL_PROGRAMS),
+                                          toolkit::ShellFolderPath(CSIDL_COMMON_PROGRAMS)};
   for (const std::string& path : made) {
     for (const std::string& root : roots) {
       for (const std::string& f : qb::FoldersInside(path, root)) candidates.push_back(f);

@@ -1,8 +1,6 @@
 #include "actions/completion.h"
 
 #include <windows.h>
-// shellapi.h needs windows.h first.
-#include <shellapi.h>
 
 #include "engine/extract.h"
 #include "engine/variables.h"

@@ -1,8 +1,7 @@
 #include "startup/checks.h"
 
 #include <windows.h>
-// shellapi.h and tlhelp32.h need windows.h first.
-#include <shellapi.h>
+// tlhelp32.h needs windows.h first.
 #include <tlhelp32.h>
 
 #include <string>

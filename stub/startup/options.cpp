@@ -1,8 +1,6 @@
 #include "startup/options.h"
 
 #include <windows.h>
-// shellapi.h needs windows.h first.
-#include <shellapi.h>
 
 #include "startup/state.h"
 #include "text/text.h"

@@ -1,5 +1,6 @@
 #include "toolkit/shell.h"
 
+#include "toolkit/files.h"
 #include "toolkit/system.h"
 
 namespace toolkit {
@@ -85,7 +86,28 @@ void ShellOpen(const std::string& target, int show) {
   if (Shell().execute) Shell().execute(nullptr, nullptr, target.c_str(), nullptr, nullptr, show);
 }
 
-bool ShellStart(SHELLEXECUTEINFOA& info) { return Shell().executeEx && Shell().executeEx(&info); }
+bool StartProgram(const std::string& file, const std::string& parameters, int show,
+                  HANDLE* process) {
+  if (process) *process = nullptr;
+  if (!Shell().executeEx) return false;
+  const std::string folder = FolderPart(file);
+  SHELLEXECUTEINFOA info = {};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_FLAG_NO_UI | (process ? SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST : 0);
+  info.lpFile = file.c_str();
+  info.lpParameters = parameters.c_str();
+  info.lpDirectory = folder.c_str();
+  info.nShow = show;
+  const bool started = Shell().executeEx(&info) != 0;
+  if (process) *process = info.hProcess;
+  return started;
+}
+
+void WaitForProgram(HANDLE process, void (*meanwhile)(void*), void* data) {
+  if (!process) return;
+  while (WaitForSingleObject(process, 50) == WAIT_TIMEOUT) meanwhile(data);
+  CloseHandle(process);
+}
 
 bool PickFolder(BROWSEINFOA& info, std::string& picked) {
   // The picker's newer look needs OLE on this thread.

@@ -21,8 +21,16 @@ std::string ShellDisplayName(const std::string& path);
 // Opens a document, folder or address with its associated program.
 void ShellOpen(const std::string& target, int show);
 
-// Starts a program or opens a document as ShellExecuteEx does.
-bool ShellStart(SHELLEXECUTEINFOA& info);
+// Starts a program or opens a document as ShellExecuteEx does, in the
+// file's own folder and without the shell's error boxes; false when nothing
+// started. Given a process pointer, it receives the started program's
+// process (null when there is none) for WaitForProgram.
+bool StartProgram(const std::string& file, const std::string& parameters, int show,
+                  HANDLE* process);
+
+// Waits until a started program has ended and closes its handle, calling
+// meanwhile(data) every 50 ms so that the caller's windows stay responsive.
+void WaitForProgram(HANDLE process, void (*meanwhile)(void*), void* data);
 
 // Shows the system's folder picker; true with the chosen folder's path.
 bool PickFolder(BROWSEINFOA& info, std::string& picked);
