@@ -1,7 +1,5 @@
 #include "text/expand.h"
 
-#include <map>
-#include <set>
 #include <vector>
 
 #include "text/text.h"
@@ -12,28 +10,53 @@ namespace {
 
 const std::string kMarker = kVariableMarker;
 
+// Token numbers are taken modulo 256, so one slot per possible number holds
+// what an expansion knows about a variable.
+constexpr int kTokenNumbers = 256;
+
+// The values of one expansion, each taken from the source when first needed.
+// The strings never move once taken: the pending text points into them.
+class ValueTable {
+ public:
+  explicit ValueTable(VariableSource& source) : source_(source), values_(kTokenNumbers) {}
+  const std::string& operator()(int n) {
+    if (!taken_[n]) {
+      values_[n] = VariableValue(source_, n);
+      taken_[n] = true;
+    }
+    return values_[n];
+  }
+
+ private:
+  VariableSource& source_;
+  std::vector<std::string> values_;
+  bool taken_[kTokenNumbers] = {};
+};
+
 // Variables whose values, followed token by token, lead back to themselves.
 // Expanding a text that reaches one of them would never end.
-bool ReachesCycle(const std::string& text, const std::function<const std::string&(int)>& value) {
-  std::map<int, int> state;  // 1 visiting, 2 done
-  std::function<bool(const std::string&)> visitText;
-  std::function<bool(int)> visit = [&](int n) {
-    int& s = state[n];
-    if (s == 1) return true;
-    if (s == 2) return false;
-    s = 1;
-    const bool cycle = visitText(value(n));
-    state[n] = 2;
-    return cycle;
-  };
-  visitText = [&](const std::string& t) {
-    for (size_t at = t.find(kMarker); at != std::string::npos; at = t.find(kMarker, at + 1)) {
-      if (visit(TokenNumber(t.substr(at + kMarker.size(), 2)))) return true;
+class CycleSearch {
+ public:
+  explicit CycleSearch(ValueTable& values) : values_(values) {}
+  bool Reaches(const std::string& text) {
+    for (size_t at = text.find(kMarker); at != std::string::npos; at = text.find(kMarker, at + 1)) {
+      if (Visit(TokenNumber(text.substr(at + kMarker.size(), 2)))) return true;
     }
     return false;
-  };
-  return visitText(text);
-}
+  }
+
+ private:
+  enum State : unsigned char { kUnseen, kVisiting, kDone };
+  bool Visit(int n) {
+    if (state_[n] != kUnseen) return state_[n] == kVisiting;
+    state_[n] = kVisiting;
+    const bool cycle = Reaches(values_(n));
+    state_[n] = kDone;
+    return cycle;
+  }
+  ValueTable& values_;
+  State state_[kTokenNumbers] = {};
+};
 
 }  // namespace
 
@@ -98,12 +121,7 @@ std::string ExpandTokens(const std::string& text, VariableSource& source) {
   // the first one to be completed while characters move from the pending
   // text to the finished part; its value then goes in front of the pending
   // text. Values are taken once per expansion.
-  std::map<int, std::string> values;
-  const auto value = [&](int n) -> const std::string& {
-    auto it = values.find(n);
-    if (it == values.end()) it = values.emplace(n, VariableValue(source, n)).first;
-    return it->second;
-  };
+  ValueTable value(source);
   // Bounds: a value that leads back to its own token would never end. After
   // 4096 replacements the graph of values is looked at once, and a text that
   // reaches such a cycle stops there. The hard limits (a million replacements,
@@ -128,7 +146,7 @@ std::string ExpandTokens(const std::string& text, VariableSource& source) {
     }
     // A complete marker: this is replacement number count + 1.
     if (count >= limit || done.size() + pending.Size() >= maxLength ||
-        (count == cycleCheck && ReachesCycle(text, value))) {
+        (count == cycleCheck && CycleSearch(value).Reaches(text))) {
       break;
     }
     ++count;
