@@ -119,9 +119,7 @@ bool PickFolder(BROWSEINFOA& info, std::string& picked) {
   return !picked.empty();
 }
 
-TComSession::TComSession() {
-  initialized_ = Ole().initialize && SUCCEEDED(Ole().initialize(nullptr));
-}
+TComSession::TComSession() = default;
 
 TComSession::~TComSession() {
   if (initialized_ && Ole().uninitialize) Ole().uninitialize();
@@ -129,6 +127,10 @@ TComSession::~TComSession() {
 
 bool TComSession::Create(const CLSID& cls, const IID& iid, void** object) {
   *object = nullptr;
+  if (!started_) {
+    started_ = true;
+    initialized_ = Ole().initialize && SUCCEEDED(Ole().initialize(nullptr));
+  }
   return Ole().createInstance &&
          SUCCEEDED(Ole().createInstance(cls, nullptr, CLSCTX_INPROC_SERVER, iid, object));
 }

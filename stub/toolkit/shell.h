@@ -35,7 +35,8 @@ void WaitForProgram(HANDLE process, void (*meanwhile)(void*), void* data);
 // Shows the system's folder picker; true with the chosen folder's path.
 bool PickFolder(BROWSEINFOA& info, std::string& picked);
 
-// COM for the current thread while the object lives.
+// COM for the current thread while the object lives, from the first object
+// it creates on: a session that creates nothing loads no COM library.
 class TComSession {
  public:
   TComSession();
@@ -47,6 +48,7 @@ class TComSession {
   bool Create(const CLSID& cls, const IID& iid, void** object);
 
  private:
+  bool started_ = false;
   bool initialized_ = false;
 };
 
