@@ -37,7 +37,7 @@ void RegisterComponents(engine::RunState& run) {
     run.Status(startup::Package.Msg(qb::kMsgStatusFontPrefix) +
                path.substr(path.find_last_of('\\') + 1));
     toolkit::Application.ProcessMessages();
-    toolkit::Log("component: " + path);
+    toolkit::Log({"component: ", path});
     RegisterComponent(path);
     run.ProgressStep();
   }

@@ -30,10 +30,10 @@ void InstallFonts(engine::RunState& run) {
       const std::string data = inFonts ? toolkit::NamePart(file) : file;
       WriteRegistryValue(2, key, engine::ExpandText(fonts.Field(r, 0)), data, kRegString, false);
       AddFontResourceA(file.c_str());
-      toolkit::Log("font: " + file);
+      toolkit::Log({"font: ", file});
       SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);
     }
-    if (!toolkit::FileExists(file)) toolkit::Log("font skipped (no such file): " + file);
+    if (!toolkit::FileExists(file)) toolkit::Log({"font skipped (no such file): ", file});
     run.ProgressStep();
   }
 }

@@ -30,8 +30,8 @@ void RunPrograms(engine::RunState& run, ProgramPhase phase) {
     const bool started = toolkit::StartProgram(
         file, parameters, static_cast<int>(qb::ReadNumber(programs.Field(i, 3))),
         wait ? &process : nullptr);
-    toolkit::Log(std::string(started ? "program started: " : "program could not start: ") + file +
-                 (parameters.empty() ? "" : " " + parameters) + (wait ? " (waited for)" : ""));
+    toolkit::Log({started ? "program started: " : "program could not start: ", file,
+                  parameters.empty() ? "" : " ", parameters, wait ? " (waited for)" : ""});
     toolkit::WaitForProgram(
         process, [](void*) { toolkit::Application.ProcessMessages(); }, nullptr);
     run.ProgressStep();

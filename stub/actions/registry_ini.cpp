@@ -25,14 +25,14 @@ void WriteRegistryValue(long long root, const std::string& key, const std::strin
   HKEY handle = nullptr;
   if (RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                       nullptr, &handle, nullptr) != ERROR_SUCCESS) {
-    toolkit::Log("registry: cannot open " + where);
+    toolkit::Log({"registry: cannot open ", where});
     return;
   }
   const bool exists =
       RegQueryValueExA(handle, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-  if (!overwrite && exists) toolkit::Log("registry: kept the existing " + where);
+  if (!overwrite && exists) toolkit::Log({"registry: kept the existing ", where});
   if (overwrite || !exists) {
-    toolkit::Log("registry: " + where + " = " + data);
+    toolkit::Log({"registry: ", where, " = ", data});
     switch (type) {
       case kRegString:
         RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
@@ -75,7 +75,7 @@ void WriteIniEntries(engine::RunState& run) {
     // A full path the safe-name rule accepts, or a bare name, which the
     // system places in the Windows folder.
     if (!qb::IsSafeDestinationPath(file) && !qb::IsSafePathComponent(file)) {
-      toolkit::Log("INI entry skipped (not a safe path): " + file);
+      toolkit::Log({"INI entry skipped (not a safe path): ", file});
       run.ProgressStep();
       continue;
     }
@@ -94,9 +94,9 @@ void WriteIniEntries(engine::RunState& run) {
     const std::string entry = file + " [" + section + "] " + key;
     if (write) {
       WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
-      toolkit::Log("INI: " + entry + " = " + value);
+      toolkit::Log({"INI: ", entry, " = ", value});
     } else {
-      toolkit::Log("INI: kept the existing " + entry);
+      toolkit::Log({"INI: kept the existing ", entry});
     }
     run.ProgressStep();
   }

@@ -99,7 +99,7 @@ void CreateShortcuts(engine::RunState& run) {
                icon.empty() ? std::string() : engine::ExpandText(icon),
                static_cast<int>(qb::ReadNumber(shortcuts.Field(r, 6))));
       run.installedFiles.push_back(path);
-      toolkit::Log("shortcut: " + path + " -> " + target);
+      toolkit::Log({"shortcut: ", path, " -> ", target});
     }
     run.ProgressStep();
   }

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "cab/safe_name.h"
 #include "engine/cab.h"
 #include "engine/variables.h"
@@ -88,7 +90,7 @@ bool Extraction::Locate(int index, CabinetSource& source) {
     }
     const std::string path = VolumePath(volume);
     while (!toolkit::FileExists(path)) {
-      toolkit::Log("volume " + qb::Decimal(volume) + " is missing: " + path);
+      toolkit::Log({"volume ", qb::Decimal(volume), " is missing: ", path});
       if (!run.host.AskForVolume(volume)) return false;
     }
     const uint64_t length = FileSize(path);
@@ -213,15 +215,16 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
     if (qb::ReadNumber(files.Field(static_cast<size_t>(n), 2)) == 1) {
       run.installedFiles.push_back(dest);
     }
-    if (toolkit::Logging()) toolkit::Log((replacing ? "file replaced: " : "file written: ") + dest);
+    if (toolkit::Logging())
+      toolkit::Log({(replacing ? "file replaced: " : "file written: "), dest});
     run.Status(startup::Package.Msg(qb::kMsgStatusFilePrefix) +
                dest.substr(dest.find_last_of('\\') + 1));
   } else {
     if (toolkit::Logging())
-      toolkit::Log("file " + (dest.empty() ? "\"" + name + "\"" : dest) + " " +
-                   (skipped && std::string(skipped).compare(0, 5, "kept:") == 0
-                        ? std::string(skipped)
-                        : std::string("skipped: ") + (skipped ? skipped : "")));
+      toolkit::Log({"file ", dest.empty() ? "\"" : "", dest.empty() ? name : dest,
+                    dest.empty() ? "\" " : " ",
+                    skipped && std::strncmp(skipped, "kept:", 5) == 0 ? "" : "skipped: ",
+                    skipped ? skipped : ""});
     dest.clear();
   }
   run.ProgressStep();
@@ -229,7 +232,7 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
 
 void OnCreateError(void* owner, TCab&, const std::string& dest, bool& abort) {
   RunState& run = static_cast<Extraction*>(owner)->run;
-  toolkit::Log("file cannot be created: " + dest);
+  toolkit::Log({"file cannot be created: ", dest});
   if (!run.host.AskAfterCreateError(dest)) {
     run.abandoned = true;
     abort = true;

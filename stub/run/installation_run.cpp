@@ -33,9 +33,9 @@ void CreateFolders(engine::RunState& state) {
     const std::string path = engine::ExpandText(folders.Field(r, 0));
     if (path.size() >= 3 && qb::IsSafeFolderPath(path)) {
       toolkit::CreateFolderChain(path);
-      toolkit::Log("folder: " + path);
+      toolkit::Log({"folder: ", path});
     } else {
-      toolkit::Log("folder skipped (not a safe full path): " + path);
+      toolkit::Log({"folder skipped (not a safe full path): ", path});
     }
     state.ProgressStep();
   }
@@ -51,7 +51,7 @@ void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& 
   const qb::Package& pkg = startup::Package;
   engine::RunState state(host, choices);
   activeRun = &state;
-  toolkit::Log("installation into " + engine::Variable(4));
+  toolkit::Log({"installation into ", engine::Variable(4)});
   toolkit::Log("stage: programs before the files");
   actions::RunPrograms(state, actions::kBeforeFiles);
   toolkit::Log("stage: files");

@@ -12,7 +12,7 @@ void EndProgram(qb::ExitReason reason) {
   const int code = qb::ExitCodeFor(
       reason, Startup.silent,
       Package.settings.size() > qb::kRestartRequired && Package.Flag(qb::kRestartRequired));
-  toolkit::Log("exit code " + qb::Decimal(code));
+  toolkit::Log({"exit code ", qb::Decimal(code)});
   ExitProcess(static_cast<UINT>(code));
 }
 

@@ -168,8 +168,8 @@ void StartupRoutine() {
   Startup.installerTitle = engine::ExpandText(Package.Text(qb::kInstallerTitle));
   // Nobody is there to answer: every question gets its safe answer.
   toolkit::SetUnattended(Startup.silent && Startup.noPrompts);
-  toolkit::Log("package: " + Startup.installerTitle + (Startup.silent ? ", silent" : "") +
-               (toolkit::Unattended() ? ", unattended (no prompts)" : ""));
+  toolkit::Log({"package: ", Startup.installerTitle, Startup.silent ? ", silent" : "",
+                toolkit::Unattended() ? ", unattended (no prompts)" : ""});
   EnsureSingleInstance();
 
   toolkit::Application.SetCaption(Startup.installerTitle);

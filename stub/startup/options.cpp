@@ -26,8 +26,8 @@ void StartLog() {
   for (const std::string& p : Parameters()) {
     if (qb::UpperAscii(p).compare(0, 5, "/LOG=") == 0 && toolkit::OpenLog(p.substr(5))) {
       toolkit::Log("Quillbox setup " QB_VERSION);
-      toolkit::Log(std::string("program: ") + toolkit::ModulePath());
-      toolkit::Log(std::string("command line: ") + GetCommandLineA());
+      toolkit::Log({"program: ", toolkit::ModulePath()});
+      toolkit::Log({"command line: ", GetCommandLineA()});
       return;
     }
   }

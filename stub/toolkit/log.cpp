@@ -56,8 +56,10 @@ bool OpenLog(const std::string& path) {
 
 bool Logging() { return logFile != INVALID_HANDLE_VALUE; }
 
-void Log(const std::string& line) {
+void Log(std::initializer_list<LogPart> parts) {
   if (logFile == INVALID_HANDLE_VALUE) return;
+  std::string line;
+  for (const LogPart& part : parts) line.append(part.Text(), part.Size());
   SYSTEMTIME now;
   GetLocalTime(&now);
   char stamp[] = "00:00:00.000 ";
@@ -79,13 +81,13 @@ bool Unattended() { return unattended; }
 
 int Prompt(HWND owner, const std::string& text, const std::string& caption, UINT style,
            int unattendedAnswer) {
-  Log("message: " + text);
+  Log({"message: ", text});
   if (unattended) {
-    Log(std::string("answered ") + AnswerName(unattendedAnswer) + " (unattended, not shown)");
+    Log({"answered ", AnswerName(unattendedAnswer), " (unattended, not shown)"});
     return unattendedAnswer;
   }
   const int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), style);
-  Log(std::string("answered ") + AnswerName(answer));
+  Log({"answered ", AnswerName(answer)});
   return answer;
 }
 

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace toolkit {
@@ -13,8 +15,23 @@ namespace toolkit {
 // written through at once, so a run that is killed still leaves its log.
 bool OpenLog(const std::string& path);
 bool Logging();
-// One line, with the time of day in front.
-void Log(const std::string& line);
+// A part of a log line, read where it lies: a C string or a string.
+class LogPart {
+ public:
+  LogPart(const char* text) : text_(text), size_(std::strlen(text)) {}
+  LogPart(const std::string& text) : text_(text.data()), size_(text.size()) {}
+  const char* Text() const { return text_; }
+  size_t Size() const { return size_; }
+
+ private:
+  const char* text_;
+  size_t size_;
+};
+
+// One line, with the time of day in front: Log("file written: " + path) or,
+// without building the line when there is no log, Log({"file written: ", path}).
+void Log(std::initializer_list<LogPart> parts);
+inline void Log(const LogPart& line) { Log({line}); }
 
 // In an unattended run nobody answers: every question gets its safe answer.
 void SetUnattended(bool unattended);

@@ -790,7 +790,7 @@ int TWizard::Ask(const std::string& text, UINT style) {
 engine::OverwriteAnswer TWizard::AskOverwrite(const std::string& path,
                                               const std::string& existingLine,
                                               const std::string& packedLine) {
-  toolkit::Log("question: replace " + path + "? existing " + existingLine + ", new " + packedLine);
+  toolkit::Log({"question: replace ", path, "? existing ", existingLine, ", new ", packedLine});
   if (toolkit::Unattended()) {
     toolkit::Log("answered No: the existing file is kept (unattended, not shown)");
     return engine::kKeep;
@@ -799,7 +799,7 @@ engine::OverwriteAnswer TWizard::AskOverwrite(const std::string& path,
       static_cast<engine::OverwriteAnswer>(wizard::AskOverwrite(path, existingLine, packedLine));
   const char* names[] = {"Yes", "Yes to all", "No", "No to all"};
   const int index = answer / 1000 - 1;
-  toolkit::Log(std::string("answered ") + (index >= 0 && index < 4 ? names[index] : "closed"));
+  toolkit::Log({"answered ", (index >= 0 && index < 4 ? names[index] : "closed")});
   return answer;
 }
 

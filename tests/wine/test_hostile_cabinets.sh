@@ -79,8 +79,16 @@ size=$(stat -c %s "$QB_TMP/files.bin")
   --record '8=@$&%04\..\climbed.ini|s|k|v|1|1' \
   --record '8=@$&%04\app.ini|s|k|v|1|1'
 rc=0
-wine "$QB_TMP/entries.exe" /S || rc=$?
+wine "$QB_TMP/entries.exe" /S '/LOG=C:\entries.log' || rc=$?
 expect_eq "$rc" 0 "exit code"
+log=$(cat "$WINEPREFIX/drive_c/entries.log")
+for want in 'file C:\Entries\..\..\escape.txt skipped: its destination is not a safe full path' \
+  'file C:\Entries\NUL.txt skipped: its destination is not a safe full path' \
+  'file C:\Entries\sub\0 skipped: no file record of that number' \
+  'folder skipped (not a safe full path): C:\Entries\..\climbed\'; do
+  grep -qF "$want" <<<"$log" || fail "the log lacks: $want"
+done
+echo "ok: the log names every record passed over and why"
 C=$WINEPREFIX/drive_c
 expect_same_file "$src/0" "$C/Entries/good.txt" "a safe record"
 expect_same_file "$src/2" "$C/Entries/sub/inner.txt" "a destination with / makes its folder"
