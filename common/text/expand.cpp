@@ -1,5 +1,6 @@
 #include "text/expand.h"
 
+#include <memory>
 #include <vector>
 
 #include "text/text.h"
@@ -15,22 +16,18 @@ const std::string kMarker = kVariableMarker;
 constexpr int kTokenNumbers = 256;
 
 // The values of one expansion, each taken from the source when first needed.
-// The strings never move once taken: the pending text points into them.
+// A value never moves once taken: the pending text points into it.
 class ValueTable {
  public:
-  explicit ValueTable(VariableSource& source) : source_(source), values_(kTokenNumbers) {}
+  explicit ValueTable(VariableSource& source) : source_(source) {}
   const std::string& operator()(int n) {
-    if (!taken_[n]) {
-      values_[n] = VariableValue(source_, n);
-      taken_[n] = true;
-    }
-    return values_[n];
+    if (!values_[n]) values_[n] = std::make_unique<std::string>(VariableValue(source_, n));
+    return *values_[n];
   }
 
  private:
   VariableSource& source_;
-  std::vector<std::string> values_;
-  bool taken_[kTokenNumbers] = {};
+  std::unique_ptr<std::string> values_[kTokenNumbers];
 };
 
 // Variables whose values, followed token by token, lead back to themselves.

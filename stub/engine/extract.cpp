@@ -215,16 +215,14 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
     if (qb::ReadNumber(files.Field(static_cast<size_t>(n), 2)) == 1) {
       run.installedFiles.push_back(dest);
     }
-    if (toolkit::Logging())
-      toolkit::Log({(replacing ? "file replaced: " : "file written: "), dest});
+    toolkit::Log({replacing ? "file replaced: " : "file written: ", dest});
     run.Status(startup::Package.Msg(qb::kMsgStatusFilePrefix) +
                dest.substr(dest.find_last_of('\\') + 1));
   } else {
-    if (toolkit::Logging())
-      toolkit::Log({"file ", dest.empty() ? "\"" : "", dest.empty() ? name : dest,
-                    dest.empty() ? "\" " : " ",
-                    skipped && std::strncmp(skipped, "kept:", 5) == 0 ? "" : "skipped: ",
-                    skipped ? skipped : ""});
+    toolkit::Log({"file ", dest.empty() ? "\"" : "", dest.empty() ? name : dest,
+                  dest.empty() ? "\" " : " ",
+                  skipped && std::strncmp(skipped, "kept:", 5) == 0 ? "" : "skipped: ",
+                  skipped ? skipped : ""});
     dest.clear();
   }
   run.ProgressStep();

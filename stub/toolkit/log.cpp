@@ -54,8 +54,6 @@ bool OpenLog(const std::string& path) {
   return logFile != INVALID_HANDLE_VALUE;
 }
 
-bool Logging() { return logFile != INVALID_HANDLE_VALUE; }
-
 void Log(std::initializer_list<LogPart> parts) {
   if (logFile == INVALID_HANDLE_VALUE) return;
   std::string line;

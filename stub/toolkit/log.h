@@ -14,7 +14,6 @@ namespace toolkit {
 // Starts the log: the file is created (its folder too) and every line is
 // written through at once, so a run that is killed still leaves its log.
 bool OpenLog(const std::string& path);
-bool Logging();
 // A part of a log line, read where it lies: a C string or a string.
 class LogPart {
  public:
