@@ -13,6 +13,8 @@ size_t MemorySource::Read(void* buffer, size_t size) {
   return n;
 }
 
+uint64_t MemorySource::Size() { return bytes_.size(); }
+
 bool MemorySource::Seek(uint64_t position) {
   position_ = position;
   return true;

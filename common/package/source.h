@@ -25,7 +25,7 @@ class MemorySource : public ByteSource {
   explicit MemorySource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
   size_t Read(void* buffer, size_t size) override;
   bool Seek(uint64_t position) override;
-  uint64_t Size() override { return bytes_.size(); }
+  uint64_t Size() override;
 
  private:
   std::vector<uint8_t> bytes_;
