@@ -13,133 +13,196 @@ namespace {
 
 class LogWriter {
  public:
-  void Section(const std::string& name) { lines.push_back("[" + name + "]"); }
+  explicit LogWriter(const std::function<std::string(const std::string&)>& expand)
+      : expand_(expand) {}
+  void Section(const char* name) { lines.push_back(std::string("[") + name + "]"); }
+  void Section(char letter, int number) {
+    lines.push_back(std::string("[") + letter + Decimal(number) + "]");
+  }
   void Entry(int key, const std::string& value) {
     lines.push_back(Decimal(key) + "=" + QuoteLogValue(value));
   }
+  // One entry per field of a record, keys from 0. The fields are given as
+  // digits; a digit after '=' is written as the package holds it, every
+  // other one expanded.
+  void Fields(const RecordList& list, size_t record, const char* fields) {
+    int key = 0;
+    for (const char* f = fields; *f; ++f) {
+      const bool raw = *f == '=';
+      if (raw) ++f;
+      const std::string& value = list.Field(record, *f - '0');
+      Entry(key++, raw ? value : expand_(value));
+    }
+  }
+  // Entries for the records whose marker field reads 1, numbered from 1;
+  // returns how many.
+  int Marked(const RecordList& list, int markerField) {
+    int count = 0;
+    for (size_t r = 0; r < list.Count(); ++r) {
+      if (ReadNumber(list.Field(r, markerField)) == 1) Entry(++count, expand_(list.Field(r, 0)));
+    }
+    return count;
+  }
   std::vector<std::string> lines;
+
+ private:
+  const std::function<std::string(const std::string&)>& expand_;
 };
+
+// Where each entry of [s] comes from, by its key: a message (kFromMessage
+// plus its number), a setting as the package holds it (its number), or a
+// value the builder makes (the codes from kEmpty on).
+enum : uint8_t {
+  kFromMessage = 0x80,
+  kEmpty = 0xf0,
+  kBranding,
+  kDestination,
+  kFolders,
+  kFiles,
+  kComponents,
+  kRegistrySections,
+  kIniSections,
+  kBefore,
+  kAfter,
+  kAllEntries,
+};
+static_assert(kHighestSetting < kFromMessage, "setting numbers fit below the message codes");
+constexpr uint8_t kStatusSources[] = {kFromMessage + 63,
+                                      kFromMessage + 64,
+                                      kFromMessage + 65,
+                                      kFromMessage + 68,
+                                      kFromMessage + 69,
+                                      kFromMessage + 70,
+                                      kFromMessage + 71,
+                                      kFromMessage + 72,
+                                      kFromMessage + 73,
+                                      kFromMessage + 74,
+                                      kFromMessage + 75,
+                                      kFromMessage + 76,
+                                      kFromMessage + 77,
+                                      kFromMessage + 78,
+                                      kFromMessage + kMsgBack,
+                                      kFromMessage + kMsgCancel,
+                                      kFromMessage + kMsgFinish,
+                                      kBranding,
+                                      kDestination,
+                                      kHeaderGradientColour2,
+                                      kHeaderColour,
+                                      kHeaderBitmapTransparent,
+                                      kHeaderBitmapX,
+                                      kHeaderBitmapY,
+                                      kUninstallerOptionD,
+                                      kUninstallerOptionA,
+                                      kUninstallerOptionE,
+                                      kUninstallerOptionF,
+                                      kUninstallerOptionB,
+                                      kUninstallerOptionC,
+                                      kFromMessage + 81,
+                                      kHeaderBitmap,
+                                      kHeaderGradient,
+                                      kEmpty,
+                                      kEmpty,
+                                      kEmpty,
+                                      kEmpty,
+                                      kFolders,
+                                      kFontCount,
+                                      kFiles,
+                                      kFolderCount,
+                                      kUninstallExtraCount,
+                                      kComponents,
+                                      kRegistrySections,
+                                      kIniSections,
+                                      kBefore,
+                                      kAfter,
+                                      kAllEntries,
+                                      kHeaderTitleX,
+                                      kHeaderTitleY,
+                                      kHeaderSubtitleX,
+                                      kHeaderSubtitleY};
 
 }  // namespace
 
 std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
   const Package& p = *in.package;
-  const auto& expand = in.expand;
-  LogWriter log;
+  LogWriter log(in.expand);
+  // The counts that [s] reports, from kFolders to kAllEntries.
+  int64_t counts[kAllEntries - kFolders + 1] = {};
+  auto count = [&counts](int code) -> int64_t& { return counts[code - kFolders]; };
 
   log.Section("f");
-  int files = 0;
   for (const std::string& path : in.installedFiles) {
-    log.lines.push_back(Decimal(++files) + "=" + path);  // no quoting in [f]
+    log.lines.push_back(Decimal(++count(kFiles)) + "=" + path);  // no quoting in [f]
   }
 
   log.Section("e");
-  int folders = 0;
-  const RecordList& folderList = p.Records(List::kFolders);
-  for (size_t r = 0; r < folderList.Count(); ++r) {
-    if (ReadNumber(folderList.Field(r, 1)) == 1)
-      log.Entry(++folders, expand(folderList.Field(r, 0)));
-  }
+  count(kFolders) = log.Marked(p.Records(List::kFolders), 1);
 
   const RecordList& extras = p.Records(List::kUninstallExtras);
   for (size_t r = 0; r < extras.Count(); ++r) {
-    log.Section("o" + Decimal(static_cast<int64_t>(r) + 1));
-    log.Entry(0, extras.Field(r, 0));
-    log.Entry(1, expand(extras.Field(r, 1)));
+    log.Section('o', static_cast<int>(r) + 1);
+    log.Fields(extras, r, "=01");
   }
 
   log.Section("u");
-  int components = 0;
-  const RecordList& componentList = p.Records(List::kComponents);
-  for (size_t r = 0; r < componentList.Count(); ++r) {
-    if (ReadNumber(componentList.Field(r, 1)) == 1) {
-      log.Entry(++components, expand(componentList.Field(r, 0)));
-    }
-  }
+  count(kComponents) = log.Marked(p.Records(List::kComponents), 1);
 
-  int iniSections = 0;
   const RecordList& ini = p.Records(List::kIniEntries);
   for (size_t r = 0; r < ini.Count(); ++r) {
     if (ReadNumber(ini.Field(r, 5)) != 1) continue;
-    log.Section("i" + Decimal(++iniSections));
-    for (int f = 0; f < 3; ++f) log.Entry(f, expand(ini.Field(r, f)));
+    log.Section('i', static_cast<int>(++count(kIniSections)));
+    log.Fields(ini, r, "012");
   }
 
   // One numbering runs over the selected registry values and then every
   // registry key.
-  int registrySections = 0;
   const RecordList& values = p.Records(List::kRegistryValues);
   for (size_t r = 0; r < values.Count(); ++r) {
     if (ReadNumber(values.Field(r, 6)) != 1) continue;
-    log.Section("r" + Decimal(++registrySections));
-    log.Entry(0, values.Field(r, 0));
-    log.Entry(1, expand(values.Field(r, 1)));
-    log.Entry(2, expand(values.Field(r, 2)));
+    log.Section('r', static_cast<int>(++count(kRegistrySections)));
+    log.Fields(values, r, "=012");
   }
   const RecordList& keys = p.Records(List::kRegistryKeys);
   for (size_t r = 0; r < keys.Count(); ++r) {
-    log.Section("r" + Decimal(++registrySections));
-    log.Entry(0, keys.Field(r, 0));
-    log.Entry(1, expand(keys.Field(r, 1)));
-    log.Entry(2, expand(keys.Field(r, 2)));
+    log.Section('r', static_cast<int>(++count(kRegistrySections)));
+    log.Fields(keys, r, "=012");
   }
 
   // Uninstall-time programs follow the install-time ones in the list.
-  int before = 0, after = 0;
   const RecordList& programs = p.Records(List::kPrograms);
   const int64_t first = p.Number(kInstallProgramCount);
   for (size_t r = first < 0 ? 0 : static_cast<size_t>(first); r < programs.Count(); ++r) {
     const bool runBefore = ReadNumber(programs.Field(r, 4)) == 0;
-    log.Section((runBefore ? "b" : "a") + Decimal(runBefore ? ++before : ++after));
-    log.Entry(0, expand(programs.Field(r, 1)));
-    log.Entry(1, expand(programs.Field(r, 2)));
-    log.Entry(2, expand(programs.Field(r, 3)));
-    log.Entry(3, expand(programs.Field(r, 5)));
+    log.Section(runBefore ? 'b' : 'a', static_cast<int>(++count(runBefore ? kBefore : kAfter)));
+    log.Fields(programs, r, "1235");
   }
 
   const RecordList& fonts = p.Records(List::kFonts);
   for (size_t r = 0; r < fonts.Count(); ++r) {
-    log.Section("n" + Decimal(static_cast<int64_t>(r) + 1));
-    log.Entry(0, expand(fonts.Field(r, 0)));
-    log.Entry(1, expand(fonts.Field(r, 1)));
+    log.Section('n', static_cast<int>(r) + 1);
+    log.Fields(fonts, r, "01");
   }
 
+  count(kAllEntries) =
+      p.Number(kFolderCount) + p.Number(kUninstallExtraCount) + p.Number(kFontCount);
+  for (int code = kFolders; code < kAllEntries; ++code) count(kAllEntries) += count(code);
+
   log.Section("s");
-  const int uninstallerTexts[] = {63, 64, 65, 68, 69, 70, 71, 72, 73, 74, 75, 76, 77, 78};
   int key = 0;
-  for (int m : uninstallerTexts) log.Entry(key++, p.Msg(m));
-  log.Entry(14, p.Msg(kMsgBack));
-  log.Entry(15, p.Msg(kMsgCancel));
-  log.Entry(16, p.Msg(kMsgFinish));
-  log.Entry(17, expand(p.Text(kBrandingText)));
-  log.Entry(18, in.destinationFolder);
-  const int rawSettings[] = {kHeaderGradientColour2, kHeaderColour,       kHeaderBitmapTransparent,
-                             kHeaderBitmapX,         kHeaderBitmapY,      kUninstallerOptionD,
-                             kUninstallerOptionA,    kUninstallerOptionE, kUninstallerOptionF,
-                             kUninstallerOptionB,    kUninstallerOptionC};
-  key = 19;
-  for (int s : rawSettings) log.Entry(key++, p.Text(s));
-  log.Entry(30, p.Msg(81));
-  log.Entry(31, p.Text(kHeaderBitmap));
-  log.Entry(32, p.Text(kHeaderGradient));
-  for (int k = 33; k <= 36; ++k) log.Entry(k, "");
-  log.Entry(37, Decimal(folders));
-  log.Entry(38, p.Text(kFontCount));
-  log.Entry(39, Decimal(files));
-  log.Entry(40, p.Text(kFolderCount));
-  log.Entry(41, p.Text(kUninstallExtraCount));
-  log.Entry(42, Decimal(components));
-  log.Entry(43, Decimal(registrySections));
-  log.Entry(44, Decimal(iniSections));
-  log.Entry(45, Decimal(before));
-  log.Entry(46, Decimal(after));
-  log.Entry(47, Decimal(p.Number(kFolderCount) + files + folders + p.Number(kUninstallExtraCount) +
-                        p.Number(kFontCount) + components + registrySections + iniSections +
-                        before + after));
-  log.Entry(48, p.Text(kHeaderTitleX));
-  log.Entry(49, p.Text(kHeaderTitleY));
-  log.Entry(50, p.Text(kHeaderSubtitleX));
-  log.Entry(51, p.Text(kHeaderSubtitleY));
+  for (const uint8_t source : kStatusSources) {
+    std::string value;
+    if (source >= kFolders) {
+      value = Decimal(count(source));
+    } else if (source == kBranding) {
+      value = in.expand(p.Text(kBrandingText));
+    } else if (source == kDestination) {
+      value = in.destinationFolder;
+    } else if (source >= kFromMessage && source < kEmpty) {
+      value = p.Msg(source - kFromMessage);
+    } else if (source < kFromMessage) {
+      value = p.Text(source);
+    }
+    log.Entry(key++, value);
+  }
   return log.lines;
 }
 
