@@ -33,7 +33,7 @@ struct Trailer {
 };
 
 // The record lists of the configuration stream, in stream order.
-enum class List : int {
+enum class List : uint8_t {
   kRegistryVariables,
   kRegistryValues,
   kRegistryKeys,
@@ -51,10 +51,10 @@ constexpr int kListCount = 12;
 
 struct ListLayout {
   List list;
+  uint8_t count;       // setting that holds the record count
+  uint8_t extraCount;  // second count setting added to it, or 0
+  uint8_t width;       // strings per record
   const char* name;
-  Setting count;   // setting that holds the record count
-  int extraCount;  // second count setting added to it, or 0
-  int width;       // strings per record
 };
 const ListLayout& LayoutOf(List list);
 const ListLayout* AllLayouts();  // kListCount entries, in stream order
