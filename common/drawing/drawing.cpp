@@ -8,13 +8,24 @@ std::vector<Rgb> GradientStrip(int n, Rgb a, Rgb b) {
   std::vector<Rgb> strip;
   if (n <= 0) return strip;
   strip.reserve(static_cast<std::size_t>(n));
+  // Per channel, |b - a| * i / n kept as a running quotient and remainder:
+  // no multiplication that could overflow and no division at all.
+  uint32_t step[3], quotient[3] = {}, remainder[3] = {};
+  for (int c = 0; c < 3; ++c) {
+    const int from = (a >> (8 * c)) & 0xFF, to = (b >> (8 * c)) & 0xFF;
+    step[c] = static_cast<uint32_t>(to > from ? to - from : from - to);
+  }
   for (int i = 0; i < n; ++i) {
     Rgb colour = 0;
-    for (int shift = 0; shift <= 16; shift += 8) {
-      const int64_t from = (a >> shift) & 0xFF;
-      const int64_t to = (b >> shift) & 0xFF;
-      const int64_t channel = from + (to - from) * i / n;
-      colour |= static_cast<Rgb>(channel) << shift;
+    for (int c = 0; c < 3; ++c) {
+      const int from = (a >> (8 * c)) & 0xFF, to = (b >> (8 * c)) & 0xFF;
+      const int delta = static_cast<int>(quotient[c]);
+      colour |= static_cast<Rgb>(to >= from ? from + delta : from - delta) << (8 * c);
+      remainder[c] += step[c];
+      while (remainder[c] >= static_cast<uint32_t>(n)) {
+        remainder[c] -= static_cast<uint32_t>(n);
+        ++quotient[c];
+      }
     }
     strip.push_back(colour);
   }

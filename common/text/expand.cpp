@@ -168,13 +168,12 @@ std::string DisplayForm(const std::string& text) {
 std::string SizeShortForm(uint64_t size) {
   static const char kUnits[] = {'K', 'M', 'G', 'T'};
   int divisions = 0;
-  uint64_t divisor = 1;
-  while (size / divisor >= 1024 && divisions < 4) {
-    divisor *= 1024;
-    ++divisions;
-  }
-  const uint64_t whole = size / divisor;
-  const uint64_t hundredths = size % divisor * 100 / divisor;  // cut, not rounded
+  while ((size >> (10 * divisions)) >= 1024 && divisions < 4) ++divisions;
+  // Divisions by powers of 1024 as shifts.
+  const int shift = 10 * divisions;
+  const uint64_t whole = size >> shift;
+  const uint64_t part = size & ((uint64_t{1} << shift) - 1);
+  const auto hundredths = static_cast<unsigned>((part * 100) >> shift);  // cut, not rounded
   std::string out = Decimal(static_cast<int64_t>(whole));
   if (divisions > 0 && hundredths != 0) {
     std::string decimals = {static_cast<char>('0' + hundredths / 10),

@@ -12,10 +12,13 @@ int64_t ReadNumber(const std::string& text) {
   // Accumulated as a magnitude; once it passes the largest value it stays
   // there, so the sign can still be applied without overflow.
   constexpr uint64_t kMax = static_cast<uint64_t>(INT64_MAX);
+  constexpr uint64_t kMaxTenth = kMax / 10;
+  constexpr unsigned kMaxLastDigit = kMax % 10;
   uint64_t value = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     const unsigned digit = static_cast<unsigned>(text[i] - '0');
-    value = value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+    const bool beyond = value > kMaxTenth || (value == kMaxTenth && digit > kMaxLastDigit);
+    value = beyond ? kMax : value * 10 + digit;
   }
   const int64_t magnitude = static_cast<int64_t>(value);
   return negative ? -magnitude : magnitude;
@@ -61,12 +64,23 @@ std::string Decimal(int64_t value) {
   int n = 0;
   uint64_t v = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
   do {
-    digits[n++] = static_cast<char>('0' + v % 10);
-    v /= 10;
+    digits[n++] = static_cast<char>('0' + DivideInPlace(v, 10));
   } while (v);
   std::string text = value < 0 ? "-" : "";
   while (n) text += digits[--n];
   return text;
+}
+
+uint32_t DivideInPlace(uint64_t& value, uint16_t divisor) {
+  // Long division in digits of 32 and 16 bits: each partial dividend is
+  // below divisor * 2^16, so it fits 32 bits and its quotient 16 bits.
+  const uint32_t high = static_cast<uint32_t>(value >> 32);
+  const uint32_t low = static_cast<uint32_t>(value);
+  const uint32_t upper = ((high % divisor) << 16) | (low >> 16);
+  const uint32_t lower = ((upper % divisor) << 16) | (low & 0xffff);
+  value =
+      (static_cast<uint64_t>(high / divisor) << 32) | ((upper / divisor) << 16) | (lower / divisor);
+  return lower % divisor;
 }
 
 std::string UpperAscii(std::string text) {
@@ -186,9 +200,9 @@ std::string LongPathForm(const std::string& typed,
 std::string BrowsedDestination(const std::string& picked, const std::string& defaultDestination,
                                const std::string& subfolder) {
   std::string path = picked;
-  const bool inside = path.size() >= defaultDestination.size() &&
-                      UpperAscii(path.substr(0, defaultDestination.size())) ==
-                          UpperAscii(defaultDestination);
+  const bool inside =
+      path.size() >= defaultDestination.size() &&
+      UpperAscii(path.substr(0, defaultDestination.size())) == UpperAscii(defaultDestination);
   if (subfolder.empty() || inside) {
     if (!path.empty() && path.back() == '\\') path.pop_back();
   } else {

@@ -26,6 +26,11 @@ std::string EscapeControls(const std::string& text);
 // The decimal digits of a number (with a leading "-" when negative).
 std::string Decimal(int64_t value);
 
+// Divides value by a divisor of 1 to 65535 in place and returns the
+// remainder. It works in 32-bit steps, so the 32-bit Windows programs need
+// no 64-bit division helpers from the compiler's library.
+uint32_t DivideInPlace(uint64_t& value, uint16_t divisor);
+
 // A flag is on unless its text is exactly "0" (an empty text is on).
 inline bool ReadFlag(const std::string& text) { return text != "0"; }
 

@@ -134,7 +134,11 @@ bool PackedIsNewer(const std::string& dest, const FILETIME& packed) {
   const BOOL ok = GetFileTime(h, nullptr, nullptr, &existing);
   CloseHandle(h);
   if (!ok) return true;
-  return ToUint(packed) / 10000 > ToUint(existing) / 10000;
+  // Compared in whole milliseconds.
+  uint64_t packedTime = ToUint(packed), existingTime = ToUint(existing);
+  qb::DivideInPlace(packedTime, 10000);
+  qb::DivideInPlace(existingTime, 10000);
+  return packedTime > existingTime;
 }
 
 bool Ask(RunState& run, const std::string& dest, const FILETIME& packed, int32_t size) {

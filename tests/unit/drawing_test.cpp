@@ -20,6 +20,28 @@ TEST(DrawingTest, GradientStrip) {
   EXPECT_EQ(GradientStrip(1, 0x123456, 0xFFFFFF), std::vector<Rgb>{0x123456});
 }
 
+TEST(DrawingTest, GradientStripFollowsTheFormulaForAnyLength) {
+  // Channel c of pixel i is a + (b - a) * i / n, truncated toward zero,
+  // also for strips with fewer pixels than colour steps and for long ones.
+  const struct {
+    int n;
+    Rgb a, b;
+  } cases[] = {{3, 0x000000, 0xFFFFFF},   {7, 0xFF00FF, 0x00FF00},   {255, 0x102030, 0xF0E0D0},
+               {256, 0xFFFFFF, 0x000000}, {1000, 0x0A0B0C, 0xC0B0A}, {100000, 0x00FF00, 0xFF00FF}};
+  for (const auto& c : cases) {
+    const std::vector<Rgb> strip = GradientStrip(c.n, c.a, c.b);
+    ASSERT_EQ(strip.size(), static_cast<size_t>(c.n));
+    for (int i = 0; i < c.n; ++i) {
+      Rgb expected = 0;
+      for (int shift = 0; shift <= 16; shift += 8) {
+        const int64_t from = (c.a >> shift) & 0xFF, to = (c.b >> shift) & 0xFF;
+        expected |= static_cast<Rgb>(from + (to - from) * i / c.n) << shift;
+      }
+      ASSERT_EQ(strip[i], expected) << c.n << " pixel " << i;
+    }
+  }
+}
+
 TEST(DrawingTest, CentredOffsetRoundsHalvesToEven) {
   const struct {
     int window, picture, offset;

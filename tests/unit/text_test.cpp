@@ -80,6 +80,28 @@ TEST(TextTest, DecimalWritesSignedNumbers) {
   EXPECT_EQ(Decimal(0), "0");
   EXPECT_EQ(Decimal(3010), "3010");
   EXPECT_EQ(Decimal(-45), "-45");
+  EXPECT_EQ(Decimal(INT64_MAX), "9223372036854775807");
+  EXPECT_EQ(Decimal(INT64_MIN), "-9223372036854775808");
+}
+
+TEST(TextTest, DivideInPlaceMatchesDivision) {
+  const uint64_t values[] = {0,
+                             1,
+                             9,
+                             UINT64_C(0xFFFFFFFF),
+                             UINT64_C(0x100000000),
+                             UINT64_C(133000000000000000),
+                             UINT64_C(0x123456789ABCDEF0),
+                             UINT64_MAX};
+  const uint16_t divisors[] = {1, 2, 10, 1024, 10000, 65521, 65535};
+  for (uint64_t value : values) {
+    for (uint16_t divisor : divisors) {
+      uint64_t quotient = value;
+      const uint32_t remainder = DivideInPlace(quotient, divisor);
+      EXPECT_EQ(quotient, value / divisor) << value << " / " << divisor;
+      EXPECT_EQ(remainder, value % divisor) << value << " % " << divisor;
+    }
+  }
 }
 
 TEST(TextTest, PasswordForm) {
