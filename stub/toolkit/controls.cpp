@@ -102,7 +102,7 @@ HWND CreateReportList(HWND parent, int x, int y, int w, int h, int id, int colum
   return list;
 }
 
-void AddListRow(HWND list, const std::string& text) {
+void AddListRow(HWND list, TextArg text) {
   LVITEMA item = {};
   item.mask = LVIF_TEXT;
   item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
@@ -143,7 +143,7 @@ DWORD CALLBACK ReadRichText(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* 
 
 }  // namespace
 
-bool LoadRichText(HWND viewer, const std::string& path) {
+bool LoadRichText(HWND viewer, TextArg path) {
   TFileStream file;
   if (!viewer || !file.OpenRead(path)) return false;
   EDITSTREAM stream = {};
@@ -180,8 +180,8 @@ HFONT Font(const char* face, int height, bool bold) {
   return StyledFont(face, height, DEFAULT_CHARSET, bold ? 1 : 0);
 }
 
-HWND CreateControl(const char* className, const std::string& text, DWORD style, int x, int y, int w,
-                   int h, HWND parent, int id, DWORD exStyle) {
+HWND CreateControl(const char* className, TextArg text, DWORD style, int x, int y, int w, int h,
+                   HWND parent, int id, DWORD exStyle) {
   HWND hwnd = CreateWindowExA(exStyle, className, text.c_str(), WS_CHILD | style, x, y, w, h,
                               parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                               GetModuleHandleA(nullptr), nullptr);
@@ -194,17 +194,15 @@ HWND CreateControl(const char* className, const std::string& text, DWORD style, 
   return hwnd;
 }
 
-HWND CreateLabel(HWND parent, const std::string& text, int x, int y, int w, int h,
-                 DWORD extraStyle) {
+HWND CreateLabel(HWND parent, TextArg text, int x, int y, int w, int h, DWORD extraStyle) {
   return CreateControl("STATIC", text, WS_VISIBLE | SS_NOPREFIX | extraStyle, x, y, w, h, parent);
 }
 
-HWND CreateButton(HWND parent, const std::string& text, int x, int y, int w, int h, int id,
-                  DWORD kind) {
+HWND CreateButton(HWND parent, TextArg text, int x, int y, int w, int h, int id, DWORD kind) {
   return CreateControl("BUTTON", text, WS_VISIBLE | WS_TABSTOP | kind, x, y, w, h, parent, id);
 }
 
-HWND CreateEdit(HWND parent, const std::string& text, int x, int y, int w, int h, int id) {
+HWND CreateEdit(HWND parent, TextArg text, int x, int y, int w, int h, int id) {
   return CreateControl("EDIT", text, WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, x, y, w, h, parent,
                        id, WS_EX_CLIENTEDGE);
 }
@@ -232,7 +230,7 @@ std::string TextOf(HWND control) {
   return text;
 }
 
-void SetText(HWND control, const std::string& text) { SetWindowTextA(control, text.c_str()); }
+void SetText(HWND control, TextArg text) { SetWindowTextA(control, text.c_str()); }
 
 void SizeToText(HWND control) {
   HDC dc = GetDC(control);

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "toolkit/text_arg.h"
+
 namespace toolkit {
 
 // Loads the common controls (progress bars and list views need them).
@@ -15,13 +17,12 @@ void InitControls();
 // in the default character set; StyledFont (drawing.h) for the rest.
 HFONT Font(const char* face, int height, bool bold = false);
 
-HWND CreateControl(const char* className, const std::string& text, DWORD style, int x, int y, int w,
-                   int h, HWND parent, int id = 0, DWORD exStyle = 0);
-HWND CreateLabel(HWND parent, const std::string& text, int x, int y, int w, int h,
-                 DWORD extraStyle = 0);
-HWND CreateButton(HWND parent, const std::string& text, int x, int y, int w, int h, int id,
+HWND CreateControl(const char* className, TextArg text, DWORD style, int x, int y, int w, int h,
+                   HWND parent, int id = 0, DWORD exStyle = 0);
+HWND CreateLabel(HWND parent, TextArg text, int x, int y, int w, int h, DWORD extraStyle = 0);
+HWND CreateButton(HWND parent, TextArg text, int x, int y, int w, int h, int id,
                   DWORD kind = BS_PUSHBUTTON);
-HWND CreateEdit(HWND parent, const std::string& text, int x, int y, int w, int h, int id = 0);
+HWND CreateEdit(HWND parent, TextArg text, int x, int y, int w, int h, int id = 0);
 HWND CreateProgressBar(HWND parent, int x, int y, int w, int h);
 // A plain panel of a fixed background colour; it passes its children's
 // commands on to its parent.
@@ -38,17 +39,17 @@ HWND CreatePictureArea(HWND parent, int x, int y, int w, int h, PaintFn paint, v
 // rich-edit library is loaded from the system folder by its full path.
 HWND CreateRichViewer(HWND parent, int x, int y, int w, int h, COLORREF background);
 // Loads a file into a viewer as rich text (RTF). False when it cannot be read.
-bool LoadRichText(HWND viewer, const std::string& path);
+bool LoadRichText(HWND viewer, TextArg path);
 
 // A report-style list without a column header: one column of the given
 // width, one row picked at a time.
 HWND CreateReportList(HWND parent, int x, int y, int w, int h, int id, int columnWidth);
-void AddListRow(HWND list, const std::string& text);
+void AddListRow(HWND list, TextArg text);
 std::string ListRowText(HWND list, int row);
 
 void SetFont(HWND control, HFONT font);
 std::string TextOf(HWND control);
-void SetText(HWND control, const std::string& text);
+void SetText(HWND control, TextArg text);
 // Makes a static text, check box or radio button exactly as large as its
 // caption needs.
 void SizeToText(HWND control);

@@ -6,14 +6,14 @@
 
 namespace toolkit {
 
-bool TFileStream::OpenRead(const std::string& path) {
+bool TFileStream::OpenRead(TextArg path) {
   Close();
   handle_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                         FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   return IsOpen();
 }
 
-bool TFileStream::Create(const std::string& path) {
+bool TFileStream::Create(TextArg path) {
   Close();
   handle_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -51,12 +51,12 @@ bool TFileStream::Write(const void* data, size_t size) {
          done == size;
 }
 
-bool FileExists(const std::string& path) {
+bool FileExists(TextArg path) {
   const DWORD a = GetFileAttributesA(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-bool FolderExists(const std::string& path) {
+bool FolderExists(TextArg path) {
   const DWORD a = GetFileAttributesA(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }

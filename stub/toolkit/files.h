@@ -7,6 +7,7 @@
 #include <string>
 
 #include "package/source.h"
+#include "toolkit/text_arg.h"
 
 namespace toolkit {
 
@@ -19,9 +20,9 @@ class TFileStream : public qb::ByteSource {
   TFileStream& operator=(const TFileStream&) = delete;
 
   // An existing file for reading; other processes may read but not write.
-  bool OpenRead(const std::string& path);
+  bool OpenRead(TextArg path);
   // A new file (replacing any earlier one) for writing.
-  bool Create(const std::string& path);
+  bool Create(TextArg path);
   void Close();
   bool IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
 
@@ -34,8 +35,8 @@ class TFileStream : public qb::ByteSource {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
-bool FileExists(const std::string& path);
-bool FolderExists(const std::string& path);
+bool FileExists(TextArg path);
+bool FolderExists(TextArg path);
 // Creates a folder and every missing folder above it. Returns true when the
 // last folder was created by this call (false when it existed or failed).
 bool CreateFolderChain(const std::string& folder);

@@ -77,9 +77,8 @@ void Log(std::initializer_list<LogPart> parts) {
 void SetUnattended(bool on) { unattended = on; }
 bool Unattended() { return unattended; }
 
-int Prompt(HWND owner, const std::string& text, const std::string& caption, UINT style,
-           int unattendedAnswer) {
-  Log({"message: ", text});
+int Prompt(HWND owner, TextArg text, TextArg caption, UINT style, int unattendedAnswer) {
+  Log({"message: ", text.c_str()});
   if (unattended) {
     Log({"answered ", AnswerName(unattendedAnswer), " (unattended, not shown)"});
     return unattendedAnswer;

@@ -9,6 +9,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "toolkit/text_arg.h"
+
 namespace toolkit {
 
 // Starts the log: the file is created (its folder too) and every line is
@@ -38,7 +40,6 @@ bool Unattended();
 
 // A message box over owner, logged with its answer. Unattended, it is not
 // shown: unattendedAnswer is logged and returned.
-int Prompt(HWND owner, const std::string& text, const std::string& caption, UINT style,
-           int unattendedAnswer);
+int Prompt(HWND owner, TextArg text, TextArg caption, UINT style, int unattendedAnswer);
 
 }  // namespace toolkit

@@ -82,7 +82,7 @@ std::string ShellDisplayName(const std::string& path) {
   return std::string();
 }
 
-void ShellOpen(const std::string& target, int show) {
+void ShellOpen(TextArg target, int show) {
   if (Shell().execute) Shell().execute(nullptr, nullptr, target.c_str(), nullptr, nullptr, show);
 }
 

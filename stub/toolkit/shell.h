@@ -10,6 +10,8 @@
 
 #include <string>
 
+#include "toolkit/text_arg.h"
+
 namespace toolkit {
 
 // The path of a shell folder (CSIDL_...), or "" when the system has none.
@@ -19,7 +21,7 @@ std::string ShellFolderPath(int csidl);
 std::string ShellDisplayName(const std::string& path);
 
 // Opens a document, folder or address with its associated program.
-void ShellOpen(const std::string& target, int show);
+void ShellOpen(TextArg target, int show);
 
 // Starts a program or opens a document as ShellExecuteEx does, in the
 // file's own folder and without the shell's error boxes; false when nothing
