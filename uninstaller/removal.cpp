@@ -41,9 +41,10 @@ bool KeyIsEmpty(HKEY root, const std::string& key) {
 bool IsBlankFile(const std::string& path) {
   toolkit::TFileStream in;
   if (!in.OpenRead(path) || in.Size() > 4096) return false;
-  char buffer[4096];
-  const size_t n = in.Read(buffer, sizeof buffer);
-  return std::all_of(buffer, buffer + n, [](char c) { return c == ' ' || (c >= 9 && c <= 13); });
+  std::string buffer(4096, '\0');  // on the heap: no frame is larger than a page
+  const size_t n = in.Read(&buffer[0], buffer.size());
+  return std::all_of(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(n),
+                     [](char c) { return c == ' ' || (c >= 9 && c <= 13); });
 }
 
 }  // namespace
