@@ -33,14 +33,33 @@ void StartLog() {
   }
 }
 
+namespace {
+
+// The options that are a word alone: each turns on a switch of the run or
+// turns off a setting.
+const struct {
+  const char* name;
+  bool StartupState::*on;
+  qb::Setting off;
+} kSwitches[] = {
+    {"/S", &StartupState::silent, {}},     {"/NC", &StartupState::noCancel, {}},
+    {"/NP", &StartupState::noPrompts, {}}, {"/SP", nullptr, qb::kSpOption},
+    {"/NR", nullptr, qb::kSideBitmap},
+};
+
+}  // namespace
+
 void EvaluateOptions() {
   for (const std::string& p : Parameters()) {
     const std::string u = qb::UpperAscii(p);
-    if (u == "/S") Startup.silent = true;
-    if (u == "/NC") Startup.noCancel = true;
-    if (u == "/NP") Startup.noPrompts = true;
-    if (u == "/SP") Package.SetText(qb::kSpOption, "0");
-    if (u == "/NR") Package.SetText(qb::kSideBitmap, "0");
+    for (const auto& option : kSwitches) {
+      if (u != option.name) continue;
+      if (option.on) {
+        Startup.*option.on = true;
+      } else {
+        Package.SetText(option.off, "0");
+      }
+    }
     if (u.compare(0, 3, "/P=") == 0) {
       Package.SetText(qb::kDefaultDestination, LongPathForm(p.substr(3)));
     }
