@@ -16,7 +16,7 @@ class LogWriter {
   explicit LogWriter(const std::function<std::string(const std::string&)>& expand)
       : expand_(expand) {}
   void Section(const char* name) { lines.push_back(std::string("[") + name + "]"); }
-  void Section(char letter, int number) {
+  void Section(char letter, int64_t number) {
     lines.push_back(std::string("[") + letter + Decimal(number) + "]");
   }
   void Entry(int key, const std::string& value) {
@@ -139,7 +139,7 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
 
   const RecordList& extras = p.Records(List::kUninstallExtras);
   for (size_t r = 0; r < extras.Count(); ++r) {
-    log.Section('o', static_cast<int>(r) + 1);
+    log.Section('o', static_cast<int64_t>(r) + 1);
     log.Fields(extras, r, "=01");
   }
 
@@ -149,7 +149,7 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
   const RecordList& ini = p.Records(List::kIniEntries);
   for (size_t r = 0; r < ini.Count(); ++r) {
     if (ReadNumber(ini.Field(r, 5)) != 1) continue;
-    log.Section('i', static_cast<int>(++count(kIniSections)));
+    log.Section('i', ++count(kIniSections));
     log.Fields(ini, r, "012");
   }
 
@@ -158,12 +158,12 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
   const RecordList& values = p.Records(List::kRegistryValues);
   for (size_t r = 0; r < values.Count(); ++r) {
     if (ReadNumber(values.Field(r, 6)) != 1) continue;
-    log.Section('r', static_cast<int>(++count(kRegistrySections)));
+    log.Section('r', ++count(kRegistrySections));
     log.Fields(values, r, "=012");
   }
   const RecordList& keys = p.Records(List::kRegistryKeys);
   for (size_t r = 0; r < keys.Count(); ++r) {
-    log.Section('r', static_cast<int>(++count(kRegistrySections)));
+    log.Section('r', ++count(kRegistrySections));
     log.Fields(keys, r, "=012");
   }
 
@@ -172,13 +172,13 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
   const int64_t first = p.Number(kInstallProgramCount);
   for (size_t r = first < 0 ? 0 : static_cast<size_t>(first); r < programs.Count(); ++r) {
     const bool runBefore = ReadNumber(programs.Field(r, 4)) == 0;
-    log.Section(runBefore ? 'b' : 'a', static_cast<int>(++count(runBefore ? kBefore : kAfter)));
+    log.Section(runBefore ? 'b' : 'a', ++count(runBefore ? kBefore : kAfter));
     log.Fields(programs, r, "1235");
   }
 
   const RecordList& fonts = p.Records(List::kFonts);
   for (size_t r = 0; r < fonts.Count(); ++r) {
-    log.Section('n', static_cast<int>(r) + 1);
+    log.Section('n', static_cast<int64_t>(r) + 1);
     log.Fields(fonts, r, "01");
   }
 
