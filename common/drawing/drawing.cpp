@@ -10,17 +10,20 @@ std::vector<Rgb> GradientStrip(int n, Rgb a, Rgb b) {
   strip.reserve(static_cast<std::size_t>(n));
   // Per channel, |b - a| * i / n kept as a running quotient and remainder:
   // no multiplication that could overflow and no division at all.
+  int from[3];
+  bool down[3];
   uint32_t step[3], quotient[3] = {}, remainder[3] = {};
   for (int c = 0; c < 3; ++c) {
-    const int from = (a >> (8 * c)) & 0xFF, to = (b >> (8 * c)) & 0xFF;
-    step[c] = static_cast<uint32_t>(to > from ? to - from : from - to);
+    from[c] = (a >> (8 * c)) & 0xFF;
+    const int to = (b >> (8 * c)) & 0xFF;
+    down[c] = to < from[c];
+    step[c] = static_cast<uint32_t>(down[c] ? from[c] - to : to - from[c]);
   }
   for (int i = 0; i < n; ++i) {
     Rgb colour = 0;
     for (int c = 0; c < 3; ++c) {
-      const int from = (a >> (8 * c)) & 0xFF, to = (b >> (8 * c)) & 0xFF;
       const int delta = static_cast<int>(quotient[c]);
-      colour |= static_cast<Rgb>(to >= from ? from + delta : from - delta) << (8 * c);
+      colour |= static_cast<Rgb>(down[c] ? from[c] - delta : from[c] + delta) << (8 * c);
       remainder[c] += step[c];
       while (remainder[c] >= static_cast<uint32_t>(n)) {
         remainder[c] -= static_cast<uint32_t>(n);
