@@ -135,14 +135,13 @@ void TWizard::SetHeader(int title, int subtitle) {
   InvalidateRect(headerPicture_, nullptr, TRUE);
 }
 
-// A silent run never shows the wizard: it gets only the controls whose
-// state the installation run reads or writes (the buttons, the program
-// group, the tasks and the progress panel). Creating all the others was a
-// good part of the fixed cost of every silent installation.
+// A silent run never shows the wizard and reads none of its controls (the
+// run takes the package's own choices), so it gets none: creating them was
+// a good part of the fixed cost of every silent installation.
 void TWizard::CreateControls() {
+  if (startup::Startup.silent) return;
   HWND w = Handle();
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  const bool seen = !startup::Startup.silent;
   branding_ = toolkit::CreateLabel(w, "", 12, 307, 10, 14);
   ShowWindow(branding_, SW_HIDE);
   EnableWindow(branding_, FALSE);
@@ -150,30 +149,25 @@ void TWizard::CreateControls() {
   EnableWindow(back_, FALSE);
   next_ = toolkit::CreateButton(w, Msg(qb::kMsgNext), 324, 327, 75, 23, kNextId, BS_DEFPUSHBUTTON);
   cancel_ = toolkit::CreateButton(w, Msg(qb::kMsgCancel), 410, 327, 75, 23, kCancelId);
-  if (seen) {
-    CreateHeaderBand();
-    separator_ = toolkit::CreatePanel(w, 12, 314, 473, 2, face, WS_EX_STATICEDGE);
-    ShowWindow(separator_, SW_HIDE);
-    CreateWelcomePanel();
-  }
+  CreateHeaderBand();
+  separator_ = toolkit::CreatePanel(w, 12, 314, 473, 2, face, WS_EX_STATICEDGE);
+  ShowWindow(separator_, SW_HIDE);
+  CreateWelcomePanel();
 
   // The pages between the welcome and the progress page, in the order
   // that is also their place in the window's list of children.
   for (int kind : {kLicensePage, kReadmePage, kDestinationPage, kGroupPage, kTasksPage, kReadyPage,
                    kProgressPage, kPasswordPage}) {
-    const bool run = kind == kGroupPage || kind == kTasksPage || kind == kProgressPage;
-    if (seen || run) panels_[kind] = toolkit::CreatePanel(w, 0, 60, 495, 245, face);
+    panels_[kind] = toolkit::CreatePanel(w, 0, 60, 495, 245, face);
   }
-  if (seen) {
-    toolkit::CreateLabel(panels_[kLicensePage], Msg(qb::kMsgLicenseDescription), 22, 12, 452, 41);
-    toolkit::CreateLabel(panels_[kReadmePage], Msg(qb::kMsgReadme), 22, 12, 452, 41);
-    CreateDestinationControls();
-  }
+  toolkit::CreateLabel(panels_[kLicensePage], Msg(qb::kMsgLicenseDescription), 22, 12, 452, 41);
+  toolkit::CreateLabel(panels_[kReadmePage], Msg(qb::kMsgReadme), 22, 12, 452, 41);
+  CreateDestinationControls();
   HWND group = panels_[kGroupPage];
   groupDescription_ = toolkit::CreateLabel(group, Msg(qb::kMsgGroupDescription), 22, 12, 452, 35);
   groupField = toolkit::CreateEdit(group, startup::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21,
                                    kGroupFieldId);
-  if (seen) groupList_ = toolkit::CreateReportList(group, 22, 80, 452, 138, kGroupListId, 400);
+  groupList_ = toolkit::CreateReportList(group, 22, 80, 452, 138, kGroupListId, 400);
   noGroupCheck = toolkit::CreateButton(group, qb::DisplayForm(Msg(qb::kMsgNoGroupCheck)), 22, 224,
                                        10, 10, kNoGroupId, BS_AUTOCHECKBOX);
   toolkit::SizeToText(noGroupCheck);
@@ -185,21 +179,17 @@ void TWizard::CreateControls() {
     toolkit::SetChecked(taskCheck[i], true);
   }
   toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &startup::Startup.tasksIcon);
-  if (seen) {
-    toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
-  }
+  toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
   HWND progress = panels_[kProgressPage];
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
   statusText_ = toolkit::CreateLabel(progress, "", 22, 186, 452, 14);
   progressBar_ = toolkit::CreateProgressBar(progress, 22, 208, 452, 18);
-  if (seen) {
-    HWND password = panels_[kPasswordPage];
-    toolkit::CreateLabel(password, Msg(qb::kMsgPasswordDescription), 112, 16, 360, 72);
-    toolkit::CreatePictureArea(password, 32, 32, 48, 48, PaintPageIcon,
-                               &startup::Startup.passwordIcon);
-    toolkit::CreateControl("BUTTON", Msg(qb::kMsgPasswordFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
-                           452, 59, password);
-  }
+  HWND password = panels_[kPasswordPage];
+  toolkit::CreateLabel(password, Msg(qb::kMsgPasswordDescription), 112, 16, 360, 72);
+  toolkit::CreatePictureArea(password, 32, 32, 48, 48, PaintPageIcon,
+                             &startup::Startup.passwordIcon);
+  toolkit::CreateControl("BUTTON", Msg(qb::kMsgPasswordFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
+                         452, 59, password);
 }
 
 // The welcome and finish pages share one white panel.
@@ -261,25 +251,38 @@ void TWizard::Build() {
 void TWizard::SetUp() {
   qb::Package& pkg = startup::Package;
   SetWindowTextA(Handle(), startup::Startup.installerTitle.c_str());
+  const std::string field = engine::ExpandText(pkg.Text(qb::kDefaultDestination));
+  std::string destination = field;
+  if (destination.empty() || destination.back() != '\\') destination += '\\';
+  engine::SetDestinationFolder(destination);
+  // The start-up notice shows shortly after the wizard does.
+  if (pkg.Text(qb::kStartupNotice) != "0") noticeTimer_.Start(Handle(), kNoticeTick, 255);
+  if (startup::Startup.silent) {
+    // The wizard stays hidden, without controls: the run starts at once.
+    Hide();
+    toolkit::Application.ProcessMessages();
+    StartRun();  // ends the program
+  }
+
   if (Flag(qb::kWelcomePage)) pages_.push_back(kWelcomePage);
   if (Flag(qb::kLicensePage)) pages_.push_back(kLicensePage);
   if (!pkg.Text(qb::kPassword).empty()) {
     pages_.push_back(kPasswordPage);
-    if (!startup::Startup.silent) CreatePasswordField();
+    CreatePasswordField();
   }
   if (Flag(qb::kReadmePage)) pages_.push_back(kReadmePage);
   if (Flag(qb::kDestinationPage)) pages_.push_back(kDestinationPage);
   if (Flag(qb::kProgramGroup)) {
     if (Flag(qb::kGroupPage)) {
       pages_.push_back(kGroupPage);
-      if (!startup::Startup.silent) FillGroupList();
+      FillGroupList();
     }
     if (Flag(qb::kGroupFixed)) NoGroupClicked();
     toolkit::SetText(groupField, pkg.Text(qb::kDefaultGroup));
   }
   if (Flag(qb::kShortcutTasks)) {
     // The task boxes' visibility counts also without the Tasks page: the
-    // shortcuts read them.
+    // ready summary reads it.
     ShowWindow(taskCheck[0], Flag(qb::kTask1Offered) ? SW_SHOW : SW_HIDE);
     ShowWindow(taskCheck[1], Flag(qb::kTask2Offered) ? SW_SHOW : SW_HIDE);
     ShowWindow(taskCheck[2],
@@ -301,31 +304,18 @@ void TWizard::SetUp() {
   if (Flag(qb::kFinishPage)) pages_.push_back(kFinishPage);
   pages_.push_back(kCompletion);
 
-  const std::string field = engine::ExpandText(pkg.Text(qb::kDefaultDestination));
   toolkit::SetText(destinationField_, field);
-  std::string destination = field;
-  if (destination.empty() || destination.back() != '\\') destination += '\\';
-  engine::SetDestinationFolder(destination);
   if (Flag(qb::kDestinationFixed)) {
     EnableWindow(destinationField_, FALSE);
     EnableWindow(browseButton_, FALSE);
   }
-
-  // The start-up notice shows shortly after the wizard does.
-  if (pkg.Text(qb::kStartupNotice) != "0") noticeTimer_.Start(Handle(), kNoticeTick, 255);
   // /NC: Cancel is disabled before the window is ever seen.
   EnableWindow(cancel_, !startup::Startup.noCancel);
-  if (!startup::Startup.silent) {
-    CreateViewers();
-    Show();
-    ShowCurrentPage();
-    SetForegroundWindow(Handle());
-  } else {
-    Hide();
-  }
+  CreateViewers();
+  Show();
+  ShowCurrentPage();
+  SetForegroundWindow(Handle());
   toolkit::Application.ProcessMessages();
-
-  if (startup::Startup.silent) StartRun();  // ends the program
 
   toolkit::SetText(runProgramCheck, qb::DisplayForm(Msg(qb::kMsgRunProgramCheck)));
   toolkit::SetChecked(runProgramCheck, Flag(qb::kRunProgramChecked));
@@ -421,10 +411,8 @@ void TWizard::FillGroupList() {
 void TWizard::NoGroupClicked() {
   const bool enabled = !toolkit::IsChecked(noGroupCheck) && !Flag(qb::kGroupFixed);
   for (HWND c : {groupDescription_, groupField, groupList_}) EnableWindow(c, enabled);
-  if (groupList_) {  // not made for a silent run
-    ListView_SetTextColor(groupList_, enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
-    InvalidateRect(groupList_, nullptr, TRUE);
-  }
+  ListView_SetTextColor(groupList_, enabled ? RGB(0, 0, 0) : RGB(128, 128, 128));
+  InvalidateRect(groupList_, nullptr, TRUE);
   if (Flag(qb::kGroupFixed)) EnableWindow(noGroupCheck, FALSE);
 }
 
@@ -640,9 +628,14 @@ void TWizard::StartRun() {
   const int64_t total = startup::Package.Number(qb::kProgressTotal);
   SetProgressRange(total < 0 ? 0 : total > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(total));
   engine::UserChoices choices;
-  choices.programGroup = toolkit::TextOf(groupField);
-  choices.noProgramGroup = toolkit::IsChecked(noGroupCheck);
-  for (int i = 0; i < 3; ++i) choices.tasks[i] = toolkit::IsChecked(taskCheck[i]);
+  if (startup::Startup.silent) {
+    // Nobody chose: the package's group, and every task.
+    choices.programGroup = startup::Package.Text(qb::kDefaultGroup);
+  } else {
+    choices.programGroup = toolkit::TextOf(groupField);
+    choices.noProgramGroup = toolkit::IsChecked(noGroupCheck);
+    for (int i = 0; i < 3; ++i) choices.tasks[i] = toolkit::IsChecked(taskCheck[i]);
+  }
   installation::InstallationRun(*this, choices);
   if (startup::Startup.silent) startup::EndProgram(qb::ExitReason::kInstalled);
   // A short pause lets the last status be seen.
@@ -671,9 +664,8 @@ void TWizard::OnClose() {
   }
 }
 
-// A hidden wizard (a silent run) is never seen: its status line and bar are
-// not redrawn for every file, which on small files would cost more than
-// placing them.
+// A hidden wizard (a silent run) is never seen: it has no status line or
+// bar to redraw, and its steps need no pause to be seen moving.
 void TWizard::ShowStatus(const std::string& text) {
   if (IsWindowVisible(Handle())) toolkit::SetText(statusText_, text);
 }
@@ -695,7 +687,7 @@ void TWizard::ProgressStep() {
     toolkit::Application.ProcessMessages();
     lastMessagePass_ = now;
   }
-  if (progressMaximum_ < 32) Sleep(4);
+  if (progressMaximum_ < 32 && IsWindowVisible(Handle())) Sleep(4);
 }
 
 LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {

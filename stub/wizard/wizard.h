@@ -29,9 +29,9 @@ enum PageKind : unsigned char {
 
 class TWizard : public toolkit::TWindow, public engine::InstallationHost {
  public:
-  // Builds the window and every control, then runs the set-up: the page
-  // sequence, the initial texts and states, and (in silent mode) the
-  // installation run.
+  // Builds the window and runs the set-up. A silent run gets no controls
+  // and starts the installation run at once; otherwise every control is
+  // made and the page sequence, texts and states are set up.
   void Build();
 
   // The installation run reports here: the status line and progress bar of
