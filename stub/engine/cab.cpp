@@ -72,13 +72,41 @@ class CabinetView {
   }
   ~CabinetView() {
     for (const Part& part : parts_) CloseHandle(part.handle);
+    if (buffer_) HeapFree(GetProcessHeap(), 0, buffer_);
   }
 
   static bool IsView(INT_PTR handle) { return (handle & 1) != 0; }
   INT_PTR Handle() const { return reinterpret_cast<INT_PTR>(this) | 1; }
   static CabinetView* Of(INT_PTR handle) { return reinterpret_cast<CabinetView*>(handle & ~1); }
 
+  // FDI reads a data block's header and then its data, some thousand
+  // times per cabinet; they are served from a buffer filled by large reads.
   UINT Read(void* buffer, UINT size) {
+    auto* out = static_cast<char*>(buffer);
+    UINT done = 0;
+    while (done < size) {
+      if (position_ < bufferStart_ || position_ >= bufferStart_ + bufferLength_) {
+        if (!buffer_) buffer_ = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, kBufferSize));
+        if (!buffer_) return ReadStored(out, size);
+        bufferStart_ = position_;
+        bufferLength_ = 0;
+        const UINT got = ReadStored(buffer_, kBufferSize);
+        if (got == static_cast<UINT>(-1)) return done ? done : got;
+        bufferLength_ = got;
+        position_ = bufferStart_;
+        if (got == 0) break;
+      }
+      const uint64_t available = bufferStart_ + bufferLength_ - position_;
+      const UINT n = available < size - done ? static_cast<UINT>(available) : size - done;
+      CopyMemory(out + done, buffer_ + (position_ - bufferStart_), n);
+      done += n;
+      position_ += n;
+    }
+    return done;
+  }
+
+  // Reads from the stored pieces at the position, without the buffer.
+  UINT ReadStored(void* buffer, UINT size) {
     auto* out = static_cast<char*>(buffer);
     UINT done = 0;
     while (done < size && position_ < size_) {
@@ -134,6 +162,7 @@ class CabinetView {
 
  private:
   static constexpr uint64_t kSignature = 4;
+  static constexpr UINT kBufferSize = 512 * 1024;
   static constexpr uint64_t kUnknown = ~uint64_t(0);
   enum Origin : int { kFromStart = 0, kFromCurrent = 1 };
   struct Part {
@@ -145,6 +174,9 @@ class CabinetView {
   std::vector<Part> parts_;
   uint64_t size_ = kSignature;
   uint64_t position_ = 0;
+  char* buffer_ = nullptr;
+  uint64_t bufferStart_ = 0;  // the position of the buffer's first byte
+  uint64_t bufferLength_ = 0;
 };
 
 }  // namespace
