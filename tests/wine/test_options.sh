@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Command-line options with real packages: /PW= right and wrong with /S,
-# /L= choosing a language by substring, setting 110 (silent by default), and
-# /NC keeping Cancel disabled through a visible run.
+# /L= choosing a language by substring, setting 110 (silent by default), /G=
+# naming the program group of a silent run, and /NC keeping Cancel disabled
+# through a visible run.
 source "$(dirname "$0")/lib.sh"
 qb_begin
 
@@ -60,6 +61,42 @@ rc=0
 wine "$QB_TMP/quiet.exe" || rc=$?
 expect_eq "$rc" 0 "silent by default"
 expect_same_file "$m/app/payload.txt" "$C/Quiet/payload.txt" "installed without /S"
+
+# /G=: the program group of a silent run. Nobody unticks a task there, so
+# the desktop and Start menu shortcuts are made too.
+cat >"$m/group.toml" <<'TOML'
+[app]
+name = "Group Test"
+version = "1"
+destination = "C:\\Grp"
+group = "Package Group"
+[[files]]
+source = "app/payload.txt"
+[[shortcuts]]
+location = "group"
+name = "Grp Payload"
+target = "{app}\\payload.txt"
+[[shortcuts]]
+location = "desktop"
+name = "Grp Desktop"
+target = "{app}\\payload.txt"
+[[shortcuts]]
+location = "startmenu"
+name = "Grp Start"
+target = "{app}\\payload.txt"
+TOML
+qb_tool build "$m/group.toml" -o "$QB_TMP/group.exe" >/dev/null
+rc=0
+wine "$QB_TMP/group.exe" /S "/G=Chosen Group" || rc=$?
+expect_eq "$rc" 0 "silent run with /G="
+user=$(qb_user_dir)
+[ -n "$(find "$user" -path '*Programs/Chosen Group/Grp Payload.lnk')" ] ||
+  fail "no group shortcut in the group /G= named"
+[ -z "$(find "$user" -path '*Package Group*')" ] || fail "the package's group was made despite /G="
+for name in "Grp Desktop" "Grp Start"; do
+  [ -n "$(find "$user" "$C/users/Public" -name "$name.lnk")" ] || fail "no $name shortcut"
+done
+echo "ok: /G= named the group; every task's shortcut was made"
 
 # /NC: a visible run whose Cancel stays disabled on every page.
 cat >"$m/nc.toml" <<'TOML'
