@@ -42,6 +42,22 @@ class FileSource : public qb::ByteSource {
   uint64_t size_ = 0;
 };
 
+// The record lists, in stream order: their titles and their fields' names.
+const char* const kListTitles[qb::kListCount] = {
+    "Registry variables",
+    "Registry values",
+    "Registry keys",
+    "Fonts",
+    "Shortcuts",
+    "Files",
+    "Folders",
+    "Programs",
+    "INI entries",
+    "Uninstall extras",
+    "Components",
+    "Languages",
+};
+
 const std::vector<std::vector<const char*>> kFieldNames = {
     {"root", "key", "value", "default"},
     {"root", "key", "name", "data", "type", "overwrite", "uninstall"},
@@ -120,9 +136,7 @@ int Inspect(const std::string& path, std::FILE* out, std::FILE* err) {
                    list.Count(), static_cast<long long>(pkg.Number(qb::kInstallProgramCount)),
                    static_cast<long long>(pkg.Number(qb::kUninstallProgramCount)));
     } else {
-      std::fprintf(out, "\n%c%s (%zu)\n",
-                   layout.name[0] - ('a' <= layout.name[0] && layout.name[0] <= 'z' ? 32 : 0),
-                   layout.name + 1, list.Count());
+      std::fprintf(out, "\n%s (%zu)\n", kListTitles[l], list.Count());
     }
     for (size_t r = 0; r < list.Count(); ++r) {
       std::fprintf(out, "  %zu:", r);

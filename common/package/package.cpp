@@ -8,18 +8,18 @@ namespace qb {
 namespace {
 
 const ListLayout kLayouts[kListCount] = {
-    {List::kRegistryVariables, kRegistryVariableCount, 0, 4, "registry variables"},
-    {List::kRegistryValues, kRegistryValueCount, 0, 7, "registry values"},
-    {List::kRegistryKeys, kRegistryKeyCount, 0, 3, "registry keys"},
-    {List::kFonts, kFontCount, 0, 2, "fonts"},
-    {List::kShortcuts, kShortcutCount, 0, 8, "shortcuts"},
-    {List::kFiles, kFileCount, 0, 3, "files"},
-    {List::kFolders, kFolderCount, 0, 2, "folders"},
-    {List::kPrograms, kInstallProgramCount, kUninstallProgramCount, 6, "programs"},
-    {List::kIniEntries, kIniCount, 0, 6, "INI entries"},
-    {List::kUninstallExtras, kUninstallExtraCount, 0, 2, "uninstall extras"},
-    {List::kComponents, kComponentCount, 0, 2, "components"},
-    {List::kLanguages, kLanguageCount, 0, 4, "languages"},
+    {List::kRegistryVariables, kRegistryVariableCount, 0, 4},
+    {List::kRegistryValues, kRegistryValueCount, 0, 7},
+    {List::kRegistryKeys, kRegistryKeyCount, 0, 3},
+    {List::kFonts, kFontCount, 0, 2},
+    {List::kShortcuts, kShortcutCount, 0, 8},
+    {List::kFiles, kFileCount, 0, 3},
+    {List::kFolders, kFolderCount, 0, 2},
+    {List::kPrograms, kInstallProgramCount, kUninstallProgramCount, 6},
+    {List::kIniEntries, kIniCount, 0, 6},
+    {List::kUninstallExtras, kUninstallExtraCount, 0, 2},
+    {List::kComponents, kComponentCount, 0, 2},
+    {List::kLanguages, kLanguageCount, 0, 4},
 };
 
 const std::string kEmpty;

@@ -54,7 +54,6 @@ struct ListLayout {
   uint8_t count;       // setting that holds the record count
   uint8_t extraCount;  // second count setting added to it, or 0
   uint8_t width;       // strings per record
-  const char* name;
 };
 const ListLayout& LayoutOf(List list);
 const ListLayout* AllLayouts();  // kListCount entries, in stream order

@@ -25,12 +25,16 @@ std::string WindowsFolder() {
   return n && n <= MAX_PATH ? std::string(buffer, n) : std::string();
 }
 
+// The Quick Launch folder below the application data folder. Its last part
+// also names the registry value that may place it elsewhere.
+constexpr char kQuickLaunchPath[] = "\\Microsoft\\Internet Explorer\\Quick Launch";
+constexpr const char* kQuickLaunchName =
+    kQuickLaunchPath + sizeof kQuickLaunchPath - sizeof "Quick Launch";
+
 std::string QuickLaunchFolder() {
   std::string path = ReadRegistryText(
-      1, "Software\\Microsoft\\Windows\\CurrentVersion\\GrpConv\\MapGroups", "Quick Launch");
-  if (path.empty()) {
-    path = toolkit::ShellFolderPath(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
-  }
+      1, "Software\\Microsoft\\Windows\\CurrentVersion\\GrpConv\\MapGroups", kQuickLaunchName);
+  if (path.empty()) path = toolkit::ShellFolderPath(CSIDL_APPDATA) + kQuickLaunchPath;
   return toolkit::FolderExists(path) ? path : std::string();
 }
 
