@@ -66,7 +66,6 @@ TUninstallWindow::~TUninstallWindow() {
 }
 
 void TUninstallWindow::Build() {
-  toolkit::InitControls();
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT frame = {0, 0, kClientWidth, kClientHeight};
   AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);

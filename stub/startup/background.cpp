@@ -9,6 +9,7 @@
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/drawing.h"
+#include "wizard/wizard.h"
 
 namespace startup {
 
@@ -16,15 +17,12 @@ TBackgroundWindow Background;
 
 namespace {
 
-constexpr char kClass[] = "TQuillboxBackground";
-constexpr char kWizardClass[] = "TQuillboxWizard";
-
 enum PictureMode : int { kTiled = 0, kStretched = 1, kCentred = 2 };
 
 }  // namespace
 
 void BringWizardToFront() {
-  HWND wizard = toolkit::OwnWindow(kWizardClass);
+  HWND wizard = toolkit::OwnWindow(wizard::kWizardClass);
   if (wizard && IsWindowVisible(wizard)) {
     SetWindowPos(wizard, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetForegroundWindow(wizard);
@@ -34,22 +32,22 @@ void BringWizardToFront() {
 bool TBackgroundWindow::Create() {
   RECT r = {0, 0, 227, 111};
   AdjustWindowRectEx(&r, WS_POPUP, FALSE, 0);
-  if (!CreateTopLevel(kClass, "Quillbox", WS_POPUP, 0, 190, 105, r.right - r.left, r.bottom - r.top,
-                      toolkit::Application.Handle())) {
+  if (!CreateTopLevel(kBackgroundClass, "Quillbox", WS_POPUP, 0, 190, 105, r.right - r.left,
+                      r.bottom - r.top, toolkit::Application.Handle())) {
     return false;
   }
   SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
   DeleteMenu(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND);
-  // Transparent texts that size themselves; a click on them is a click on
-  // the background.
-  upperText_ = toolkit::CreateLabel(Handle(), "", 16, 16, 10, 14, SS_NOTIFY);
-  lowerText_ = toolkit::CreateLabel(Handle(), "", 16, 79, 10, 14, SS_NOTIFY);
   StartupRoutine();
   return true;
 }
 
 void TBackgroundWindow::Prepare() {
   const qb::Package& pkg = Package;
+  // Transparent texts that size themselves; a click on them is a click on
+  // the background. They are made only for a background that is shown.
+  upperText_ = toolkit::CreateLabel(Handle(), "", 16, 16, 10, 14, SS_NOTIFY);
+  lowerText_ = toolkit::CreateLabel(Handle(), "", 16, 79, 10, 14, SS_NOTIFY);
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
   SetWindowPos(Handle(), nullptr, 0, 0, width, height, SWP_NOZORDER | SWP_NOACTIVATE);

@@ -8,10 +8,12 @@
 
 namespace startup {
 
+// The background window's class, by which the wizard finds it.
+inline constexpr char kBackgroundClass[] = "TQuillboxBackground";
+
 class TBackgroundWindow : public toolkit::TWindow {
  public:
-  // Creates the window (hidden) and its two texts, then runs the whole
-  // startup routine.
+  // Creates the window (hidden), then runs the whole startup routine.
   bool Create();
   // Covers the screen with the gradient or the picture and the two texts
   // of the package, and shows the window behind the wizard.

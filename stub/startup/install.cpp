@@ -40,7 +40,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   reserve = std::malloc(256 * 1024);
   toolkit::SetOutOfMemoryHandler(OutOfMemory);
 
-  toolkit::InitControls();
   toolkit::Application.Create("*");
   startup::Background.Create();
   wizard::CreateWizard();

@@ -16,6 +16,7 @@
 #include "toolkit/files.h"
 #include "toolkit/log.h"
 #include "wizard/select_lang.h"
+#include "wizard/wizard.h"
 
 namespace startup {
 
@@ -49,7 +50,7 @@ void EnsureSingleInstance() {
     CloseHandle(existing);
     // The running installer's wizard and application window both carry its
     // title; the wizard is the one to bring back.
-    HWND running = FindWindowA("TQuillboxWizard", Startup.installerTitle.c_str());
+    HWND running = FindWindowA(wizard::kWizardClass, Startup.installerTitle.c_str());
     if (!running) running = FindWindowA(nullptr, Startup.installerTitle.c_str());
     if (running) {
       ShowWindow(running, SW_RESTORE);

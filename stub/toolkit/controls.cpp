@@ -88,9 +88,26 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
+// The common controls library, loaded with the first control that needs it:
+// a run that makes none (a silent one) never loads it.
+void LoadCommonControls() {
+  static bool loaded = false;
+  if (loaded) return;
+  loaded = true;
+  using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+  HMODULE library = LoadSideBySideLibrary("comctl32.dll");
+  if (auto init = LibraryFunction<InitFn>(library, "InitCommonControlsEx")) {
+    INITCOMMONCONTROLSEX icc = {};
+    icc.dwSize = sizeof icc;
+    icc.dwICC = ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
+    init(&icc);
+  }
+}
+
 }  // namespace
 
 HWND CreateReportList(HWND parent, int x, int y, int w, int h, int id, int columnWidth) {
+  LoadCommonControls();
   HWND list = CreateControl(
       WC_LISTVIEWA, "",
       WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
@@ -165,17 +182,6 @@ HWND CreatePictureArea(HWND parent, int x, int y, int w, int h, PaintFn paint, v
   return hwnd;
 }
 
-void InitControls() {
-  INITCOMMONCONTROLSEX icc = {};
-  icc.dwSize = sizeof icc;
-  icc.dwICC = ICC_PROGRESS_CLASS | ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES;
-  InitCommonControlsEx(&icc);
-  WNDCLASSEXA wc = {};
-  wc.lpfnWndProc = PanelProc;
-  wc.lpszClassName = kPanelClass;
-  RegisterOwnClass(wc);
-}
-
 HFONT Font(const char* face, int height, bool bold) {
   return StyledFont(face, height, DEFAULT_CHARSET, bold ? 1 : 0);
 }
@@ -208,10 +214,15 @@ HWND CreateEdit(HWND parent, TextArg text, int x, int y, int w, int h, int id) {
 }
 
 HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) {
+  LoadCommonControls();
   return CreateControl(PROGRESS_CLASSA, "", WS_VISIBLE | PBS_SMOOTH, x, y, w, h, parent);
 }
 
 HWND CreatePanel(HWND parent, int x, int y, int w, int h, COLORREF colour, DWORD exStyle) {
+  WNDCLASSEXA wc = {};
+  wc.lpfnWndProc = PanelProc;
+  wc.lpszClassName = kPanelClass;
+  RegisterOwnClass(wc);
   HWND panel = CreateControl(kPanelClass, "", WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y, w, h, parent,
                              0, exStyle | WS_EX_CONTROLPARENT);
   SetWindowLongPtrA(panel, GWLP_USERDATA, static_cast<LONG_PTR>(colour));

@@ -10,9 +10,6 @@
 
 namespace toolkit {
 
-// Loads the common controls (progress bars and list views need them).
-void InitControls();
-
 // A font by face, height (negative: character height in pixels) and weight
 // in the default character set; StyledFont (drawing.h) for the rest.
 HFONT Font(const char* face, int height, bool bold = false);

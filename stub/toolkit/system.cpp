@@ -4,11 +4,14 @@
 
 namespace toolkit {
 
+namespace {
+constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+}  // namespace
+
 void RestrictDllSearch() {
   using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
   using SetDllDirectoryFn = BOOL(WINAPI*)(LPCSTR);
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
   if (auto set = LibraryFunction<SetDefaultDllDirectoriesFn>(kernel, "SetDefaultDllDirectories")) {
     set(kSearchSystem32);
   }
@@ -26,6 +29,12 @@ HMODULE LoadSystemLibrary(const char* name) {
   if (path.back() != '\\') path += '\\';
   path += name;
   return LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+HMODULE LoadSideBySideLibrary(const char* name) {
+  // Systems that know no search flags refuse them: there the full path.
+  HMODULE library = LoadLibraryExA(name, nullptr, kSearchSystem32);
+  return library ? library : LoadSystemLibrary(name);
 }
 
 HKEY RegistryRoot(long long index) {

@@ -13,6 +13,11 @@ void RestrictDllSearch();
 // Loads a library of the system folder by its full path.
 HMODULE LoadSystemLibrary(const char* name);
 
+// Loads a system library that the program's manifest redirects to a version
+// side by side (the common controls): by name, which lets the manifest's
+// version apply, and otherwise only from the system folder.
+HMODULE LoadSideBySideLibrary(const char* name);
+
 // A function of a loaded library as the given pointer type; null when the
 // library (null module) or the function is missing.
 template <typename Fn>

@@ -9,6 +9,7 @@
 #include "engine/variables.h"
 #include "package/settings.h"
 #include "run/installation_run.h"
+#include "startup/background.h"
 #include "startup/ending.h"
 #include "startup/state.h"
 #include "startup/workfolder.h"
@@ -239,10 +240,9 @@ void TWizard::Build() {
   AdjustWindowRectEx(&r, style, FALSE, WS_EX_CONTROLPARENT);
   const int width = r.right - r.left;
   const int height = r.bottom - r.top;
-  CreateTopLevel("TQuillboxWizard", "*", style, WS_EX_CONTROLPARENT,
-                 (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
-                 toolkit::Application.Handle());
+  CreateTopLevel(
+      kWizardClass, "*", style, WS_EX_CONTROLPARENT, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, toolkit::Application.Handle());
   SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
   CreateControls();
   SetUp();
@@ -759,7 +759,7 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       // The background window goes with a minimised wizard and comes back
       // with it.
       if (wp == SIZE_MINIMIZED || wp == SIZE_RESTORED) {
-        HWND background = toolkit::OwnWindow("TQuillboxBackground");
+        HWND background = toolkit::OwnWindow(startup::kBackgroundClass);
         if (background && Flag(qb::kShowBackground) && !startup::Startup.silent) {
           ShowWindow(background, wp == SIZE_MINIMIZED ? SW_HIDE : SW_SHOWNA);
         }

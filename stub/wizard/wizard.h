@@ -13,6 +13,10 @@
 
 namespace wizard {
 
+// The wizard window's class, by which the background window and a second
+// installer find it.
+inline constexpr char kWizardClass[] = "TQuillboxWizard";
+
 enum PageKind : unsigned char {
   kWelcomePage = 0,
   kLicensePage = 1,

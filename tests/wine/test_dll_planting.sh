@@ -3,8 +3,8 @@
 source "$(dirname "$0")/lib.sh"
 qb_begin
 
-names="cabinet winmm psapi riched20"
-export WINEDLLOVERRIDES="mscoree,mshtml=;cabinet,winmm,psapi,riched20=n,b"
+names="cabinet winmm psapi riched20 comctl32"
+export WINEDLLOVERRIDES="mscoree,mshtml=;cabinet,winmm,psapi,riched20,comctl32=n,b"
 plant() {
   local dir=$1
   mkdir -p "$dir"
@@ -35,9 +35,10 @@ for n in $names; do
 done
 echo "ok: no planted DLL ran"
 
-# A wizard with a license page loads the rich-edit library for its viewer,
-# and one with a start-up notice the multimedia timers: the system's,
-# never the ones planted beside the installer.
+# A wizard loads the common controls for its progress bar, with a license
+# page the rich-edit library for its viewer, and with a start-up notice the
+# multimedia timers: the system's, never the ones planted beside the
+# installer.
 mkdir -p "$QB_TMP/m"
 echo "license" >"$QB_TMP/m/license.txt"
 printf '[app]\nname = "Planted"\nversion = "1"\ntitle = "Planted"\nlicense = "license.txt"\n[settings]\nstartup_notice = "Notice"\n' \
@@ -53,6 +54,8 @@ qb_drive dump "Planted" "$QB_WIZARD_CLASS" | tr -d '\r' >"$QB_TMP/dump.txt"
 grep -q '^control|RichEdit20A|' "$QB_TMP/dump.txt" || fail "the license viewer was not made"
 [ ! -e "$QB_TMP/downloads/riched20.dll.loaded" ] || fail "the planted riched20.dll was loaded"
 [ ! -e "$QB_TMP/downloads/winmm.dll.loaded" ] || fail "the planted winmm.dll was loaded"
-echo "ok: the license viewer and the notice timer use the system's riched20.dll and winmm.dll"
+grep -q '^control|msctls_progress32|' "$QB_TMP/dump.txt" || fail "the progress bar was not made"
+[ ! -e "$QB_TMP/downloads/comctl32.dll.loaded" ] || fail "the planted comctl32.dll was loaded"
+echo "ok: the progress bar, the license viewer and the notice timer use the system's comctl32.dll, riched20.dll and winmm.dll"
 qb_cancel_installer "Planted" || fail "cancel"
 wait $pid || true
