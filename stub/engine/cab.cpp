@@ -331,6 +331,7 @@ void TCab::AbandonOpenFiles() {
   }
   openFiles_.clear();
   pending_.clear();
+  created_ = -1;
 }
 
 TCab::~TCab() {
@@ -359,6 +360,21 @@ INT_PTR TCab::Notify(int type, void* notification) {
   }
 }
 
+INT_PTR TCab::CreateTarget(const std::string& path, DWORD disposition) {
+  const std::string folder = toolkit::FolderOf(path);
+  if (folder != lastFolder_) {
+    toolkit::CreateFolderChain(folder);
+    lastFolder_ = folder;
+  }
+  return FdiCallbacks::Create(*this, path, startingAttributes_, disposition);
+}
+
+bool TCab::CreateIfNew(const std::string& dest) {
+  created_ = CreateTarget(dest, CREATE_NEW);
+  createdPath_ = dest;
+  return created_ != -1;
+}
+
 INT_PTR TCab::StartFile(void* notification) {
   auto* n = static_cast<PFDINOTIFICATION>(notification);
   const std::string name = n->psz1;
@@ -367,33 +383,36 @@ INT_PTR TCab::StartFile(void* notification) {
   std::string dest;
   if (!qb::JoinCabinetName(destinationFolder_, name, dest)) return 0;
   bool abort = false;
+  startingAttributes_ = n->attribs & 0x27;
   if (OnCopyFile) {
     OnCopyFile.fn(OnCopyFile.owner, *this, name, n->cb, n->date, n->time, n->attribs, n->iFolder,
                   dest, abort);
+  }
+  // A new file the handler made is written, unless it gave the file up.
+  INT_PTR h = created_;
+  created_ = -1;
+  if (h != -1 && (abort || dest != createdPath_)) {
+    FdiCallbacks::Close(h);
+    DeleteFileA(createdPath_.c_str());
+    h = -1;
   }
   if (abort) {
     stopped_ = true;
     return -1;
   }
   if (dest.empty()) return 0;
-  const std::string folder = toolkit::FolderOf(dest);
-  if (folder != lastFolder_) {
-    toolkit::CreateFolderChain(folder);
-    lastFolder_ = folder;
-  }
   // A new file is written in place. An existing file that cannot be
   // replaced (in use, or a folder of that name) is reported before anything
   // is written; one that can is written under a temporary name first.
-  const DWORD attributes = n->attribs & 0x27;
   std::string target = dest;
-  INT_PTR h = FdiCallbacks::Create(*this, target, attributes, CREATE_NEW);
+  if (h == -1) h = CreateTarget(target, CREATE_NEW);
   if (h == -1 && GetFileAttributesA(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
     HANDLE probe = CreateFileA(dest.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe != INVALID_HANDLE_VALUE) {
       CloseHandle(probe);
       target = dest + ".qbpart";
-      h = FdiCallbacks::Create(*this, target, attributes, CREATE_ALWAYS);
+      h = CreateTarget(target, CREATE_ALWAYS);
     }
   }
   if (h == -1) {

@@ -84,6 +84,13 @@ class TCab {
   TEvent<CreateErrorFn> OnCreateError;
   TEvent<NextCabinetFn> OnNextCabinet;
 
+  // For an OnCopyFile handler that must know whether its destination exists:
+  // creates it as a new file (and its folder) when nothing of that name is
+  // there, and the file is then written into it. That is one look at the
+  // folder instead of two for every new file. False when something of that
+  // name exists or the file cannot be made.
+  bool CreateIfNew(const std::string& dest);
+
   // Whether cabinet.dll could be loaded from the system folder.
   static bool Available();
   // For a program that ends in the middle of an extraction: closes every file
@@ -97,6 +104,9 @@ class TCab {
   INT_PTR StartFile(void* notification);
   INT_PTR FinishFile(void* notification);
   INT_PTR NextCabinet(void* notification);
+  // Creates a file to extract into, with the file's attributes, after its
+  // folder.
+  INT_PTR CreateTarget(const std::string& path, DWORD disposition);
   // Where cabinet index lies, from the owner; empty when there is none.
   CabinetSource AskForCabinet(int index, const char* headerName, const char* disk);
 
@@ -123,6 +133,11 @@ class TCab {
   std::vector<PendingFile> pending_;
   std::string lastFolder_;  // the folder made for the file before
   bool stopped_ = false;
+  // The file being started, as OnCopyFile found it: its attributes, and the
+  // new file made for it (handle and path) or -1.
+  DWORD startingAttributes_ = 0;
+  INT_PTR created_ = -1;
+  std::string createdPath_;
 
   // The walk through the set.
   int currentIndex_ = -1;   // the set number of the cabinet FDI reads now

@@ -162,7 +162,7 @@ bool Ask(RunState& run, const std::string& dest, const FILETIME& packed, int32_t
   return answer == kOverwrite || answer == kOverwriteAll;
 }
 
-void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint16_t date,
+void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, uint16_t date,
                 uint16_t time, uint16_t, uint16_t, std::string& dest, bool&) {
   RunState& run = static_cast<Extraction*>(owner)->run;
   const qb::RecordList& files = startup::Package.Records(qb::List::kFiles);
@@ -182,7 +182,9 @@ void OnCopyFile(void* owner, TCab&, const std::string& name, int32_t size, uint1
     if (!write) skipped = "its destination is not a safe full path";
   }
   if (write) {
-    const DWORD attributes = GetFileAttributesA(dest.c_str());
+    // Mostly the file is new: it is made at once.
+    const DWORD attributes =
+        cab.CreateIfNew(dest) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(dest.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
       replacing = true;
       FILETIME packed = {};
