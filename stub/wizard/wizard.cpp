@@ -256,9 +256,10 @@ void TWizard::SetUp() {
   if (destination.empty() || destination.back() != '\\') destination += '\\';
   engine::SetDestinationFolder(destination);
   // The start-up notice shows shortly after the wizard does.
-  if (pkg.Text(qb::kStartupNotice) != "0") noticeTimer_.Start(Handle(), kNoticeTick, 255);
+  const bool notice = pkg.Text(qb::kStartupNotice) != "0";
   if (startup::Startup.silent) {
     // The wizard stays hidden, without controls: the run starts at once.
+    if (notice) noticeTimer_.Start(Handle(), kNoticeTick, 255);
     Hide();
     toolkit::Application.ProcessMessages();
     StartRun();  // ends the program
@@ -309,6 +310,7 @@ void TWizard::SetUp() {
     EnableWindow(destinationField_, FALSE);
     EnableWindow(browseButton_, FALSE);
   }
+  if (notice) noticeTimer_.Start(Handle(), kNoticeTick, 255);
   // /NC: Cancel is disabled before the window is ever seen.
   EnableWindow(cancel_, !startup::Startup.noCancel);
   CreateViewers();
