@@ -8,7 +8,6 @@
 #include "startup/ending.h"
 #include "startup/workfolder.h"
 #include "toolkit/application.h"
-#include "toolkit/controls.h"
 #include "toolkit/runtime.h"
 #include "toolkit/system.h"
 #include "wizard/wizard.h"
