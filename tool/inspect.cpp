@@ -43,35 +43,25 @@ class FileSource : public qb::ByteSource {
 };
 
 // The record lists, in stream order: their titles and their fields' names.
-const char* const kListTitles[qb::kListCount] = {
-    "Registry variables",
-    "Registry values",
-    "Registry keys",
-    "Fonts",
-    "Shortcuts",
-    "Files",
-    "Folders",
-    "Programs",
-    "INI entries",
-    "Uninstall extras",
-    "Components",
-    "Languages",
+struct ListNames {
+  const char* title;
+  std::vector<const char*> fields;
 };
-
-const std::vector<std::vector<const char*>> kFieldNames = {
-    {"root", "key", "value", "default"},
-    {"root", "key", "name", "data", "type", "overwrite", "uninstall"},
-    {"root", "key", "extra"},
-    {"name", "file"},
-    {"location", "name", "target", "arguments", "description", "icon", "icon_index",
-     "working_folder"},
-    {"destination", "overwrite", "uninstall"},
-    {"path", "uninstall"},
-    {"note", "file", "parameters", "show", "when", "wait"},
-    {"file", "section", "key", "value", "overwrite", "uninstall"},
-    {"key", "value"},
-    {"file", "uninstall"},
-    {"name", "id", "license_file", "readme_file"},
+const ListNames kListNames[qb::kListCount] = {
+    {"Registry variables", {"root", "key", "value", "default"}},
+    {"Registry values", {"root", "key", "name", "data", "type", "overwrite", "uninstall"}},
+    {"Registry keys", {"root", "key", "extra"}},
+    {"Fonts", {"name", "file"}},
+    {"Shortcuts",
+     {"location", "name", "target", "arguments", "description", "icon", "icon_index",
+      "working_folder"}},
+    {"Files", {"destination", "overwrite", "uninstall"}},
+    {"Folders", {"path", "uninstall"}},
+    {"Programs", {"note", "file", "parameters", "show", "when", "wait"}},
+    {"INI entries", {"file", "section", "key", "value", "overwrite", "uninstall"}},
+    {"Uninstall extras", {"key", "value"}},
+    {"Components", {"file", "uninstall"}},
+    {"Languages", {"name", "id", "license_file", "readme_file"}},
 };
 
 // A text of the package, readable and safe for a terminal.
@@ -136,13 +126,13 @@ int Inspect(const std::string& path, std::FILE* out, std::FILE* err) {
                    list.Count(), static_cast<long long>(pkg.Number(qb::kInstallProgramCount)),
                    static_cast<long long>(pkg.Number(qb::kUninstallProgramCount)));
     } else {
-      std::fprintf(out, "\n%s (%zu)\n", kListTitles[l], list.Count());
+      std::fprintf(out, "\n%s (%zu)\n", kListNames[l].title, list.Count());
     }
     for (size_t r = 0; r < list.Count(); ++r) {
       std::fprintf(out, "  %zu:", r);
       for (int f = 0; f < list.width; ++f) {
-        const std::string name = static_cast<size_t>(f) < kFieldNames[l].size()
-                                     ? kFieldNames[l][f]
+        const std::string name = static_cast<size_t>(f) < kListNames[l].fields.size()
+                                     ? kListNames[l].fields[f]
                                      : "field" + std::to_string(f + 1);
         std::fprintf(out, " %s=\"%s\"", name.c_str(), Shown(list.Field(r, f), regNames).c_str());
       }

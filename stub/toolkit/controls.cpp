@@ -88,6 +88,15 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   return DefWindowProcA(hwnd, msg, wp, lp);
 }
 
+// The class of a control of this program's own, registered with its first
+// control.
+void RegisterControlClass(const char* name, WNDPROC proc) {
+  WNDCLASSEXA wc = {};
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = name;
+  RegisterOwnClass(wc);
+}
+
 // The common controls library, loaded with the first control that needs it:
 // a run that makes none (a silent one) never loads it.
 void LoadCommonControls() {
@@ -171,10 +180,7 @@ bool LoadRichText(HWND viewer, TextArg path) {
 }
 
 HWND CreatePictureArea(HWND parent, int x, int y, int w, int h, PaintFn paint, void* data) {
-  WNDCLASSEXA wc = {};
-  wc.lpfnWndProc = PictureProc;
-  wc.lpszClassName = kPictureClass;
-  RegisterOwnClass(wc);
+  RegisterControlClass(kPictureClass, PictureProc);
   HWND hwnd = CreateControl(kPictureClass, "", WS_VISIBLE, x, y, w, h, parent);
   if (hwnd)
     SetWindowLongPtrA(hwnd, GWLP_USERDATA,
@@ -219,10 +225,7 @@ HWND CreateProgressBar(HWND parent, int x, int y, int w, int h) {
 }
 
 HWND CreatePanel(HWND parent, int x, int y, int w, int h, COLORREF colour, DWORD exStyle) {
-  WNDCLASSEXA wc = {};
-  wc.lpfnWndProc = PanelProc;
-  wc.lpszClassName = kPanelClass;
-  RegisterOwnClass(wc);
+  RegisterControlClass(kPanelClass, PanelProc);
   HWND panel = CreateControl(kPanelClass, "", WS_CLIPCHILDREN | WS_CLIPSIBLINGS, x, y, w, h, parent,
                              0, exStyle | WS_EX_CONTROLPARENT);
   SetWindowLongPtrA(panel, GWLP_USERDATA, static_cast<LONG_PTR>(colour));

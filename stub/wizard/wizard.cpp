@@ -136,11 +136,7 @@ void TWizard::SetHeader(int title, int subtitle) {
   InvalidateRect(headerPicture_, nullptr, TRUE);
 }
 
-// A silent run never shows the wizard and reads none of its controls (the
-// run takes the package's own choices), so it gets none: creating them was
-// a good part of the fixed cost of every silent installation.
 void TWizard::CreateControls() {
-  if (startup::Startup.silent) return;
   HWND w = Handle();
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
   branding_ = toolkit::CreateLabel(w, "", 12, 307, 10, 14);
@@ -185,12 +181,18 @@ void TWizard::CreateControls() {
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
   statusText_ = toolkit::CreateLabel(progress, "", 22, 186, 452, 14);
   progressBar_ = toolkit::CreateProgressBar(progress, 22, 208, 452, 18);
-  HWND password = panels_[kPasswordPage];
-  toolkit::CreateLabel(password, Msg(qb::kMsgPasswordDescription), 112, 16, 360, 72);
-  toolkit::CreatePictureArea(password, 32, 32, 48, 48, PaintPageIcon,
-                             &startup::Startup.passwordIcon);
-  toolkit::CreateControl("BUTTON", Msg(qb::kMsgPasswordFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
-                         452, 59, password);
+  CreateFramedPage(kPasswordPage, qb::kMsgPasswordDescription, 72, &startup::Startup.passwordIcon,
+                   qb::kMsgPasswordFrame);
+}
+
+// A page with a description beside its icon and, below, a frame for its
+// field.
+void TWizard::CreateFramedPage(int kind, int description, int descriptionHeight, HBITMAP* icon,
+                               int frame) {
+  HWND page = panels_[kind];
+  toolkit::CreateLabel(page, Msg(description), 112, 16, 360, descriptionHeight);
+  toolkit::CreatePictureArea(page, 32, 32, 48, 48, PaintPageIcon, icon);
+  toolkit::CreateControl("BUTTON", Msg(frame), WS_VISIBLE | BS_GROUPBOX, 22, 128, 452, 59, page);
 }
 
 // The welcome and finish pages share one white panel.
@@ -221,12 +223,9 @@ void TWizard::CreateWelcomePanel() {
 }
 
 void TWizard::CreateDestinationControls() {
+  CreateFramedPage(kDestinationPage, qb::kMsgDestinationDescription, 81,
+                   &startup::Startup.destinationIcon, qb::kMsgDestinationFrame);
   HWND destination = panels_[kDestinationPage];
-  toolkit::CreateLabel(destination, Msg(qb::kMsgDestinationDescription), 112, 16, 360, 81);
-  toolkit::CreatePictureArea(destination, 32, 32, 48, 48, PaintPageIcon,
-                             &startup::Startup.destinationIcon);
-  toolkit::CreateControl("BUTTON", Msg(qb::kMsgDestinationFrame), WS_VISIBLE | BS_GROUPBOX, 22, 128,
-                         452, 59, destination);
   destinationField_ =
       toolkit::CreateControl("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 22 + 16,
                              128 + 22, 329, 21, destination, kDestinationFieldId, WS_EX_CLIENTEDGE);
@@ -244,7 +243,10 @@ void TWizard::Build() {
       kWizardClass, "*", style, WS_EX_CONTROLPARENT, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
       (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, toolkit::Application.Handle());
   SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
-  CreateControls();
+  // A silent run never shows the wizard and reads none of its controls (the
+  // run takes the package's own choices), so it gets none: creating them was
+  // a good part of the fixed cost of every silent installation.
+  if (!startup::Startup.silent) CreateControls();
   SetUp();
 }
 

@@ -76,6 +76,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   void CreateHeaderBand();
   void CreateWelcomePanel();
   void CreateDestinationControls();
+  void CreateFramedPage(int kind, int description, int descriptionHeight, HBITMAP* icon, int frame);
   void SetHeader(int title, int subtitle);
   void LayOutSeparator();
   // The license, readme and ready viewers, made only for pages in the
