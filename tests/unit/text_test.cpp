@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "package/exit_codes.h"
 #include "package/support_files.h"
+#include "text/sha256.h"
 
 namespace qb {
 namespace {
@@ -243,6 +246,30 @@ TEST(TextTest, BrowsedDestinationTakesTheApplicationSubfolder) {
       {"E:\\Data\\", "", "E:\\Data"},
   };
   for (const Case& c : cases) EXPECT_EQ(BrowsedDestination(c.picked, def, c.subfolder), c.expected);
+}
+
+TEST(TextTest, Sha256MatchesKnownDigests) {
+  struct Case {
+    std::string input;
+    const char* digest;
+  };
+  const Case cases[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Sha256Hex(c.input.data(), c.input.size()), c.digest) << c.input.size();
+    // Fed in uneven pieces, the digest is the same.
+    Sha256 pieces;
+    for (size_t at = 0, step = 1; at < c.input.size(); at += step, step = step % 97 + 1) {
+      pieces.Add(c.input.data() + at, std::min(step, c.input.size() - at));
+    }
+    EXPECT_EQ(pieces.HexDigest(), c.digest) << c.input.size();
+  }
 }
 
 }  // namespace
