@@ -3,6 +3,11 @@
 
 namespace qb {
 
+// The one message that is not in the package's languages: the package
+// itself cannot be trusted.
+constexpr char kDamagedPackageMessage[] =
+    "The setup files are corrupted. Please obtain a new copy of the program.";
+
 enum class ExitReason {
   kInstalled,          // the run finished (or a page flow ended normally)
   kRestartPending,     // installed, but the restart the package needs did not happen

@@ -75,7 +75,7 @@ void AbandonInstallation(engine::RunState& run) {
   run.host.ReportAbandoned();
   engine::DiscardExtraction(run);
   startup::RemoveWorkFolder();
-  startup::EndProgram(qb::ExitReason::kAbandoned);
+  startup::EndProgram(run.failureReason);
 }
 
 }  // namespace actions

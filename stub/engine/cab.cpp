@@ -193,6 +193,7 @@ struct FdiCallbacks {
     if (reader && !reader->nextOpen_.Empty() && (flags & kAccessMask) == 0 && !(flags & kCreate)) {
       const CabinetSource source = reader->nextOpen_;
       reader->nextOpen_ = CabinetSource();
+      reader->readingIndex_ = reader->nextOpenIndex_;
       if (!source.pieces.empty()) {
         CabinetView* view = CabinetView::Open(source);
         if (!view) return -1;
@@ -248,11 +249,36 @@ struct FdiCallbacks {
                : static_cast<UINT>(-1);
   }
 
+  // A write that fails or falls short (a full disk) fails the file, and
+  // FDI then ends the extraction; the reader keeps why.
   static UINT DIAMONDAPI Write(INT_PTR hf, void* buffer, UINT size) {
+    const HANDLE h = reinterpret_cast<HANDLE>(hf);
     DWORD done = 0;
-    return WriteFile(reinterpret_cast<HANDLE>(hf), buffer, size, &done, nullptr)
-               ? done
-               : static_cast<UINT>(-1);
+    if (WriteFile(h, buffer, size, &done, nullptr) && done == size) {
+      if (TCab* reader = activeReader) {
+        for (TCab::PendingFile& f : reader->pending_) {
+          if (f.handle == hf) f.received += done;
+        }
+      }
+      return done;
+    }
+    DWORD error = GetLastError();
+    if (done != size && error == ERROR_SUCCESS) error = ERROR_DISK_FULL;
+    if (TCab* reader = activeReader) {
+      std::string path;
+      for (const TCab::OpenFile& f : reader->openFiles_) {
+        if (f.handle == h) path = f.path;
+      }
+      // Some readers of cabinets go on after a failed write: the file is
+      // marked, so that it is never moved into place.
+      for (TCab::PendingFile& f : reader->pending_) {
+        if (f.written != path) continue;
+        f.writeFailed = true;
+        path = f.destination;
+      }
+      reader->Fail(ExtractionFault::kWrite, path, error);
+    }
+    return static_cast<UINT>(-1);
   }
 
   static int DIAMONDAPI Close(INT_PTR hf) {
@@ -330,8 +356,35 @@ void TCab::AbandonOpenFiles() {
     if (f.writing) DeleteFileA(f.path.c_str());
   }
   openFiles_.clear();
+  // The temporary files of the ones FDI had not opened yet, or had closed.
+  for (const PendingFile& f : pending_) DeleteFileA(f.written.c_str());
   pending_.clear();
-  created_ = -1;
+}
+
+void TCab::Fail(ExtractionFault fault, const std::string& path, DWORD systemError) {
+  if (failure_.fault != ExtractionFault::kNone) return;
+  failure_.fault = fault;
+  failure_.path = path;
+  failure_.systemError = systemError;
+  failure_.cabinet = readingIndex_;
+}
+
+void TCab::DiscardUnfinished() {
+  // FDI closes the files it was writing when it gives up, or leaves them
+  // open; either way what was not finished goes.
+  for (size_t i = 0; i < openFiles_.size();) {
+    const OpenFile f = openFiles_[i];
+    bool unfinished = false;
+    for (const PendingFile& p : pending_) unfinished |= f.writing && p.written == f.path;
+    if (!unfinished) {
+      ++i;
+      continue;
+    }
+    CloseHandle(f.handle);
+    openFiles_.erase(openFiles_.begin() + static_cast<long>(i));
+  }
+  for (const PendingFile& f : pending_) DeleteFileA(f.written.c_str());
+  pending_.clear();
 }
 
 TCab::~TCab() {
@@ -360,19 +413,13 @@ INT_PTR TCab::Notify(int type, void* notification) {
   }
 }
 
-INT_PTR TCab::CreateTarget(const std::string& path, DWORD disposition) {
-  const std::string folder = toolkit::FolderOf(path);
+INT_PTR TCab::CreateTarget(const std::string& dest, const std::string& path, DWORD disposition) {
+  const std::string folder = toolkit::FolderOf(dest);
   if (folder != lastFolder_) {
     toolkit::CreateFolderChain(folder);
     lastFolder_ = folder;
   }
   return FdiCallbacks::Create(*this, path, startingAttributes_, disposition);
-}
-
-bool TCab::CreateIfNew(const std::string& dest) {
-  created_ = CreateTarget(dest, CREATE_NEW);
-  createdPath_ = dest;
-  return created_ != -1;
 }
 
 INT_PTR TCab::StartFile(void* notification) {
@@ -382,45 +429,45 @@ INT_PTR TCab::StartFile(void* notification) {
   // name a device or a stream, or not fit the path limit) is never written.
   std::string dest;
   if (!qb::JoinCabinetName(destinationFolder_, name, dest)) return 0;
+  // Nothing more is written once a write has failed.
+  if (failure_.fault != ExtractionFault::kNone) return -1;
   bool abort = false;
   startingAttributes_ = n->attribs & 0x27;
+  startingReplaces_ = false;
   if (OnCopyFile) {
     OnCopyFile.fn(OnCopyFile.owner, *this, name, n->cb, n->date, n->time, n->attribs, n->iFolder,
                   dest, abort);
   }
-  // A new file the handler made is written, unless it gave the file up.
-  INT_PTR h = created_;
-  created_ = -1;
-  if (h != -1 && (abort || dest != createdPath_)) {
-    FdiCallbacks::Close(h);
-    DeleteFileA(createdPath_.c_str());
-    h = -1;
-  }
   if (abort) {
     stopped_ = true;
+    Fail(ExtractionFault::kStopped, dest, 0);
     return -1;
   }
   if (dest.empty()) return 0;
-  // A new file is written in place. An existing file that cannot be
-  // replaced (in use, or a folder of that name) is reported before anything
-  // is written; one that can is written under a temporary name first.
-  std::string target = dest;
-  if (h == -1) h = CreateTarget(target, CREATE_NEW);
-  if (h == -1 && GetFileAttributesA(dest.c_str()) != INVALID_FILE_ATTRIBUTES) {
+  // An existing file that cannot be replaced (in use, or read-only to us) is
+  // reported before anything is written.
+  bool replaceable = true;
+  if (startingReplaces_) {
     HANDLE probe = CreateFileA(dest.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (probe != INVALID_HANDLE_VALUE) {
-      CloseHandle(probe);
-      target = dest + ".qbpart";
-      h = CreateTarget(target, CREATE_ALWAYS);
-    }
+    replaceable = probe != INVALID_HANDLE_VALUE;
+    if (replaceable) CloseHandle(probe);
   }
+  // The temporary name is seven characters longer than a destination that
+  // may itself be at the path limit.
+  std::string target = dest + ".qbpart";
+  if (target.size() >= MAX_PATH) target = "\\\\?\\" + target;
+  const INT_PTR h = replaceable ? CreateTarget(dest, target, CREATE_ALWAYS) : -1;
   if (h == -1) {
     if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, dest, abort);
-    if (abort) stopped_ = true;
+    if (abort) {
+      stopped_ = true;
+      Fail(ExtractionFault::kStopped, dest, 0);
+    }
     return abort ? -1 : 0;
   }
-  pending_.push_back({name, dest, target});
+  pending_.push_back(
+      {name, dest, target, startingReplaces_, false, h, static_cast<uint32_t>(n->cb), 0});
   return h;
 }
 
@@ -432,26 +479,47 @@ INT_PTR TCab::FinishFile(void* notification) {
   if (DosTimeToUtc(n->date, n->time, utc)) {
     SetFileTime(reinterpret_cast<HANDLE>(n->hf), &utc, nullptr, &utc);
   }
-  FdiCallbacks::Close(n->hf);
+  // A close that fails may have lost data the system still held.
+  const bool closed = FdiCallbacks::Close(n->hf) == 0;
+  const DWORD closeError = closed ? 0 : GetLastError();
   for (size_t i = 0; i < pending_.size(); ++i) {
     if (pending_[i].name != n->psz1) continue;
     const PendingFile file = pending_[i];
     pending_.erase(pending_.begin() + static_cast<long>(i));
+    if (!closed || file.writeFailed) {
+      DeleteFileA(file.written.c_str());
+      Fail(ExtractionFault::kWrite, file.destination, closeError);
+      return -1;
+    }
+    // A reader that meets damaged data may still close the file it was
+    // writing: a file shorter or longer than the cabinet says is never placed.
+    if (file.received != file.size) {
+      DeleteFileA(file.written.c_str());
+      Fail(ExtractionFault::kData, file.destination, 0);
+      return -1;
+    }
     const DWORD attributes = n->attribs & 0x27;
-    if (file.written != file.destination &&
-        !MoveFileExA(file.written.c_str(), file.destination.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+    // Within one folder the move is a rename: the destination is the old
+    // file or the new one, never a part of either.
+    if (!MoveFileExA(file.written.c_str(), file.destination.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      const DWORD error = GetLastError();
       DeleteFileA(file.written.c_str());
       bool abort = false;
       if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, file.destination, abort);
       if (abort) {
         stopped_ = true;
+        Fail(ExtractionFault::kPlace, file.destination, error);
         return -1;
       }
-    } else if (!(attributes & FILE_ATTRIBUTE_ARCHIVE)) {
+      break;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_ARCHIVE)) {
       // The system gives every new file the archive bit; the cabinet's
       // attributes are applied exactly, so a file without it loses it.
       SetFileAttributesA(file.destination.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+    }
+    if (OnFilePlaced) {
+      OnFilePlaced.fn(OnFilePlaced.owner, *this, file.name, file.destination, file.replaces);
     }
     break;
   }
@@ -466,6 +534,7 @@ CabinetSource TCab::AskForCabinet(int index, const char* headerName, const char*
   }
   if (abort) {
     stopped_ = true;
+    Fail(ExtractionFault::kStopped, "", 0);
     return CabinetSource();
   }
   return source;
@@ -482,6 +551,7 @@ INT_PTR TCab::NextCabinet(void* notification) {
   requestedIndex_ = wanted;
   requested_ = source;
   nextOpen_ = source;
+  nextOpenIndex_ = wanted;
   // FDI joins this folder and the header's name; the open callback hands it
   // the owner's cabinet instead, so the joined text is never used as a path.
   n->psz3[0] = '\0';
@@ -498,7 +568,12 @@ void TCab::Extract(const std::string& cabinetFile, const std::string& destinatio
 
 void TCab::Extract(const CabinetSource& cabinet, const std::string& destinationFolder) {
   FdiLibrary& fdi = Fdi();
-  if (!fdi.create || !fdi.copy) return;
+  failure_ = ExtractionFailure();
+  readingIndex_ = 0;
+  if (!fdi.create || !fdi.copy) {
+    Fail(ExtractionFault::kData, "", ERROR_MOD_NOT_FOUND);
+    return;
+  }
   CabinetSource next = cabinet;
   destinationFolder_ = toolkit::WithBackslash(destinationFolder);
   pending_.clear();
@@ -518,7 +593,10 @@ void TCab::Extract(const CabinetSource& cabinet, const std::string& destinationF
       context_ = fdi.create(FdiCallbacks::Alloc, FdiCallbacks::Free, FdiCallbacks::Open,
                             FdiCallbacks::Read, FdiCallbacks::Write, FdiCallbacks::Close,
                             FdiCallbacks::Seek, cpuUNKNOWN, reinterpret_cast<PERF>(error_));
-      if (!context_) break;
+      if (!context_) {
+        Fail(ExtractionFault::kMemory, "", ERROR_NOT_ENOUGH_MEMORY);
+        break;
+      }
     }
     // FDI opens the cabinet by a name and a folder; the open callback gives
     // it the cabinet itself, so a stored one needs no name at all.
@@ -526,10 +604,21 @@ void TCab::Extract(const CabinetSource& cabinet, const std::string& destinationF
     std::string name = path.substr(path.find_last_of('\\') + 1);
     std::string folder = toolkit::FolderOf(path);
     nextOpen_ = next;
-    fdi.copy(static_cast<HFDI>(context_), &name[0], &folder[0], 0, FdiCallbacks::Notify, nullptr,
-             this);
+    nextOpenIndex_ = expectedIndex_ >= 0 ? expectedIndex_ : readingIndex_;
+    for (int& e : error_) e = 0;
+    const BOOL copied = fdi.copy(static_cast<HFDI>(context_), &name[0], &folder[0], 0,
+                                 FdiCallbacks::Notify, nullptr, this);
     nextOpen_ = CabinetSource();
-    if (stopped_ || !passStarted_) break;
+    if (!copied || !pending_.empty() || !passStarted_) {
+      // FDI's own error, unless a write or an event ended it first; a file
+      // FDI began and never finished is as much a failure.
+      const int code = error_[0];
+      Fail(code == FDIERROR_ALLOC_FAIL ? ExtractionFault::kMemory : ExtractionFault::kData, "", 0);
+      if (failure_.fault == ExtractionFault::kData) failure_.fdiError = code;
+      DiscardUnfinished();
+      break;
+    }
+    if (stopped_) break;
     if (requestedIndex_ != passRequested && !requested_.Empty()) {
       // FDI finished the files that continued into the requested cabinet;
       // the files that begin there are extracted in the next pass, and the

@@ -11,10 +11,16 @@
 // or a stored cabinet read where it lies (pieces of the installer and its
 // volume files), so that nothing is copied out first.
 //
-// A file that replaces an existing one is written under a temporary name
-// beside it ("name.qbpart") and moved over it only when it is complete with
-// its times and attributes, so that an installation that is killed or
-// cancelled never leaves a half-written file in place of a user's file.
+// Every file is written under a temporary name beside its destination
+// ("name.qbpart") and moved into place only when it is complete with its
+// times and attributes, so that an installation that is killed, cancelled or
+// stopped by a full disk or damaged data never leaves a partial file under a
+// final name, nor a half-written file in place of a user's file. The owner
+// hears of a file only once it is in place.
+//
+// An extraction that does not finish (a failed write, a file that cannot be
+// moved into place and is not skipped, damaged cabinet data, a stop asked by
+// an event) says so through Failure(): nothing FDI reports is dropped.
 #pragma once
 
 #include <windows.h>
@@ -58,6 +64,10 @@ using CopyFileFn = void (*)(void* owner, TCab& sender, const std::string& name, 
 // Called when a destination cannot be created; abort stops the extraction,
 // otherwise the file is skipped.
 using CreateErrorFn = void (*)(void* owner, TCab& sender, const std::string& dest, bool& abort);
+// Called when a file is complete and in place under its destination;
+// replaced tells whether it took the place of an existing file.
+using FilePlacedFn = void (*)(void* owner, TCab& sender, const std::string& name,
+                              const std::string& dest, bool replaced);
 // Called when the extraction needs cabinet number index of the set (the
 // first cabinet has the number its header gives, usually 0). headerName and
 // disk are what the previous header says, for information only. The handler
@@ -65,6 +75,24 @@ using CreateErrorFn = void (*)(void* owner, TCab& sender, const std::string& des
 // through the set, abort stops the extraction.
 using NextCabinetFn = void (*)(void* owner, TCab& sender, int index, const std::string& headerName,
                                const std::string& disk, CabinetSource& source, bool& abort);
+
+// Why an extraction did not finish.
+enum class ExtractionFault {
+  kNone,
+  kStopped,  // an event asked to stop (the owner knows why)
+  kWrite,    // a file could not be written (full disk, say): path, systemError
+  kPlace,    // a complete file could not be moved into place: path, systemError
+  kData,     // FDI found the cabinet data damaged or unreadable: cabinet, fdiError
+  kMemory,   // FDI ran out of memory
+};
+
+struct ExtractionFailure {
+  ExtractionFault fault = ExtractionFault::kNone;
+  std::string path;  // the destination concerned, if any
+  DWORD systemError = 0;
+  int fdiError = 0;
+  int cabinet = -1;  // the set number of the cabinet being read
+};
 
 class TCab {
  public:
@@ -79,17 +107,19 @@ class TCab {
   void Extract(const CabinetSource& cabinet, const std::string& destinationFolder);
   // Whether an event stopped the extraction.
   bool Stopped() const { return stopped_; }
+  // Whether the last extraction finished, and why not.
+  bool Finished() const { return failure_.fault == ExtractionFault::kNone; }
+  const ExtractionFailure& Failure() const { return failure_; }
 
   TEvent<CopyFileFn> OnCopyFile;
   TEvent<CreateErrorFn> OnCreateError;
   TEvent<NextCabinetFn> OnNextCabinet;
+  TEvent<FilePlacedFn> OnFilePlaced;
 
-  // For an OnCopyFile handler that must know whether its destination exists:
-  // creates it as a new file (and its folder) when nothing of that name is
-  // there, and the file is then written into it. That is one look at the
-  // folder instead of two for every new file. False when something of that
-  // name exists or the file cannot be made.
-  bool CreateIfNew(const std::string& dest);
+  // For an OnCopyFile handler whose destination exists as a file: the new
+  // file replaces it, so it is checked before anything is written that the
+  // existing one can be replaced at all.
+  void MarkReplacing() { startingReplaces_ = true; }
 
   // Whether cabinet.dll could be loaded from the system folder.
   static bool Available();
@@ -104,11 +134,15 @@ class TCab {
   INT_PTR StartFile(void* notification);
   INT_PTR FinishFile(void* notification);
   INT_PTR NextCabinet(void* notification);
-  // Creates a file to extract into, with the file's attributes, after its
-  // folder.
-  INT_PTR CreateTarget(const std::string& path, DWORD disposition);
+  // Creates path to extract into, with the file's attributes, after the
+  // folder of its destination dest.
+  INT_PTR CreateTarget(const std::string& dest, const std::string& path, DWORD disposition);
   // Where cabinet index lies, from the owner; empty when there is none.
   CabinetSource AskForCabinet(int index, const char* headerName, const char* disk);
+  // The first failure of an extraction is kept; later ones follow from it.
+  void Fail(ExtractionFault fault, const std::string& path, DWORD systemError);
+  // Closes what FDI left open and deletes every file that was not finished.
+  void DiscardUnfinished();
 
   // Every file FDI has open through the callbacks, so that an installation
   // that ends in the middle of an extraction can close them and remove what
@@ -118,12 +152,17 @@ class TCab {
     std::string path;
     bool writing;
   };
-  // A file FDI is writing: its name in the cabinet, its destination and the
-  // file actually written (the destination, or a temporary beside it).
+  // A file FDI is writing: its name in the cabinet, its destination, the
+  // temporary file written beside it, and whether it replaces a file.
   struct PendingFile {
     std::string name;
     std::string destination;
     std::string written;
+    bool replaces;
+    bool writeFailed;   // some of its data never reached the disk
+    INT_PTR handle;     // the handle FDI writes it through
+    uint32_t size;      // its length, as the cabinet says
+    uint32_t received;  // the bytes written so far
   };
 
   void* context_ = nullptr;
@@ -133,11 +172,11 @@ class TCab {
   std::vector<PendingFile> pending_;
   std::string lastFolder_;  // the folder made for the file before
   bool stopped_ = false;
-  // The file being started, as OnCopyFile found it: its attributes, and the
-  // new file made for it (handle and path) or -1.
+  // The file being started: its attributes, and whether OnCopyFile found a
+  // file it replaces.
   DWORD startingAttributes_ = 0;
-  INT_PTR created_ = -1;
-  std::string createdPath_;
+  bool startingReplaces_ = false;
+  ExtractionFailure failure_;
 
   // The walk through the set.
   int currentIndex_ = -1;   // the set number of the cabinet FDI reads now
@@ -147,6 +186,8 @@ class TCab {
   int requestedIndex_ = -1;      // the cabinet FDI asked for in this pass
   CabinetSource requested_;
   CabinetSource nextOpen_;  // what FDI's next open for reading gets
+  int nextOpenIndex_ = -1;  // its number in the set
+  int readingIndex_ = -1;   // the number of the cabinet FDI opened last
 };
 
 // A DOS date and time taken as local time, in universal time.

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 #include "cab/safe_name.h"
 #include "engine/cab.h"
@@ -13,6 +14,7 @@
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/system.h"
 
 namespace engine {
 
@@ -29,10 +31,17 @@ class Extraction {
   int volume = 1;
   uint64_t volumeOffset = 0;
 
+  // The volume files that hold each cabinet handed out, for messages.
+  std::vector<std::vector<std::string>> cabinetVolumes;
+
   // Where cabinet number index of the set lies: in the installer, and on
   // into the next volume files where the data continues there. A missing
-  // volume is asked for; false when the user gives the installation up.
+  // volume is asked for; false when the user gives the installation up or a
+  // volume is damaged.
   bool Locate(int index, CabinetSource& source);
+  // The length volume (2, 3, ...) must have: the installer holds the first
+  // part of the cabinet data, and every further volume as much, but the last.
+  uint64_t VolumeLength(int volume) const;
 };
 
 namespace {
@@ -63,7 +72,25 @@ std::string VolumePath(int volume) {
   return toolkit::FolderOf(toolkit::ModulePath()) + name;
 }
 
+bool VolumeDamaged(Extraction& x, int volume, const std::string& path, uint64_t length);
+
 }  // namespace
+
+uint64_t Extraction::VolumeLength(int volume) const {
+  const qb::Package& pkg = startup::Package;
+  const int64_t last = pkg.Number(qb::kLastCabinetNumber);
+  uint64_t total = 0;
+  if (last >= 0)
+    total = static_cast<uint64_t>(last) * StoredSize(0) + StoredSize(static_cast<int>(last));
+  const uint64_t end = startup::Startup.packageEnd >= qb::Trailer::kSize
+                           ? startup::Startup.packageEnd - qb::Trailer::kSize
+                           : 0;
+  const uint64_t start = static_cast<uint32_t>(startup::Startup.fileCabinetOffset);
+  const uint64_t inside = end > start ? end - start : 0;
+  const uint64_t before = inside * static_cast<uint64_t>(volume - 1);
+  if (inside == 0 || before >= total) return 0;
+  return total - before < inside ? total - before : inside;
+}
 
 bool Extraction::Locate(int index, CabinetSource& source) {
   source = CabinetSource();
@@ -94,6 +121,7 @@ bool Extraction::Locate(int index, CabinetSource& source) {
       if (!run.host.AskForVolume(volume)) return false;
     }
     const uint64_t length = FileSize(path);
+    if (VolumeDamaged(*this, volume, path, length)) return false;
     const uint64_t left = length > volumeOffset ? length - volumeOffset : 0;
     const uint64_t take = size - found < left ? size - found : left;
     if (take == 0) {
@@ -106,6 +134,10 @@ bool Extraction::Locate(int index, CabinetSource& source) {
     found += take;
   }
   cabinetsFound = index + 1;
+  cabinetVolumes.resize(cabinetsFound);
+  cabinetVolumes[index].clear();
+  for (const CabinetSource::Piece& piece : source.pieces)
+    cabinetVolumes[index].push_back(piece.file);
   return true;
 }
 
@@ -163,7 +195,7 @@ bool Ask(RunState& run, const std::string& dest, const FILETIME& packed, int32_t
 }
 
 void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, uint16_t date,
-                uint16_t time, uint16_t, uint16_t, std::string& dest, bool&) {
+                uint16_t time, uint16_t, uint16_t, std::string& dest, bool& abort) {
   RunState& run = static_cast<Extraction*>(owner)->run;
   const qb::RecordList& files = startup::Package.Records(qb::List::kFiles);
   // A packed file is named by its record number; any other name has no
@@ -173,20 +205,27 @@ void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, u
   const int64_t n = numbered ? qb::ReadNumber(name) : -1;
   bool write = n >= 0 && static_cast<uint64_t>(n) < files.Count();
   const char* skipped = write ? nullptr : "no file record of that number";
-  bool replacing = false;
   if (write) {
     dest = ExpandText(files.Field(static_cast<size_t>(n), 0));
     // The destination comes from the package: it must be a full path whose
-    // every folder the safe-name rule accepts.
-    write = qb::IsSafeDestinationPath(dest);
-    if (!write) skipped = "its destination is not a safe full path";
+    // every folder the safe-name rule accepts. One that is not cannot be
+    // installed, which is an error like any file that cannot be created.
+    if (!qb::IsSafeDestinationPath(dest)) {
+      toolkit::Log({"file cannot be created (not a safe full path): ", dest});
+      if (run.host.AskAfterCreateError(dest)) {
+        ++run.filesNotInstalled;
+      } else {
+        run.abandoned = true;
+        abort = true;
+      }
+      dest.clear();
+      run.ProgressStep();
+      return;
+    }
   }
   if (write) {
-    // Mostly the file is new: it is made at once.
-    const DWORD attributes =
-        cab.CreateIfNew(dest) ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(dest.c_str());
+    const DWORD attributes = GetFileAttributesA(dest.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      replacing = true;
       FILETIME packed = {};
       DosTimeToUtc(date, time, packed);
       switch (qb::ReadNumber(files.Field(static_cast<size_t>(n), 1))) {
@@ -212,16 +251,15 @@ void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, u
           write = true;
           break;
       }
-      if (write && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        SetFileAttributesA(dest.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+      if (write) {
+        cab.MarkReplacing();
+        if (attributes & FILE_ATTRIBUTE_READONLY) {
+          SetFileAttributesA(dest.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+        }
       }
     }
   }
   if (write) {
-    if (qb::ReadNumber(files.Field(static_cast<size_t>(n), 2)) == 1) {
-      run.installedFiles.push_back(dest);
-    }
-    toolkit::Log({replacing ? "file replaced: " : "file written: ", dest});
     run.Status(startup::Package.Msg(qb::kMsgStatusFilePrefix) +
                dest.substr(dest.find_last_of('\\') + 1));
   } else {
@@ -234,13 +272,81 @@ void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, u
   run.ProgressStep();
 }
 
+// A file is complete and in place: only now is it installed, and only now
+// does the uninstaller learn of it.
+void OnFilePlaced(void* owner, TCab&, const std::string& name, const std::string& dest,
+                  bool replaced) {
+  RunState& run = static_cast<Extraction*>(owner)->run;
+  const qb::RecordList& files = startup::Package.Records(qb::List::kFiles);
+  const size_t n = static_cast<size_t>(qb::ReadNumber(name));
+  if (n < files.Count() && qb::ReadNumber(files.Field(n, 2)) == 1) {
+    run.installedFiles.push_back(dest);
+  }
+  toolkit::Log({replaced ? "file replaced: " : "file written: ", dest});
+}
+
 void OnCreateError(void* owner, TCab&, const std::string& dest, bool& abort) {
   RunState& run = static_cast<Extraction*>(owner)->run;
-  toolkit::Log({"file cannot be created: ", dest});
-  if (!run.host.AskAfterCreateError(dest)) {
+  toolkit::Log({"file cannot be created: ", dest, ": ", toolkit::SystemErrorText(GetLastError())});
+  if (run.host.AskAfterCreateError(dest)) {
+    ++run.filesNotInstalled;
+  } else {
     run.abandoned = true;
     abort = true;
   }
+}
+
+// The volume files that hold cabinet index of the set, for a message.
+std::string VolumesOf(const Extraction& x, int index) {
+  std::string names;
+  if (index < 0 || static_cast<size_t>(index) >= x.cabinetVolumes.size()) return names;
+  for (const std::string& file : x.cabinetVolumes[static_cast<size_t>(index)]) {
+    if (names.find(file) == std::string::npos) names += (names.empty() ? "" : "\r\n") + file;
+  }
+  return names;
+}
+
+// An extraction that did not finish and was not given up by the user: the
+// log and the user learn which file or which part of the package failed,
+// and the run ends as failed.
+void ReportFailure(RunState& run, const Extraction& x) {
+  const ExtractionFailure& f = x.cab.Failure();
+  std::string text;
+  switch (f.fault) {
+    case ExtractionFault::kWrite:
+    case ExtractionFault::kPlace:
+      toolkit::Log(
+          {"file could not be written: ", f.path, ": ", toolkit::SystemErrorText(f.systemError)});
+      text = startup::Package.Msg(qb::kMsgCannotCreate) + f.path + "\r\n" +
+             toolkit::SystemErrorText(f.systemError);
+      break;
+    case ExtractionFault::kMemory:
+      toolkit::Log("the cabinet reader ran out of memory");
+      run.failureReason = qb::ExitReason::kOutOfMemory;
+      break;
+    default: {
+      const std::string volumes = VolumesOf(x, f.cabinet);
+      toolkit::Log({"cabinet ", qb::Decimal(f.cabinet), " is damaged (reader error ",
+                    qb::Decimal(f.fdiError), "), in ", volumes});
+      text = std::string(qb::kDamagedPackageMessage) + "\r\n" + volumes;
+      run.failureReason = qb::ExitReason::kDamagedPackage;
+      break;
+    }
+  }
+  if (!text.empty()) run.host.ReportFailure(text);
+}
+
+// A volume that is not the size the package says is damaged: reading on
+// into the next one would take the wrong bytes for the rest of the set.
+bool VolumeDamaged(Extraction& x, int volume, const std::string& path, uint64_t length) {
+  const uint64_t expected = x.VolumeLength(volume);
+  if (length == expected) return false;
+  toolkit::Log({"volume ", qb::Decimal(volume), " is damaged: ", path, " holds ",
+                qb::Decimal(static_cast<int64_t>(length)), " bytes, not ",
+                qb::Decimal(static_cast<int64_t>(expected))});
+  x.run.host.ReportFailure(std::string(qb::kDamagedPackageMessage) + "\r\n" + path);
+  x.run.failureReason = qb::ExitReason::kDamagedPackage;
+  return true;
 }
 
 }  // namespace
@@ -275,9 +381,18 @@ bool ExtractFiles(RunState& run) {
     cab.OnCopyFile = {OnCopyFile, &extraction};
     cab.OnCreateError = {OnCreateError, &extraction};
     cab.OnNextCabinet = {OnNextCabinet, &extraction};
+    cab.OnFilePlaced = {OnFilePlaced, &extraction};
     cab.Extract(first, DestinationFolder());
+    if (!cab.Finished() && !run.abandoned) {
+      ReportFailure(run, extraction);
+      run.abandoned = true;
+    }
   } else {
     run.abandoned = true;
+  }
+  if (run.filesNotInstalled) {
+    toolkit::Log(
+        {qb::Decimal(run.filesNotInstalled), " file(s) could not be installed and were skipped"});
   }
   if (run.abandoned) {
     // What FDI was writing when it stopped is incomplete and goes; the

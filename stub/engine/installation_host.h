@@ -33,6 +33,9 @@ class InstallationHost {
   // A destination cannot be created: true to skip the file and go on, false
   // to give up the installation.
   virtual bool AskAfterCreateError(const std::string& path) = 0;
+  // Something went wrong that cannot be skipped (a full disk, damaged
+  // setup files): the user is told what, before the installation is given up.
+  virtual void ReportFailure(const std::string& text) = 0;
   // The installation is given up: the user is told so.
   virtual void ReportAbandoned() = 0;
 

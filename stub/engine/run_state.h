@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/installation_host.h"
+#include "package/exit_codes.h"
 
 namespace engine {
 
@@ -29,8 +30,12 @@ struct RunState {
   OverwriteAnswer rememberedAnswer = kAsk;
   // The file extraction stage while it runs (null before and after).
   Extraction* extraction = nullptr;
-  // Set when a stage gave the installation up; the run then ends it.
+  // Set when a stage gave the installation up; the run then ends it, for
+  // the reason given (a damaged package, say, rather than a file error).
   bool abandoned = false;
+  qb::ExitReason failureReason = qb::ExitReason::kAbandoned;
+  // Files that could not be installed and that the user chose to skip.
+  int filesNotInstalled = 0;
 
   void Status(const std::string& text) { host.ShowStatus(text); }
   void ProgressStep() { host.ProgressStep(); }

@@ -30,9 +30,8 @@ constexpr char kMutexName[] = "InstallExists";
 [[noreturn]] void DamagedPackage(toolkit::TFileStream& stream) {
   stream.Close();
   RemoveWorkFolder();
-  toolkit::Prompt(toolkit::Application.Handle(),
-                  "The setup files are corrupted. Please obtain a new copy of the program.",
-                  "Error", MB_ICONERROR | MB_OK, IDOK);
+  toolkit::Prompt(toolkit::Application.Handle(), qb::kDamagedPackageMessage, "Error",
+                  MB_ICONERROR | MB_OK, IDOK);
   EndProgram(qb::ExitReason::kDamagedPackage);
 }
 

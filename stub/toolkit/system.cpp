@@ -43,4 +43,18 @@ HKEY RegistryRoot(long long index) {
   return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(value));
 }
 
+std::string SystemErrorText(DWORD error) {
+  char text[512] = {};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, sizeof text, nullptr);
+  while (length &&
+         (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
+    --length;
+  }
+  std::string out(text, length);
+  char number[16];
+  wsprintfA(number, "%lu", error);
+  return out + (out.empty() ? "" : " ") + "(error " + number + ")";
+}
+
 }  // namespace toolkit

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace toolkit {
 
 // Restricts the DLL search of this process to the system folder, so that a
@@ -30,5 +32,9 @@ Fn LibraryFunction(HMODULE module, const char* name) {
 // index, sign-extended as the system's own constants are), or null when the
 // index is out of range.
 HKEY RegistryRoot(long long index);
+
+// The system's description of an error code, with its number: "There is not
+// enough space on the disk. (error 112)".
+std::string SystemErrorText(DWORD error);
 
 }  // namespace toolkit

@@ -809,6 +809,8 @@ bool TWizard::AskAfterCreateError(const std::string& path) {
              MB_OKCANCEL) != IDCANCEL;
 }
 
+void TWizard::ReportFailure(const std::string& text) { Ask(text, MB_ICONERROR | MB_OK); }
+
 void TWizard::ReportAbandoned() { Ask(Msg(qb::kMsgAbandoned), MB_ICONEXCLAMATION | MB_OK); }
 
 void CreateWizard() {

@@ -48,6 +48,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
                                        const std::string& packedLine) override;
   bool AskForVolume(int volume) override;
   bool AskAfterCreateError(const std::string& path) override;
+  void ReportFailure(const std::string& text) override;
   void ReportAbandoned() override;
 
   HWND groupField = nullptr;
