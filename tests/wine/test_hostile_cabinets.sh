@@ -65,7 +65,7 @@ tail -c +5 "$QB_TMP/cab/temp_0.tmp" >"$QB_TMP/files.bin"
 size=$(stat -c %s "$QB_TMP/files.bin")
 "$QB_PACK" "$QB_STUB" "$QB_TMP/entries.exe" --files "$QB_TMP/files.bin" \
   --set 95="$size" --set 117=0 --set 118="$size" --set 48=5 --set 67=5 \
-  --set '58=C:\Entries' \
+  --set '58=C:\Entries' --set '65=Entries Test' \
   --record '5=@$&%04\good.txt|2|1' \
   --record '5=@$&%04\..\..\escape.txt|2|1' \
   --record '5=@$&%04\sub/inner.txt|2|1' \
@@ -78,12 +78,38 @@ size=$(stat -c %s "$QB_TMP/files.bin")
   --set 24=2 \
   --record '8=@$&%04\..\climbed.ini|s|k|v|1|1' \
   --record '8=@$&%04\app.ini|s|k|v|1|1'
+# Unattended, the first destination that cannot be installed ends the run.
 rc=0
-wine "$QB_TMP/entries.exe" /S '/LOG=C:\entries.log' || rc=$?
-expect_eq "$rc" 0 "exit code"
+wine "$QB_TMP/entries.exe" /S /NP '/LOG=C:\entries-np.log' || rc=$?
+expect_eq "$rc" 3 "exit code of an unattended run"
+grep -qF 'file cannot be created (not a safe full path): C:\Entries\..\..\escape.txt' \
+  "$WINEPREFIX/drive_c/entries-np.log" || fail "the log does not name the file"
+[ -z "$(find "$WINEPREFIX" -name 'escape.txt' -o -name 'evil*')" ] || fail "a hostile name was written"
+wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /f >/dev/null 2>&1 || true
+rm -rf "$WINEPREFIX/drive_c/Entries"
+
+# With someone at the screen, each such destination is reported like any
+# file that cannot be written, and OK skips it.
+wine "$QB_TMP/entries.exe" /S '/LOG=C:\entries.log' &
+pid=$!
+for path in 'C:\Entries\..\..\escape.txt' 'C:\Entries\NUL.txt' 'C:\Entries\stream.txt:hidden'; do
+  # Each message is a new window: wait for the one that names this path.
+  text=
+  for _ in $(seq 300); do
+    text=$(qb_drive text "Entries Test" '#32770' 2>/dev/null | tr -d '\r' | tr '\n' '|') || true
+    case "$text" in *"$path|"*) break ;; esac
+    sleep 0.1
+  done
+  # The raw package's messages 95 and 96 are placeholders around the path.
+  expect_eq "$text" "Message 95 of language 0$path|Message 96 of language 0|" \
+    "the unsafe destination $path is reported"
+  qb_drive click "Entries Test" OK '#32770'
+done
+qb_wait_exit $pid
+expect_eq "$QB_RC" 0 "exit code after skipping them"
 log=$(cat "$WINEPREFIX/drive_c/entries.log")
-for want in 'file C:\Entries\..\..\escape.txt skipped: its destination is not a safe full path' \
-  'file C:\Entries\NUL.txt skipped: its destination is not a safe full path' \
+for want in 'file cannot be created (not a safe full path): C:\Entries\..\..\escape.txt' \
+  'file cannot be created (not a safe full path): C:\Entries\NUL.txt' \
   'file C:\Entries\sub\0 skipped: no file record of that number' \
   'folder skipped (not a safe full path): C:\Entries\..\climbed\'; do
   grep -qF "$want" <<<"$log" || fail "the log lacks: $want"
