@@ -24,6 +24,8 @@ int ExitCodeFor(ExitReason reason, bool silent, bool restartRequired) {
       return kExitPasswordNeeded;
     case ExitReason::kOutOfMemory:
       return kExitOutOfMemory;
+    case ExitReason::kUnusableOption:
+      return kExitUnusableOption;
   }
   return kExitOk;
 }

@@ -19,6 +19,7 @@ enum class ExitReason {
   kMachineUnsuitable,  // Windows version, rights or .NET do not suit
   kPasswordNeeded,     // silent run of a package that still wants a password
   kOutOfMemory,        // memory ran out (a damaged or hostile package, say)
+  kUnusableOption,     // /P= or /G= names a folder that cannot be used as given
 };
 
 enum ExitCode : int {
@@ -30,6 +31,7 @@ enum ExitCode : int {
   kExitUnsuitable = 5,
   kExitPasswordNeeded = 6,
   kExitOutOfMemory = 7,
+  kExitUnusableOption = 8,
   kExitRestartRequired = 3010,
 };
 

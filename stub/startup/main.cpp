@@ -30,6 +30,14 @@ constexpr char kMutexName[] = "InstallExists";
 [[noreturn]] void DamagedPackage(toolkit::TFileStream& stream) {
   stream.Close();
   RemoveWorkFolder();
+  // The package may be unreadable before the options are evaluated: an
+  // unattended run still answers the message itself.
+  bool silent = false, noPrompts = false;
+  for (const std::string& p : Parameters()) {
+    silent |= qb::UpperAscii(p) == "/S";
+    noPrompts |= qb::UpperAscii(p) == "/NP";
+  }
+  if (silent && noPrompts) toolkit::SetUnattended(true);
   toolkit::Prompt(toolkit::Application.Handle(), qb::kDamagedPackageMessage, "Error",
                   MB_ICONERROR | MB_OK, IDOK);
   EndProgram(qb::ExitReason::kDamagedPackage);
@@ -83,10 +91,31 @@ void OnSupportEntry(void*, engine::TCab&, const std::string& name, int32_t, uint
 // Unpacks support file 2 into the user's temporary folder: its entries are
 // named "$inst\n.tmp", so the support files land in the working folder. It is
 // one cabinet: no further cabinet is ever supplied.
-void ExtractSupportCabinet() {
+void ExtractSupportCabinet(qb::PackageReader& reader, toolkit::TFileStream& stream) {
+  // A package without support files has no support cabinet at all.
+  if (reader.GetTrailer().supportLength == 0) return;
   engine::TCab cab;
   cab.OnCopyFile = {OnSupportEntry, nullptr};
   cab.Extract(SupportFile(qb::kSupportCabinetCopy), toolkit::TempFolder());
+  if (!cab.Finished()) {
+    toolkit::Log("the support cabinet is damaged");
+    DamagedPackage(stream);
+  }
+}
+
+// A /P= or /G= that cannot be used ends the program before anything is
+// installed.
+void RefuseUnusableOption() {
+  if (Startup.unusableOption.empty()) return;
+  toolkit::Log({"option refused: ", Startup.unusableOption,
+                " (wildcards, characters outside the system's code page, or not a safe path)"});
+  if (!Startup.silent) {
+    toolkit::Prompt(toolkit::Application.Handle(),
+                    Package.Msg(qb::kMsgCannotCreate) + Startup.unusableOption.substr(3),
+                    Startup.installerTitle, MB_ICONERROR | MB_OK, IDOK);
+  }
+  RemoveWorkFolder();
+  EndProgram(qb::ExitReason::kUnusableOption);
 }
 
 void SettleLanguage() {
@@ -177,9 +206,10 @@ void StartupRoutine() {
 
   if (!reader.ReadRemainingLists()) DamagedPackage(stream);
   WriteSupportCabinet(reader, stream);
-  ExtractSupportCabinet();
+  ExtractSupportCabinet(reader, stream);
 
   SettleLanguage();
+  RefuseUnusableOption();
 
   CheckWindowsVersion();
   CheckAdministrator();

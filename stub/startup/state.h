@@ -28,6 +28,10 @@ struct StartupState {
   HANDLE instanceMutex = nullptr;
   uint64_t fileCabinetOffset = 0;  // from the package trailer
   uint64_t packageEnd = 0;         // where the trailer ends (a signature may follow)
+  // A /P= or /G= option that cannot be used as given (wildcards, characters
+  // the system's code page cannot hold, not a safe path): the installation
+  // ends before anything is installed.
+  std::string unusableOption;
 };
 
 // The package's tables, read once at startup and kept until the end.

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "actions/completion.h"
+#include "cab/safe_name.h"
 #include "engine/variables.h"
 #include "package/settings.h"
 #include "run/installation_run.h"
@@ -264,6 +265,11 @@ void TWizard::SetUp() {
     if (notice) noticeTimer_.Start(Handle(), kNoticeTick, 255);
     Hide();
     toolkit::Application.ProcessMessages();
+    // Nobody saw the Destination page: its checks are made here.
+    if (!DestinationUsable(field)) {
+      startup::RemoveWorkFolder();
+      startup::EndProgram(qb::ExitReason::kAbandoned);
+    }
     StartRun();  // ends the program
   }
 
@@ -354,8 +360,14 @@ void TWizard::DestinationChanged() {
   engine::SetDestinationFolder(text.empty() || text.back() != '\\' ? text + '\\' : text);
 }
 
-bool TWizard::DestinationHasRoom() {
-  const std::string text = toolkit::TextOf(destinationField_);
+bool TWizard::DestinationUsable(const std::string& text) {
+  // Wildcards, characters the code page cannot hold (they read as "?"),
+  // devices and relative paths are refused before anything is written.
+  if (!qb::IsSafeFolderPath(text)) {
+    toolkit::Log({"destination refused (not a safe full path): ", text});
+    Ask(Msg(qb::kMsgCannotCreate) + text, MB_ICONERROR | MB_OK);
+    return false;
+  }
   const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
   const std::string root = text.substr(0, 1) + ":\\";
   ULARGE_INTEGER available = {}, total = {}, free = {};
@@ -363,6 +375,9 @@ bool TWizard::DestinationHasRoom() {
   SetErrorMode(mode);
   const int64_t required = startup::Package.Number(qb::kRequiredDiskSpace);
   if (required > 0 && free.QuadPart < static_cast<uint64_t>(required)) {
+    toolkit::Log({"destination refused: the drive has ",
+                  qb::Decimal(static_cast<int64_t>(free.QuadPart)),
+                  " bytes free, the package needs ", qb::Decimal(required)});
     toolkit::Prompt(Handle(),
                     Msg(qb::kMsgDiskSpaceBefore) + qb::UpperAscii(text.substr(0, 1)) +
                         Msg(qb::kMsgDiskSpaceAfter),
@@ -610,7 +625,8 @@ void TWizard::OnNext() {
   if (position_ + 1 >= static_cast<int>(pages_.size())) return;
   if (pages_[position_] == kPasswordPage && !IsWindowEnabled(next_)) return;
   if (pages_[position_] == kDestinationPage &&
-      (toolkit::TextOf(destinationField_).empty() || !DestinationHasRoom())) {
+      (toolkit::TextOf(destinationField_).empty() ||
+       !DestinationUsable(toolkit::TextOf(destinationField_)))) {
     ShowCurrentPage();
     return;
   }

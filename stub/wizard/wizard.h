@@ -87,8 +87,10 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   // The destination field changed (or its page shows): the destination
   // folder follows it, and Next is enabled for a usable path.
   void DestinationChanged();
-  // Enough free space on the destination's drive? Says so when not.
-  bool DestinationHasRoom();
+  // Can the installation go into this folder: a safe full path (no
+  // wildcards, nothing the code page cannot hold) on a drive with the free
+  // space the package needs? Says why not when not.
+  bool DestinationUsable(const std::string& text);
   void Browse();
   void FillGroupList();
   void NoGroupClicked();

@@ -20,7 +20,7 @@ for i in $(seq 1 20); do
   seq 1 $((i * 400)) | sed "s/^/line of file $i: /" >"$m/text/file$i.txt"
 done
 
-build() { # name, destination, source, [package lines]
+build() { # name, destination, source, [package lines], [more tables]
   cat >"$m/$1.toml" <<TOML
 [app]
 name = "Failure Test"
@@ -31,10 +31,11 @@ destination = "$2"
 ${4:-}
 [[files]]
 source = "$3"
+${5:-}
 TOML
   qb_tool build "$m/$1.toml" -o "$QB_TMP/dist-$1/setup.exe" >/dev/null
 }
-mkdir -p "$QB_TMP"/dist-{full,v1,v2,damaged,volumes}
+mkdir -p "$QB_TMP"/dist-{space,full,v1,v2,damaged,volumes}
 
 # Every file under the destination is either absent or equal to its source,
 # and no temporary file is left.
@@ -65,9 +66,20 @@ mount -t tmpfs -o size=20m tmpfs "$QB_TMP/small"
 trap 'qb_status=$?; umount "$QB_TMP/small" 2>/dev/null; (exit $qb_status); qb_end' EXIT
 ln -s "$QB_TMP/small" "$WINEPREFIX/dosdevices/t:"
 
-# A new installation on a drive too small for it. The free-space check is
-# passed by, so that the extraction itself meets the full disk.
-build full 'T:\\App' 'big/*.bin'
+# A silent run checks the free space first, as the Destination page does:
+# nothing is written.
+build space 'T:\\App' 'big/*.bin'
+rc=0
+wine "$QB_TMP/dist-space/setup.exe" /S /NP "/LOG=C:\\space.log" || rc=$?
+expect_eq "$rc" 3 "too little space for a silent run: exit code"
+[ -z "$(ls -A "$QB_TMP/small")" ] || fail "something was written: $(ls -A "$QB_TMP/small")"
+grep_q "destination refused: the drive has" "$WINEPREFIX/drive_c/space.log" ||
+  fail "the log does not say why: $(tail -3 "$WINEPREFIX/drive_c/space.log")"
+echo "ok: nothing written"
+
+# A new installation on a drive too small for it. The package claims to
+# need nothing, so that the extraction itself meets the full disk.
+build full 'T:\\App' 'big/*.bin' '' $'[settings]\nrequired_disk_space = 0'
 rc=0
 wine "$QB_TMP/dist-full/setup.exe" /S /NP "/LOG=C:\\full.log" || rc=$?
 expect_eq "$rc" 3 "disk full: exit code"
@@ -81,7 +93,7 @@ rm -rf "$QB_TMP/small/App"
 
 # A replacement with too little room for the new file: the old one stays.
 build v1 'T:\\App' 'v1/*' 'compression = "none"'
-build v2 'T:\\App' 'v2/*' 'compression = "none"'
+build v2 'T:\\App' 'v2/*' 'compression = "none"' $'[settings]\nrequired_disk_space = 0'
 wine "$QB_TMP/dist-v1/setup.exe" /S
 expect_same_file "$m/v1/data.bin" "$QB_TMP/small/App/data.bin" "version 1 installed"
 wine reg delete 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Failure Test' /f \
