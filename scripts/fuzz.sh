@@ -30,11 +30,13 @@ out=build/fuzz
 mkdir -p "$out"
 flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
   -Icommon -Itool $(pkg-config --cflags tomlplusplus))
-common_sources=(common/cab/safe_name.cpp common/package/package.cpp common/package/source.cpp
-  common/package/support_files.cpp common/package/exit_codes.cpp common/text/expand.cpp
-  common/text/text.cpp common/uninstall/log_reader.cpp common/uninstall/removal_rules.cpp)
+common_sources=(common/cab/safe_name.cpp common/package/package.cpp common/package/signature.cpp
+  common/package/source.cpp common/package/support_files.cpp common/package/exit_codes.cpp
+  common/text/expand.cpp common/text/text.cpp common/uninstall/log_reader.cpp
+  common/uninstall/removal_rules.cpp)
 tool_sources=(tool/inspect.cpp tool/manifest.cpp tool/messages.cpp tool/settings_table.cpp
-  tool/text_convert.cpp tool/variables.cpp tool/builder.cpp common/cab/cab_writer.cpp
+  tool/text_convert.cpp tool/variables.cpp tool/path_checks.cpp tool/builder.cpp
+  tool/pe_resources.cpp tool/signing.cpp common/cab/cab_writer.cpp
   common/uninstall/uninstall_log.cpp)
 tool_libs=($(pkg-config --libs tomlplusplus) -lz -pthread)
 

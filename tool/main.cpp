@@ -121,6 +121,8 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
   }
   try {
     tool::Project project = tool::LoadManifest(manifest, uninstaller);
+    for (const std::string& warning : project.warnings)
+      std::fprintf(stderr, "%s\n", warning.c_str());
     if (!output.empty()) project.outputPath = output;
     tool::SigningOptions& sign = project.signing;
     if (signing.Wanted()) {

@@ -3,16 +3,20 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 
 #define TOML_EXCEPTIONS 1
 #include <toml++/toml.h>
 
 #include "messages.h"
+#include "path_checks.h"
 #include "project.h"
 #include "settings_table.h"
 #include "text/text.h"
@@ -96,6 +100,15 @@ class Loader {
                       bool allowVolume = false) const;
   std::string Path(const toml::table& t, const std::string& key, bool required) const;
   std::vector<uint8_t> ReadFile(const toml::node* node, const std::string& path) const;
+  // A text or picture the installer reads whole at start-up: a warning when
+  // it is large.
+  void WarnIfLarge(const toml::node* node, const std::string& path, size_t size,
+                   const std::string& what);
+  std::vector<std::string> RegistryDefaults() const;
+  // A file's full destination: refused when the installer could never write
+  // it, when it is too long on a typical machine, or when it is another
+  // file's path in other letter case.
+  void CheckFilePath(const toml::node* node, const std::string& path, int line);
   std::string Root(const toml::table& t) const;
   std::string Choice(const toml::table& t, const std::string& key, const std::string& def,
                      const std::vector<std::pair<std::string, int>>& choices) const;
@@ -130,7 +143,59 @@ class Loader {
   std::set<int> userSettings_;
   std::vector<std::vector<std::string>> programsInstall_, programsUninstall_;
   bool hasLicense_ = false, hasReadme_ = false;
+  // Every file's path so far, by SameFileKey: the path ("/" as "\") and the
+  // line of its entry.
+  std::map<std::string, std::pair<std::string, int>> placed_;
 };
+
+// Texts and pictures above this size draw a warning: the installer reads
+// them whole before its first window shows.
+constexpr size_t kLargeStartupFile = 4u << 20;
+
+void Loader::WarnIfLarge(const toml::node* node, const std::string& path, size_t size,
+                         const std::string& what) {
+  if (size <= kLargeStartupFile) return;
+  char mib[32];
+  // Rounded up, so that a size just over the limit does not read as the limit.
+  std::snprintf(mib, sizeof mib, "%.1f",
+                std::ceil(static_cast<double>(size) * 10 / (1 << 20)) / 10);
+  const int line = node ? static_cast<int>(node->source().begin.line) : 0;
+  project_.warnings.push_back(qb::EscapeControls(
+      path_ + (line > 0 ? ":" + std::to_string(line) : "") + ": warning: the " + what + " \"" +
+      path + "\" is " + mib +
+      " MiB; the installer reads it whole at start-up, before its first window shows (keep "
+      "texts and pictures under 4 MiB)"));
+}
+
+std::vector<std::string> Loader::RegistryDefaults() const {
+  std::vector<std::string> defaults;
+  const auto& items = project_.package.Records(qb::List::kRegistryVariables).items;
+  for (size_t k = 3; k < items.size(); k += 4) defaults.push_back(items[k]);
+  return defaults;
+}
+
+void Loader::CheckFilePath(const toml::node* node, const std::string& path, int line) {
+  const auto& regs = project_.registryVariableNames;
+  std::string problem = FullPathProblem(path, regs, false);
+  if (problem.empty()) {
+    TypicalMachine machine(project_.package.Text(qb::kDefaultDestination), RegistryDefaults());
+    problem = LengthProblem(path, machine, regs);
+  }
+  if (!problem.empty()) {
+    Fail(node, "the file " + ShownPath(path, regs) + " can never be installed: " + problem);
+  }
+  std::string spelled = path;
+  std::replace(spelled.begin(), spelled.end(), '/', '\\');
+  const auto [at, added] = placed_.emplace(SameFileKey(path), std::make_pair(spelled, line));
+  if (!added && at->second.first != spelled) {
+    const int first = at->second.second;
+    Fail(node, "the files " + ShownPath(at->second.first, regs) +
+                   (first > 0 ? " (line " + std::to_string(first) + ")" : std::string()) + " and " +
+                   ShownPath(spelled, regs) +
+                   " differ only in letter case: Windows sees one file, so one would replace "
+                   "the other");
+  }
+}
 
 void Loader::CheckKeys(const toml::table& t, const std::string& where,
                        const std::vector<std::string>& allowed) const {
@@ -291,18 +356,38 @@ void Loader::LoadApp(const toml::table& root) {
   const std::string nameBraced = EscapeBraces(appName_);
   pkg.SetText(qb::kInstallerTitle,
               PackageText(app, "title", nameBraced + " " + EscapeBraces(version) + " Setup", true));
-  pkg.SetText(qb::kDefaultDestination,
-              PackageText(app, "destination", "{pf}\\" + nameBraced, true));
+  // The default destination is a folder named after the application, without
+  // the characters no folder name may hold.
+  pkg.SetText(
+      qb::kDefaultDestination,
+      PackageText(app, "destination", "{pf}\\" + EscapeBraces(FolderNameFor(appName_)), true));
+  {
+    const std::string destination = pkg.Text(qb::kDefaultDestination);
+    const auto& regs = project_.registryVariableNames;
+    std::string problem = AppDestinationProblem(destination, regs, RegistryDefaults());
+    if (problem.empty()) {
+      // The folder itself must leave room for at least a short file name.
+      TypicalMachine machine(destination, RegistryDefaults());
+      problem = LengthProblem(destination + "\\x", machine, regs);
+    }
+    if (!problem.empty()) {
+      Fail(app.get("destination") ? app.get("destination") : app.get("name"),
+           "the destination " + ShownPath(destination, regs) +
+               " cannot be the application's folder: " + problem);
+    }
+  }
   pkg.SetText(qb::kDefaultGroup, PackageText(app, "group", appName_, false));
   const std::string password = PackageText(app, "password", "", false);
   pkg.SetText(qb::kPassword, qb::PasswordForm(password));
   if (const std::string license = Path(app, "license", false); !license.empty()) {
     const std::vector<uint8_t> bytes = ReadFile(app.get("license"), license);
+    WarnIfLarge(app.get("license"), license, bytes.size(), "license");
     project_.supportFiles[15] = bytes;
     hasLicense_ = true;
   }
   if (const std::string readme = Path(app, "readme", false); !readme.empty()) {
     project_.supportFiles[16] = ReadFile(app.get("readme"), readme);
+    WarnIfLarge(app.get("readme"), readme, project_.supportFiles[16].size(), "readme");
     hasReadme_ = true;
   }
 }
@@ -405,6 +490,7 @@ void Loader::LoadPictures(const toml::table& root) {
     if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
       Fail(p.get(pic.first), "\"" + path + "\" is not a BMP picture");
     }
+    WarnIfLarge(p.get(pic.first), path, bytes.size(), "picture");
     project_.supportFiles[pic.second] = std::move(bytes);
   }
 }
@@ -461,6 +547,17 @@ void Loader::LoadFileEntry(const toml::table& entry,
   const std::string destination = PackageText(*f, "destination", "{app}", true);
   const std::string rule = Choice(*f, "overwrite", "always", rules);
   const bool uninstall = Bool(*f, "uninstall", true);
+  if (f->get("destination")) {
+    // The folder ends with one separator or none: the file's name follows it.
+    std::string folder = destination;
+    if (!folder.empty() && folder.back() == '/') folder.back() = '\\';
+    const std::string problem = FullPathProblem(folder, project_.registryVariableNames, true);
+    if (!problem.empty()) {
+      Fail(f->get("destination"), "the destination " +
+                                      ShownPath(destination, project_.registryVariableNames) +
+                                      " can never be written: " + problem);
+    }
+  }
   std::vector<std::pair<fs::path, std::string>> matches;  // file, relative name
   if (source.find_first_of("*?") == std::string::npos) {
     const fs::path file = (base_ / source).lexically_normal();
@@ -492,7 +589,10 @@ void Loader::LoadFileEntry(const toml::table& entry,
     std::string rel = Convert(f->get("source"), m.second, false);
     std::replace(rel.begin(), rel.end(), '/', '\\');
     packed.destination =
-        destination + (destination.empty() || destination.back() == '\\' ? "" : "\\") + rel;
+        destination +
+        (destination.empty() || destination.back() == '\\' || destination.back() == '/' ? ""
+                                                                                        : "\\") +
+        rel;
     packed.overwrite = std::stoi(rule);
     packed.uninstall = uninstall;
     struct stat st {};
@@ -504,6 +604,8 @@ void Loader::LoadFileEntry(const toml::table& entry,
     packed.mtime = ReproducibleTime(st.st_mtime);
     packed.readOnly = (st.st_mode & S_IWUSR) == 0;
     packed.line = static_cast<int>(f->source().begin.line);
+    CheckFilePath(f->get("name") ? f->get("name") : f->get("source"), packed.destination,
+                  packed.line);
     project_.files.push_back(packed);
   }
 }
@@ -659,11 +761,15 @@ void Loader::LoadLanguages(const toml::table& root) {
       std::string license, readme;
       if (const std::string path = Path(l, "license", false); !path.empty()) {
         project_.supportFiles[20 + static_cast<int>(k)] = ReadFile(l.get("license"), path);
+        WarnIfLarge(l.get("license"), path, project_.supportFiles[20 + static_cast<int>(k)].size(),
+                    "license");
         license = std::to_string(20 + k);
         hasLicense_ = true;
       }
       if (const std::string path = Path(l, "readme", false); !path.empty()) {
         project_.supportFiles[50 + static_cast<int>(k)] = ReadFile(l.get("readme"), path);
+        WarnIfLarge(l.get("readme"), path, project_.supportFiles[50 + static_cast<int>(k)].size(),
+                    "readme");
         readme = std::to_string(50 + k);
         hasReadme_ = true;
       }
@@ -724,6 +830,7 @@ void Loader::LoadUninstall(const toml::table& root) {
   packed.uninstall = true;
   packed.uninstaller = true;
   packed.line = u ? static_cast<int>(u->source().begin.line) : 0;
+  CheckFilePath(u && u->get("path") ? u->get("path") : u, uninstaller, packed.line);
   struct stat st {};
   if (uninstallerPath_.empty() || stat(uninstallerPath_.c_str(), &st) != 0 ||
       !S_ISREG(st.st_mode)) {
@@ -809,7 +916,7 @@ void Loader::FillDerivedSettings() {
   derive(qb::kReadmeOffered, !pkg.Text(qb::kReadmeDocument).empty());
   derive(qb::kThirdItemOffered, !pkg.Text(qb::kThirdItem).empty());
   if (!userSettings_.count(qb::kAppSubfolder)) {
-    pkg.SetText(qb::kAppSubfolder, Convert(nullptr, EscapeBraces(appName_), true));
+    pkg.SetText(qb::kAppSubfolder, Convert(nullptr, EscapeBraces(FolderNameFor(appName_)), true));
   }
   if (!userSettings_.count(qb::kRequiredDiskSpace)) {
     uint64_t total = 0;

@@ -35,8 +35,8 @@ struct PackedFile {
   bool uninstall = true;
   uint32_t size = 0;
   int64_t mtime = 0;
-  bool readOnly = false;  // the source has no write permission
-  int line = 0;           // the manifest line of its [[files]] entry
+  bool readOnly = false;     // the source has no write permission
+  int line = 0;              // the manifest line of its [[files]] entry
   bool uninstaller = false;  // the uninstaller: packed with the package's execution level
 };
 
@@ -59,6 +59,9 @@ struct Project {
   std::vector<uint8_t> icon;
   VersionInfo versionInfo;
   std::string executionLevel = "requireAdministrator";
+  // What the build should know but that does not stop it, each as
+  // "file:line: warning: reason", ready for the terminal.
+  std::vector<std::string> warnings;
 };
 
 struct BuildError : std::runtime_error {

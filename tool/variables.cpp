@@ -6,43 +6,48 @@ namespace tool {
 
 namespace {
 
+// Each variable with what it typically stands for when a 32-bit installer
+// runs on 64-bit Windows for a user called "User" (see TypicalValue).
 struct Variable {
   const char* name;
   int number;
+  const char* typical;
 };
 
 const Variable kVariables[] = {
-    {"pf", 1},
-    {"win", 2},
-    {"sys", 3},
-    {"app", 4},
-    {"temp", 5},
-    {"desktop", 6},
-    {"quicklaunch", 7},
-    {"programs", 8},
-    {"startmenu", 9},
-    {"documents", 10},
-    {"favorites", 11},
-    {"sendto", 12},
-    {"profile", 13},
-    {"startup", 14},
-    {"fonts", 15},
-    {"cf", 16},
-    {"sysdrive", 17},
-    {"src", 18},
-    {"username", 20},
-    {"language", 21},
-    {"computername", 22},
-    {"appdata", 26},
-    {"commonappdata", 27},
-    {"commondesktop", 28},
-    {"commondocuments", 29},
-    {"commonfavorites", 30},
-    {"commonprograms", 31},
-    {"commonstartmenu", 32},
-    {"commonstartup", 33},
-    {"templates", 34},
-    {"commontemplates", 35},
+    {"pf", 1, "C:\\Program Files (x86)"},
+    {"win", 2, "C:\\Windows"},
+    {"sys", 3, "C:\\Windows\\system32"},
+    {"app", 4, ""},  // the [app] destination
+    {"temp", 5, "C:\\Users\\User\\AppData\\Local\\Temp"},
+    {"desktop", 6, "C:\\Users\\User\\Desktop"},
+    {"quicklaunch", 7,
+     "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch"},
+    {"programs", 8, "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs"},
+    {"startmenu", 9, "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu"},
+    {"documents", 10, "C:\\Users\\User\\Documents"},
+    {"favorites", 11, "C:\\Users\\User\\Favorites"},
+    {"sendto", 12, "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\SendTo"},
+    {"profile", 13, "C:\\Users\\User"},
+    {"startup", 14,
+     "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"},
+    {"fonts", 15, "C:\\Windows\\Fonts"},
+    {"cf", 16, "C:\\Program Files (x86)\\Common Files"},
+    {"sysdrive", 17, "C:"},
+    {"src", 18, "C:\\Users\\User\\Downloads"},
+    {"username", 20, "User"},
+    {"language", 21, "English"},
+    {"computername", 22, "DESKTOP-1234567"},
+    {"appdata", 26, "C:\\Users\\User\\AppData\\Roaming"},
+    {"commonappdata", 27, "C:\\ProgramData"},
+    {"commondesktop", 28, "C:\\Users\\Public\\Desktop"},
+    {"commondocuments", 29, "C:\\Users\\Public\\Documents"},
+    {"commonfavorites", 30, "C:\\Users\\User\\Favorites"},
+    {"commonprograms", 31, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs"},
+    {"commonstartmenu", 32, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu"},
+    {"commonstartup", 33, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup"},
+    {"templates", 34, "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\Templates"},
+    {"commontemplates", 35, "C:\\ProgramData\\Microsoft\\Windows\\Templates"},
 };
 
 constexpr int kVolumeNumber = 19;
@@ -58,6 +63,23 @@ std::string Token(int number) {
 }
 
 }  // namespace
+
+std::string TypicalValue(int number) {
+  const int base =
+      number > kShortOffset && number <= kRegistryOffset ? number - kShortOffset : number;
+  for (const auto& v : kVariables) {
+    if (v.number == base) return v.typical;
+  }
+  return std::string();
+}
+
+bool IsFolderVariable(int number) {
+  const int base =
+      number > kShortOffset && number <= kRegistryOffset ? number - kShortOffset : number;
+  if (base == 4) return true;  // {app}
+  const std::string typical = TypicalValue(base);
+  return typical.size() >= 2 && typical[1] == ':';
+}
 
 std::vector<std::string> VariableNames() {
   std::vector<std::string> names;

@@ -23,6 +23,18 @@ Translation TranslateVariables(const std::string& text,
 std::string ReadableVariables(const std::string& stored,
                               const std::vector<std::string>& registryVariables);
 
+// What the variable of a token number typically stands for, for measuring
+// paths before any installer runs: the value a 32-bit installer sees on
+// 64-bit Windows for a user called "User" ("C:\Program Files (x86)" for
+// {pf}). A short form's number gives the long value; {app}, registry
+// variables and unknown numbers give an empty text.
+std::string TypicalValue(int number);
+
+// Whether the variable of a token number stands for a folder (a full path
+// such as "C:\Windows") rather than a name such as {username}. {app} is a
+// folder; registry variables are neither.
+bool IsFolderVariable(int number);
+
 // The names of the path variables, for help texts.
 std::vector<std::string> VariableNames();
 

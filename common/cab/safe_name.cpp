@@ -52,29 +52,39 @@ bool AllComponentsSafe(const std::string& path, size_t from) {
 
 }  // namespace
 
-bool IsSafePathComponent(const std::string& component) {
-  if (component.empty()) return false;
-  if (component.find_first_not_of('.') == std::string::npos) return false;
-  if (component.back() == '.' || component.back() == ' ') return false;
-  for (char c : component) {
-    const unsigned char u = static_cast<unsigned char>(c);
-    if (u < 32 || u == 127) return false;
-    switch (c) {
-      case '<':
-      case '>':
-      case '"':
-      case '|':
-      case '?':
-      case '*':
-      case ':':
-      case '\\':
-      case '/':
-        return false;
-      default:
-        break;
-    }
+bool IsForbiddenNameCharacter(char c) {
+  const unsigned char u = static_cast<unsigned char>(c);
+  if (u < 32 || u == 127) return true;
+  switch (c) {
+    case '<':
+    case '>':
+    case '"':
+    case '|':
+    case '?':
+    case '*':
+    case ':':
+    case '\\':
+    case '/':
+      return true;
+    default:
+      return false;
   }
-  return !IsDeviceName(component);
+}
+
+ComponentProblem PathComponentProblem(const std::string& component) {
+  if (component.empty()) return ComponentProblem::kEmpty;
+  if (component.find_first_not_of('.') == std::string::npos) return ComponentProblem::kDotsOnly;
+  if (component.back() == '.' || component.back() == ' ') {
+    return ComponentProblem::kTrailingDotOrBlank;
+  }
+  for (char c : component) {
+    if (IsForbiddenNameCharacter(c)) return ComponentProblem::kForbiddenCharacter;
+  }
+  return IsDeviceName(component) ? ComponentProblem::kDeviceName : ComponentProblem::kNone;
+}
+
+bool IsSafePathComponent(const std::string& component) {
+  return PathComponentProblem(component) == ComponentProblem::kNone;
 }
 
 std::string NormalisedCabinetName(const std::string& name) {

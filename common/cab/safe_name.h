@@ -20,6 +20,24 @@ namespace qb {
 // The longest path the ANSI file functions take, without its NUL.
 constexpr size_t kMaxPathLength = 259;
 
+// Why the rule refuses one component of a path, if it does.
+enum class ComponentProblem {
+  kNone,
+  kEmpty,               // two separators in a row, or one at either end
+  kDotsOnly,            // "." and ".." and the like
+  kTrailingDotOrBlank,  // Windows would drop it
+  kForbiddenCharacter,  // see IsForbiddenNameCharacter
+  kDeviceName,          // CON, NUL, COM1, ... with or without an extension
+};
+
+// Whether no name may hold the character: control characters, <>"|?*, the
+// colon, and the separators "\" and "/".
+bool IsForbiddenNameCharacter(char c);
+
+// The first problem the rule finds in one component of a path, in the order
+// above; the authoring tool uses it to say why it refuses a manifest's name.
+ComponentProblem PathComponentProblem(const std::string& component);
+
 // Whether one component of a path (no separators in it) may be written.
 bool IsSafePathComponent(const std::string& component);
 

@@ -37,7 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   try {
     tool::Project project = tool::LoadManifest(path);
-    (void)project;
+    // Warnings reach a terminal too, each on one line, naming the manifest.
+    for (const std::string& warning : project.warnings) {
+      if (warning.compare(0, path.size(), path) != 0) std::abort();
+      for (char c : warning) {
+        if (static_cast<unsigned char>(c) < 32 && c != '\t') std::abort();
+      }
+    }
   } catch (const tool::ManifestError& e) {
     if (e.file.empty()) std::abort();
     // The reason reaches a terminal: no control character in it.

@@ -63,6 +63,32 @@ grep -qF "$tmp/ctl.toml:5: missing source file \"$tmp/missing\n\x1b[31m.txt\"" "
 [ "$(wc -l <"$tmp/err.txt")" -eq 1 ] || fail "the error spans lines: $(cat -A "$tmp/err.txt")"
 echo "ok: control characters escaped"
 
+# A file the installer could never place (a device name) is refused at
+# build time with file, line and reason; nothing is written.
+mkdir -p "$tmp/dev"
+echo "data" >"$tmp/dev/a.txt"
+printf '[app]\nname = "Dev"\nversion = "1"\n[[files]]\nsource = "a.txt"\nname = "Aux.txt"\n' \
+  >"$tmp/dev/dev.toml"
+rc=0
+"$qb" build "$tmp/dev/dev.toml" -o "$tmp/dev/dev.exe" 2>"$tmp/err.txt" || rc=$?
+[ $rc -eq 1 ] || fail "device name: exit code $rc"
+grep -qF "$tmp/dev/dev.toml:6: the file \"{app}\\Aux.txt\" can never be installed: the file name \"Aux.txt\" is a reserved device name" \
+  "$tmp/err.txt" || fail "device name error: $(cat "$tmp/err.txt")"
+[ ! -e "$tmp/dev/dev.exe" ] || fail "a refused manifest left an installer"
+echo "ok: a file the installer could never place is refused"
+
+# A license the installer would read at start-up, over 4 MiB: a warning with
+# file and line, and the build goes on.
+head -c 5000000 /dev/zero | tr '\0' x >"$tmp/dev/license.txt"
+printf '[app]\nname = "Dev"\nversion = "1"\nlicense = "license.txt"\n[[files]]\nsource = "a.txt"\n' \
+  >"$tmp/dev/big.toml"
+"$qb" build "$tmp/dev/big.toml" -o "$tmp/dev/big.exe" >/dev/null 2>"$tmp/err.txt" ||
+  fail "a large license stops the build: $(cat "$tmp/err.txt")"
+grep -qF "$tmp/dev/big.toml:4: warning: the license \"$tmp/dev/license.txt\" is 4.8 MiB" "$tmp/err.txt" ||
+  fail "large license warning: $(cat "$tmp/err.txt")"
+[ -s "$tmp/dev/big.exe" ] || fail "no installer after the warning"
+echo "ok: a large license is a warning"
+
 # A source path the system refuses (10,000 characters) is still a manifest
 # error with its file and line.
 printf '[app]\nname = "Long"\nversion = "1"\n[[files]]\nsource = "%s"\n' "$(head -c 10000 /dev/zero | tr '\0' a)" \

@@ -80,6 +80,58 @@ TEST(SafeNameTest, CabinetNames) {
   }
 }
 
+TEST(SafeNameTest, ComponentProblems) {
+  using P = ComponentProblem;
+  const struct {
+    const char* component;
+    P problem;
+  } cases[] = {
+      {"readme.txt", P::kNone},
+      {"CONSOLE", P::kNone},
+      {"com10.txt", P::kNone},
+      {".profile", P::kNone},
+      {"a..b", P::kNone},
+      {"caf\xe9", P::kNone},
+      {"", P::kEmpty},
+      {".", P::kDotsOnly},
+      {"..", P::kDotsOnly},
+      {"x.", P::kTrailingDotOrBlank},
+      {"x ", P::kTrailingDotOrBlank},
+      {"CON.", P::kTrailingDotOrBlank},  // the first problem found
+      {"a:b", P::kForbiddenCharacter},
+      {"a*b", P::kForbiddenCharacter},
+      {"a?b", P::kForbiddenCharacter},
+      {"a<b", P::kForbiddenCharacter},
+      {"a>b", P::kForbiddenCharacter},
+      {"a|b", P::kForbiddenCharacter},
+      {"a\"b", P::kForbiddenCharacter},
+      {"a\\b", P::kForbiddenCharacter},
+      {"a/b", P::kForbiddenCharacter},
+      {"a\x01", P::kForbiddenCharacter},
+      {"a\x7f", P::kForbiddenCharacter},
+      {"con:x", P::kForbiddenCharacter},
+      {"CON", P::kDeviceName},
+      {"nul.txt", P::kDeviceName},
+      {"Aux.tar.gz", P::kDeviceName},
+      {"prn", P::kDeviceName},
+      {"COM1", P::kDeviceName},
+      {"com9.log", P::kDeviceName},
+      {"LPT1", P::kDeviceName},
+      {"lpt9.x", P::kDeviceName},
+      {"CONOUT$", P::kDeviceName},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PathComponentProblem(c.component), c.problem) << c.component;
+    EXPECT_EQ(IsSafePathComponent(c.component), c.problem == P::kNone) << c.component;
+  }
+  for (int c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    const bool forbidden =
+        c < 32 || c == 127 || std::string("<>\"|?*:\\/").find(ch) != std::string::npos;
+    EXPECT_EQ(IsForbiddenNameCharacter(ch), forbidden) << c;
+  }
+}
+
 TEST(SafeNameTest, JoinedPathMustFitThePathLimit) {
   const std::string folder = "C:\\dest";  // joined with one backslash
   std::string joined;

@@ -132,6 +132,208 @@ TEST_F(ManifestTest, ErrorsNameFileLineAndReason) {
   }
 }
 
+// Manifests whose files the installer could never place: each refused with
+// the manifest, the line and the reason.
+TEST_F(ManifestTest, RefusesFilesTheInstallerCouldNeverPlace) {
+  Write("app/Read.me", "one");
+  Write("app/READ.ME", "two");
+  const std::string app = "[app]\nname = \"Tally\"\nversion = \"1.0\"\n";
+  const std::string tally = "[[files]]\nsource = \"app/tally.exe\"\n";
+  const std::string device =
+      " is a reserved device name (CON, PRN, AUX, NUL, COM0 to COM9, LPT0 to LPT9, CONIN$, "
+      "CONOUT$, in any case, with or without an extension)";
+  const std::string characters = "; names may not hold : * ? < > | \" or control characters";
+  const std::string begin =
+      "must begin with a folder variable such as {app} or {pf}, or a drive such as C:\\";
+  const std::string a220(220, 'a');
+  const struct {
+    std::string text;
+    int line;
+    std::string reason;
+  } cases[] = {
+      // Reserved device names, in any part, any case, with or without an
+      // extension.
+      {app + tally + "destination = \"{app}\\\\CON\"\n", 6,
+       "the destination \"{app}\\CON\" can never be written: the folder name \"CON\"" + device},
+      {app + tally + "name = \"nul.txt\"\n", 6,
+       "the file \"{app}\\nul.txt\" can never be installed: the file name \"nul.txt\"" + device},
+      {app + tally + "destination = \"{app}\\\\logs\\\\Com1.log\"\n", 6,
+       "the folder name \"Com1.log\"" + device},
+      {app + tally + "name = \"sub/LPT9\"\n", 6, "the file name \"LPT9\"" + device},
+      {app + tally + "name = \"Aux.tar.gz\"\n", 6, "the file name \"Aux.tar.gz\"" + device},
+      {app + "destination = \"{pf}\\\\PRN\"\n" + tally, 4,
+       "the destination \"{pf}\\PRN\" cannot be the application's folder: the folder name "
+       "\"PRN\"" +
+           device},
+      {app + tally + "[uninstall]\npath = \"{app}\\\\con\\\\remove.exe\"\n", 7,
+       "the file \"{app}\\con\\remove.exe\" can never be installed: the folder name \"con\"" +
+           device},
+      // Characters no name may hold; a drive's colon and variables are fine.
+      {app + tally + "name = \"a:b.txt\"\n", 6, "the file name \"a:b.txt\" holds ':'" + characters},
+      {app + tally + "destination = \"{app}\\\\data*\"\n", 6,
+       "the folder name \"data*\" holds '*'" + characters},
+      {app + tally + "name = \"what?.txt\"\n", 6, "holds '?'"},
+      {app + tally + "destination = \"C:\\\\<x>\"\n", 6, "the folder name \"<x>\" holds '<'"},
+      {app + tally + "name = \"a>b\"\n", 6, "holds '>'"},
+      {app + tally + "name = \"a|b\"\n", 6, "holds '|'"},
+      {app + tally + "name = \"say \\\"hi\\\"\"\n", 6, "holds '\"'"},
+      {app + tally + "name = \"tab\\there.txt\"\n", 6,
+       "the file name \"tab\there.txt\" holds the control character 0x09"},
+      {app + "destination = \"D:\\\\Apps:Tally\"\n" + tally, 4,
+       "the folder name \"Apps:Tally\" holds ':'"},
+      // What Windows would change or what leaves the folder.
+      {app + tally + "name = \"readme.\"\n", 6,
+       "the file name \"readme.\" ends in a dot or a blank, which Windows drops"},
+      {app + tally + "destination = \"{app}\\\\..\\\\x\"\n", 6,
+       "the folder name \"..\" is made of dots only"},
+      {app + tally + "destination = \"{app}\\\\\\\\x\"\n", 6,
+       "it has an empty folder name (two separators in a row)"},
+      // Where a path begins.
+      {app + tally + "destination = \"data\"\n", 6, "can never be written: it " + begin},
+      {app + tally + "destination = \"C:data\"\n", 6,
+       "a drive needs a backslash after its colon, as in C:\\"},
+      {app + tally + "destination = \"{username}\\\\x\"\n", 6,
+       begin + " ({username} is a name, not a folder)"},
+      {app + tally + "destination = \"{app}\\\\{pf}\\\\x\"\n", 6,
+       "{pf} stands for a whole path such as \"C:\\Program Files (x86)\", so it can only begin "
+       "a path"},
+      {app + "destination = \"Programs\\\\Tally\"\n" + tally, 4,
+       "the destination \"Programs\\Tally\" cannot be the application's folder: it " + begin},
+      {app + "destination = \"{app}\\\\Tally\"\n" + tally, 4,
+       "{app} stands for this destination itself"},
+      {app + "destination = \"{app:short}\"\n" + tally, 4,
+       "{app:short} stands for this destination itself"},
+      {app + "destination = \"{reg:old}\"\n" + tally +
+           "[[registry_variables]]\nname = \"old\"\nroot = \"HKCU\"\nkey = \"S\"\nvalue = "
+           "\"D\"\ndefault = \"{app}\\\\old\"\n",
+       4, "{reg:old} falls back to a default that uses {app}, which stands for this destination"},
+      // Names that differ only in letter case are one file on Windows.
+      {app + tally + "name = \"Tally.exe\"\n" + tally, 8,
+       "the files \"{app}\\Tally.exe\" (line 4) and \"{app}\\tally.exe\" differ only in letter "
+       "case: Windows sees one file, so one would replace the other"},
+      {app + tally + "destination = \"{app}\\\\Docs\"\n" + tally +
+           "destination = \"{app}\\\\docs\"\n",
+       8, "\"{app}\\Docs\\tally.exe\" (line 4) and \"{app}\\docs\\tally.exe\" differ only"},
+      {app + "[[files]]\nsource = \"app/*.*\"\n", 5,
+       "\"{app}\\READ.ME\" (line 4) and \"{app}\\Read.me\" differ only in letter case"},
+      {app + tally + "name = \"UNINSTALL.EXE\"\n[uninstall]\nenabled = true\n", 7,
+       "\"{app}\\UNINSTALL.EXE\" (line 4) and \"{app}\\uninstall.exe\" differ only"},
+      // Paths past the installer's limit on a typical machine.
+      {app + tally + "destination = \"{app}\\\\" + a220 + "a\"\n", 5,
+       "can never be installed: it would be 260 characters long on a typical machine, where "
+       "{app} is \"C:\\Program Files (x86)\\Tally\"; the installer writes paths of at most 259 "
+       "characters"},
+      {app + "destination = \"{pf}\\\\" + a220 + "xxxxxxxxxxxxxxxx\"\n", 4,
+       "cannot be the application's folder: it would be 261 characters long on a typical "
+       "machine, where {pf} is \"C:\\Program Files (x86)\""},
+      {app + tally + "destination = \"{commonstartup}\\\\" + a220 + "\"\n", 5,
+       "it would be 291 characters long"},
+      {app + tally + "destination = \"{pf:short}\\\\" + std::string(240, 'b') + "\"\n", 5,
+       "it would be 262 characters long on a typical machine, where {pf:short} is "
+       "\"C:\\PROGRA~1\""},
+  };
+  for (const auto& c : cases) {
+    try {
+      LoadManifest(Manifest(c.text), dir_ + "/uninstall.exe");
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ManifestError& e) {
+      EXPECT_EQ(e.line, c.line) << e.Describe();
+      const std::string where = "m.toml" + (c.line ? ":" + std::to_string(c.line) : "") + ": ";
+      EXPECT_NE(e.Describe().find(where), std::string::npos) << e.Describe();
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos)
+          << e.what() << "\nwanted: " << c.reason;
+    }
+  }
+}
+
+// What the rules above must not refuse.
+TEST_F(ManifestTest, AcceptsFilesTheInstallerCanPlace) {
+  const std::string app = "[app]\nname = \"Tally\"\nversion = \"1.0\"\n";
+  const std::string tally = "[[files]]\nsource = \"app/tally.exe\"\n";
+  const std::string a220(220, 'a');
+  const std::string accepted[] = {
+      app + tally + "name = \"CONSOLE.txt\"\n" + tally + "name = \"com10\"\n" + tally +
+          "name = \".profile\"\n" + tally + "name = \"a..b\"\n" + tally +
+          "name = \"{username}.txt\"\n" + tally + "name = \"sub/x.txt\"\n" + tally +
+          "name = \"con-fig\"\n",
+      app + "destination = \"C:\\\\\"\n" + tally,
+      app + "destination = \"D:\\\\Apps\\\\Tally\\\\\"\n" + tally,
+      app + "destination = \"\\\\\\\\server\\\\share\"\n" + tally +
+          "destination = \"\\\\\\\\server\\\\share\\\\x\"\n",
+      app + "destination = \"{reg:old}\"\n" + tally +
+          "[[registry_variables]]\nname = \"old\"\nroot = \"HKCU\"\nkey = \"S\"\nvalue = "
+          "\"D\"\ndefault = \"{pf}\\\\Old\"\n",
+      app + tally + "destination = \"{reg:where}\"\n" + tally +
+          "destination = \"{app:short}\\\\viashort\"\n" + tally +
+          "destination = \"{sysdrive}\\\\qb\"\n" + tally + "destination = \"{app}/sub/\"\n" +
+          tally + "destination = \"C:\"\n" + tally + "destination = \"{fonts}\"\n" +
+          "[[registry_variables]]\nname = \"where\"\nroot = \"HKCU\"\nkey = \"S\"\nvalue = \"D\"\n",
+      // The same file twice (the second replaces the first), also with "/".
+      app + tally + tally + tally + "destination = \"{app}/\"\n",
+      // 259 characters on the typical machine: just fits.
+      app + tally + "destination = \"{app}\\\\" + a220 + "\"\n",
+      app + tally + "destination = \"{pf:short}\\\\" + std::string(237, 'b') + "\"\n",
+  };
+  for (const auto& text : accepted) {
+    try {
+      LoadManifest(Manifest(text), dir_ + "/uninstall.exe");
+    } catch (const ManifestError& e) {
+      ADD_FAILURE() << e.Describe() << "\nfor:\n" << text;
+    }
+  }
+}
+
+// The default destination and the application's subfolder are named after
+// the application, without what no folder name may hold.
+TEST_F(ManifestTest, DefaultDestinationIsAFolderName) {
+  const struct {
+    const char* name;
+    const char* folder;
+  } cases[] = {
+      {"Tally", "Tally"},     {"Tally: Pro/2", "Tally Pro2"}, {"What? <Now>.", "What Now"},
+      {"CON", "Application"}, {"***", "Application"},         {"Tally {Pro}", "Tally {Pro}"},
+  };
+  for (const auto& c : cases) {
+    const Project p =
+        LoadManifest(Manifest("[app]\nname = \"" + std::string(c.name) + "\"\nversion = \"1\"\n" +
+                              "[[files]]\nsource = \"app/tally.exe\"\n"),
+                     dir_ + "/uninstall.exe");
+    EXPECT_EQ(p.package.Text(qb::kDefaultDestination), "@$&%01\\" + std::string(c.folder))
+        << c.name;
+    EXPECT_EQ(p.package.Text(qb::kAppSubfolder), c.folder) << c.name;
+  }
+}
+
+// Large texts and pictures the installer reads at start-up: a warning with
+// file and line; the build goes on.
+TEST_F(ManifestTest, WarnsAboutLargeStartupFiles) {
+  std::string picture(5u << 20, '\0');
+  picture[0] = 'B';
+  picture[1] = 'M';
+  Write("big.bmp", picture);
+  Write("big.txt", std::string((4u << 20) + 1, 'x'));
+  Write("fits.txt", std::string(4u << 20, 'x'));
+  const Project p =
+      LoadManifest(Manifest("[app]\nname = \"T\"\nversion = \"1\"\nlicense = \"big.txt\"\nreadme = "
+                            "\"fits.txt\"\n[pictures]\nside = \"big.bmp\"\n[[languages]]\nname = "
+                            "\"English\"\nid = 1033\nreadme = \"big.txt\"\n"),
+                   dir_ + "/uninstall.exe");
+  ASSERT_EQ(p.warnings.size(), 3u);
+  const std::string m = dir_ + "/m.toml";
+  EXPECT_EQ(p.warnings[0], m + ":4: warning: the license \"" + dir_ +
+                               "/big.txt\" is 4.1 MiB; the installer reads it whole at start-up, "
+                               "before its first window shows (keep texts and pictures under 4 "
+                               "MiB)");
+  EXPECT_EQ(
+      p.warnings[1].rfind(m + ":7: warning: the picture \"" + dir_ + "/big.bmp\" is 5.0 MiB", 0),
+      0u)
+      << p.warnings[1];
+  EXPECT_EQ(p.warnings[2].rfind(m + ":11: warning: the readme", 0), 0u) << p.warnings[2];
+  EXPECT_TRUE(LoadManifest(Manifest("[app]\nname = \"T\"\nversion = \"1\"\nlicense = "
+                                    "\"fits.txt\"\n"))
+                  .warnings.empty());
+}
+
 TEST_F(ManifestTest, BuiltPackageHoldsWhatTheManifestSaid) {
   const std::string path = Manifest(R"(
 [app]
