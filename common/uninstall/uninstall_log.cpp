@@ -1,6 +1,9 @@
 #include "uninstall/uninstall_log.h"
 
+#include <algorithm>
+
 #include "text/text.h"
+#include "uninstall/removal_rules.h"
 
 namespace qb {
 
@@ -89,6 +92,30 @@ constexpr uint8_t kStatusSources[] = {
     kHeaderTitleX, kHeaderTitleY, kHeaderSubtitleX, kHeaderSubtitleY};
 // clang-format on
 
+// A record beyond the end of its flags counts as written.
+bool Done(const std::vector<bool>& flags, size_t record) {
+  return record >= flags.size() || flags[record];
+}
+
+bool SameName(const std::string& a, const std::string& b) { return UpperAscii(a) == UpperAscii(b); }
+
+bool SameValue(const LoggedRegistryValue& a, const LoggedRegistryValue& b) {
+  return a.root == b.root && SamePath(a.key, b.key) && SameName(a.name, b.name);
+}
+
+bool SameEntry(const LoggedIniEntry& a, const LoggedIniEntry& b) {
+  return SamePath(a.file, b.file) && SameName(a.section, b.section) && SameName(a.key, b.key);
+}
+
+// Appends to list the earlier items that none of it names yet.
+template <typename T, typename Same>
+void AddNew(std::vector<T>& list, const std::vector<T>& earlier, Same same) {
+  for (const T& item : earlier) {
+    if (std::none_of(list.begin(), list.end(), [&](const T& o) { return same(o, item); }))
+      list.push_back(item);
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
@@ -98,13 +125,29 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
   int64_t counts[kAllEntries - kFolders + 1] = {};
   auto count = [&counts](int code) -> int64_t& { return counts[code - kFolders]; };
 
+  // The run's own entries come first, then what an earlier installation's
+  // log names that is still there and not named already.
+  const UninstallLog none;
+  const UninstallLog& earlier = in.earlier ? *in.earlier : none;
+  std::vector<std::string> files = in.installedFiles;
+  for (const std::string& path : earlier.files) {
+    const auto same = [&](const std::string& o) { return SamePath(o, path); };
+    if (std::none_of(files.begin(), files.end(), same)) files.push_back(path);
+  }
   log.Section("f");
-  for (const std::string& path : in.installedFiles) {
+  for (const std::string& path : files) {
     log.lines.push_back(Decimal(++count(kFiles)) + "=" + path);  // no quoting in [f]
   }
 
   log.Section("e");
-  count(kFolders) = log.Marked(p.Records(List::kFolders), 1);
+  const RecordList& folderList = p.Records(List::kFolders);
+  std::vector<std::string> folders;
+  for (size_t r = 0; r < folderList.Count(); ++r) {
+    if (ReadNumber(folderList.Field(r, 1)) == 1)
+      folders.push_back(in.expand(folderList.Field(r, 0)));
+  }
+  AddNew(folders, earlier.folders, SamePath);
+  for (const std::string& folder : folders) log.Entry(++count(kFolders), folder);
 
   const RecordList& extras = p.Records(List::kUninstallExtras);
   for (size_t r = 0; r < extras.Count(); ++r) {
@@ -116,24 +159,51 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
   count(kComponents) = log.Marked(p.Records(List::kComponents), 1);
 
   const RecordList& ini = p.Records(List::kIniEntries);
+  std::vector<LoggedIniEntry> entries;
   for (size_t r = 0; r < ini.Count(); ++r) {
-    if (ReadNumber(ini.Field(r, 5)) != 1) continue;
+    if (ReadNumber(ini.Field(r, 5)) != 1 || !Done(in.iniEntriesWritten, r)) continue;
+    entries.push_back(
+        {in.expand(ini.Field(r, 0)), in.expand(ini.Field(r, 1)), in.expand(ini.Field(r, 2))});
+  }
+  AddNew(entries, earlier.ini, SameEntry);
+  for (const LoggedIniEntry& e : entries) {
     log.Section('i', ++count(kIniSections));
-    log.Fields(ini, r, "012");
+    log.Entry(0, e.file);
+    log.Entry(1, e.section);
+    log.Entry(2, e.key);
   }
 
-  // One numbering runs over the selected registry values and then every
-  // registry key.
-  const RecordList& values = p.Records(List::kRegistryValues);
-  for (size_t r = 0; r < values.Count(); ++r) {
-    if (ReadNumber(values.Field(r, 6)) != 1) continue;
-    log.Section('r', ++count(kRegistrySections));
-    log.Fields(values, r, "=012");
+  // One numbering runs over the selected registry values, the registry
+  // keys, the run's further values and the earlier log's records. The
+  // root is written as the package holds it.
+  struct Registry {
+    std::string root;
+    LoggedRegistryValue value;
+  };
+  std::vector<Registry> registry;
+  const auto addRecords = [&](List which, int marker, const std::vector<bool>& done) {
+    const RecordList& list = p.Records(which);
+    for (size_t r = 0; r < list.Count(); ++r) {
+      if ((marker >= 0 && ReadNumber(list.Field(r, marker)) != 1) || !Done(done, r)) continue;
+      registry.push_back({list.Field(r, 0),
+                          {ReadNumber(list.Field(r, 0)), in.expand(list.Field(r, 1)),
+                           in.expand(list.Field(r, 2))}});
+    }
+  };
+  addRecords(List::kRegistryValues, 6, in.registryValuesWritten);
+  addRecords(List::kRegistryKeys, -1, in.registryKeysNew);
+  std::vector<LoggedRegistryValue> further = in.moreRegistry;
+  for (const LoggedRegistryValue& v : earlier.registry) further.push_back(v);
+  for (const LoggedRegistryValue& v : further) {
+    const auto same = [&](const Registry& o) { return SameValue(o.value, v); };
+    if (std::none_of(registry.begin(), registry.end(), same))
+      registry.push_back({Decimal(v.root), v});
   }
-  const RecordList& keys = p.Records(List::kRegistryKeys);
-  for (size_t r = 0; r < keys.Count(); ++r) {
+  for (const Registry& r : registry) {
     log.Section('r', ++count(kRegistrySections));
-    log.Fields(keys, r, "=012");
+    log.Entry(0, r.root);
+    log.Entry(1, r.value.key);
+    log.Entry(2, r.value.name);
   }
 
   // Uninstall-time programs follow the install-time ones in the list.

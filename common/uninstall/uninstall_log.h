@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "package/package.h"
+#include "uninstall/log_reader.h"
 
 namespace qb {
 
@@ -26,6 +27,23 @@ struct UninstallLogInput {
   std::vector<std::string> installedFiles;
   std::string destinationFolder;                          // as path variable 4 gives it
   std::function<std::string(const std::string&)> expand;  // text expansion
+  // What the run did, one flag per record of the package's list (by its
+  // index): it wrote the registry value (for a key-only record: it created
+  // the key); the key of a [[registry_keys]] record was not there before
+  // the run; it wrote the INI entry. A record without its flag set is left
+  // out of the log, so the uninstaller never removes what the run kept or
+  // found. A record beyond the end of its list of flags counts as written:
+  // empty lists give the log of a package whose records were all written.
+  std::vector<bool> registryValuesWritten, registryKeysNew, iniEntriesWritten;
+  // Registry values the run writes besides the package's records (the
+  // log's fingerprint in the Add/Remove Programs entry); their [r] sections
+  // follow those of the package's records.
+  std::vector<LoggedRegistryValue> moreRegistry;
+  // An earlier installation's log, holding only what is still there: its
+  // files, folders, INI entries and registry records follow the run's own
+  // in their sections, each left out when the run's own entries (or an
+  // earlier one of it) name the same thing already.
+  const UninstallLog* earlier = nullptr;
 };
 
 // The lines of the log, without line ends.

@@ -15,61 +15,190 @@
 
 namespace actions {
 
-void WriteRegistryValue(long long root, const std::string& key, const std::string& name,
-                        const std::string& data, long long type, bool overwrite) {
+const char* const kLogSizeValue = "QuillboxLogSize";
+const char* const kLogSha256Value = "QuillboxLogSha256";
+
+std::string ErrorText(unsigned long code) {
+  char text[256] = {};
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           code, 0, text, sizeof text - 1, nullptr);
+  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) --n;
+  std::string out(text, n);
+  if (!out.empty()) out += ' ';
+  return out + "(error " + qb::Decimal(static_cast<int64_t>(code)) + ")";
+}
+
+namespace {
+
+std::string KeyName(long long root, const std::string& key) {
   static const char* const kRoots[] = {"HKCR", "HKCU", "HKLM", "HKU", "", "HKCC"};
-  const std::string where = std::string(root >= 0 && root <= 5 ? kRoots[root] : "?") + "\\" + key +
-                            " value \"" + name + "\"";
+  return std::string(root >= 0 && root <= 5 ? kRoots[root] : "?") + "\\" + key;
+}
+
+}  // namespace
+
+RegistryResult WriteRegistryValue(long long root, const std::string& key, const std::string& name,
+                                  const std::string& data, long long type, bool overwrite) {
+  const bool keyOnly = type != kRegString && type != kRegBinary && type != kRegDword;
+  const std::string where = KeyName(root, key) + (keyOnly ? "" : " value \"" + name + "\"");
   HKEY rootKey = toolkit::RegistryRoot(root);
-  if (!rootKey) return;
+  if (!rootKey) {
+    toolkit::Log({"registry: FAILED, no such root: ", where});
+    return kRegFailed;
+  }
   HKEY handle = nullptr;
-  if (RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                      nullptr, &handle, nullptr) != ERROR_SUCCESS) {
-    toolkit::Log({"registry: cannot open ", where});
-    return;
+  DWORD disposition = 0;
+  const LONG opened = RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                      KEY_ALL_ACCESS, nullptr, &handle, &disposition);
+  if (opened != ERROR_SUCCESS) {
+    toolkit::Log({"registry: FAILED to open ", where, ": ", ErrorText(opened)});
+    return kRegFailed;
+  }
+  RegistryResult result = kRegKept;
+  if (keyOnly) {
+    // Only a key this run created is the installation's to remove.
+    if (disposition == REG_CREATED_NEW_KEY) {
+      toolkit::Log({"registry: created the key ", where});
+      result = kRegWritten;
+    } else {
+      toolkit::Log({"registry: kept the existing key ", where});
+    }
+    RegCloseKey(handle);
+    return result;
   }
   const bool exists =
       RegQueryValueExA(handle, name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-  if (!overwrite && exists) toolkit::Log({"registry: kept the existing ", where});
-  if (overwrite || !exists) {
-    toolkit::Log({"registry: ", where, " = ", data});
+  if (!overwrite && exists) {
+    toolkit::Log({"registry: kept the existing ", where});
+  } else {
+    LONG written = ERROR_SUCCESS;
     switch (type) {
       case kRegString:
-        RegSetValueExA(handle, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                       static_cast<DWORD>(data.size() + 1));
+        written = RegSetValueExA(handle, name.c_str(), 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(data.c_str()),
+                                 static_cast<DWORD>(data.size() + 1));
         break;
       case kRegBinary: {
         const std::vector<uint8_t> bytes = qb::HexPairs(data);
-        RegSetValueExA(handle, name.c_str(), 0, REG_BINARY, bytes.data(),
-                       static_cast<DWORD>(bytes.size()));
+        written = RegSetValueExA(handle, name.c_str(), 0, REG_BINARY, bytes.data(),
+                                 static_cast<DWORD>(bytes.size()));
         break;
       }
-      case kRegDword: {
+      default: {
         const DWORD value = static_cast<DWORD>(qb::ReadNumber(data));
-        RegSetValueExA(handle, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                       sizeof value);
+        written = RegSetValueExA(handle, name.c_str(), 0, REG_DWORD,
+                                 reinterpret_cast<const BYTE*>(&value), sizeof value);
         break;
       }
-      default:
-        break;  // the key alone
+    }
+    if (written == ERROR_SUCCESS) {
+      toolkit::Log({"registry: ", where, " = ", data});
+      result = kRegWritten;
+    } else {
+      toolkit::Log({"registry: FAILED to write ", where, ": ", ErrorText(written)});
+      result = kRegFailed;
     }
   }
-  RegCloseKey(handle);
+  if (RegCloseKey(handle) != ERROR_SUCCESS && result == kRegWritten) {
+    toolkit::Log({"registry: FAILED to close ", where});
+    result = kRegFailed;
+  }
+  return result;
+}
+
+namespace {
+
+const char kEntryFolder[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+void WriteRecord(engine::RunState& run, const qb::RecordList& values, size_t r) {
+  run.registryValueWritten[r] =
+      WriteRegistryValue(qb::ReadNumber(values.Field(r, 0)), engine::ExpandText(values.Field(r, 1)),
+                         engine::ExpandText(values.Field(r, 2)),
+                         engine::ExpandText(values.Field(r, 3)), qb::ReadNumber(values.Field(r, 4)),
+                         qb::ReadNumber(values.Field(r, 5)) == 1) == kRegWritten;
+}
+
+}  // namespace
+
+bool IsUninstallEntryRecord(size_t record) {
+  const qb::Package& pkg = startup::Package;
+  const qb::RecordList& values = pkg.Records(qb::List::kRegistryValues);
+  if (!pkg.Flag(qb::kWriteUninstall) || record >= values.Count()) return false;
+  const int64_t root = qb::ReadNumber(values.Field(record, 0));
+  const std::string key = qb::UpperAscii(engine::ExpandText(values.Field(record, 1)));
+  const std::string folder = qb::UpperAscii(kEntryFolder);
+  return (root == 1 || root == 2) && key.size() > folder.size() &&
+         key.compare(0, folder.size(), folder) == 0;
+}
+
+bool UninstallEntryKey(long long& root, std::string& key) {
+  const qb::RecordList& values = startup::Package.Records(qb::List::kRegistryValues);
+  for (size_t r = 0; r < values.Count(); ++r) {
+    if (!IsUninstallEntryRecord(r)) continue;
+    root = qb::ReadNumber(values.Field(r, 0));
+    key = engine::ExpandText(values.Field(r, 1));
+    return true;
+  }
+  return false;
 }
 
 void WriteRegistryValues(engine::RunState& run) {
+  // A [[registry_keys]] key that is there before the run is someone else's:
+  // only a new one is the installation's to remove.
+  const qb::RecordList& keys = startup::Package.Records(qb::List::kRegistryKeys);
+  run.registryKeyNew.assign(keys.Count(), false);
+  for (size_t r = 0; r < keys.Count(); ++r) {
+    const long long root = qb::ReadNumber(keys.Field(r, 0));
+    const std::string key = engine::ExpandText(keys.Field(r, 1));
+    HKEY rootKey = toolkit::RegistryRoot(root);
+    HKEY handle = nullptr;
+    const LONG opened =
+        rootKey ? RegOpenKeyExA(rootKey, key.c_str(), 0, KEY_READ, &handle) : ERROR_BADKEY;
+    if (opened == ERROR_SUCCESS) RegCloseKey(handle);
+    run.registryKeyNew[r] = opened == ERROR_FILE_NOT_FOUND && !key.empty();
+    toolkit::Log({"registry key for removal when empty: ", KeyName(root, key),
+                  run.registryKeyNew[r] ? " (new)" : " (there already: it stays)"});
+  }
+
   const qb::RecordList& values = startup::Package.Records(qb::List::kRegistryValues);
+  run.registryValueWritten.assign(values.Count(), false);
   for (size_t r = 0; r < values.Count(); ++r) {
-    WriteRegistryValue(qb::ReadNumber(values.Field(r, 0)), engine::ExpandText(values.Field(r, 1)),
-                       engine::ExpandText(values.Field(r, 2)),
-                       engine::ExpandText(values.Field(r, 3)), qb::ReadNumber(values.Field(r, 4)),
-                       qb::ReadNumber(values.Field(r, 5)) == 1);
+    // The entry is written after the uninstall log, which names its values
+    // as written by this run (WriteUninstallEntry writes them right after).
+    if (IsUninstallEntryRecord(r)) {
+      run.registryValueWritten[r] = true;
+    } else {
+      WriteRecord(run, values, r);
+    }
     run.ProgressStep();
   }
 }
 
+bool WriteUninstallEntry(engine::RunState& run, const std::string& logSize,
+                         const std::string& logSha256) {
+  const qb::RecordList& values = startup::Package.Records(qb::List::kRegistryValues);
+  run.registryValueWritten.resize(values.Count(), false);
+  bool all = true;
+  for (size_t r = 0; r < values.Count(); ++r) {
+    if (!IsUninstallEntryRecord(r)) continue;
+    WriteRecord(run, values, r);
+    all = all && run.registryValueWritten[r];
+  }
+  long long root = 0;
+  std::string key;
+  if (UninstallEntryKey(root, key)) {
+    all = WriteRegistryValue(root, key, kLogSizeValue, logSize, kRegString, true) == kRegWritten &&
+          all;
+    all = WriteRegistryValue(root, key, kLogSha256Value, logSha256, kRegString, true) ==
+              kRegWritten &&
+          all;
+  }
+  return all;
+}
+
 void WriteIniEntries(engine::RunState& run) {
   const qb::RecordList& entries = startup::Package.Records(qb::List::kIniEntries);
+  run.iniEntryWritten.assign(entries.Count(), false);
   for (size_t r = 0; r < entries.Count(); ++r) {
     const std::string file = engine::ExpandText(entries.Field(r, 0));
     // A full path the safe-name rule accepts, or a bare name, which the
@@ -92,11 +221,14 @@ void WriteIniEntries(engine::RunState& run) {
       write = present[0] == '\0';
     }
     const std::string entry = file + " [" + section + "] " + key;
-    if (write) {
-      WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), file.c_str());
+    if (!write) {
+      toolkit::Log({"INI: kept the existing ", entry});
+    } else if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                          file.c_str())) {
+      run.iniEntryWritten[r] = true;
       toolkit::Log({"INI: ", entry, " = ", value});
     } else {
-      toolkit::Log({"INI: kept the existing ", entry});
+      toolkit::Log({"INI: FAILED to write ", entry, ": ", ErrorText(GetLastError())});
     }
     run.ProgressStep();
   }

@@ -1,4 +1,5 @@
-// Registry values and INI entries of the package.
+// Registry values and INI entries of the package, and the Add/Remove
+// Programs entry.
 #pragma once
 
 #include <string>
@@ -9,15 +10,43 @@ namespace actions {
 
 enum RegistryType : int { kRegString = 0, kRegBinary = 1, kRegDword = 2 };
 
+// What WriteRegistryValue did: wrote the value (a key-only record: created
+// the key), kept what was there (overwrite off and a value of that name
+// exists; a key-only record over a key that exists), or failed.
+enum RegistryResult : int { kRegWritten = 0, kRegKept = 1, kRegFailed = 2 };
+
 // Creates the key (and every missing key above it) and writes the value,
 // unless overwrite is off and a value of that name exists. A type other than
-// string, binary or double word creates only the key.
-void WriteRegistryValue(long long root, const std::string& key, const std::string& name,
-                        const std::string& data, long long type, bool overwrite);
+// string, binary or double word creates only the key. Failures are logged
+// as such.
+RegistryResult WriteRegistryValue(long long root, const std::string& key, const std::string& name,
+                                  const std::string& data, long long type, bool overwrite);
 
-// The registry value list; one progress step per record.
+// The registry value list (but the Add/Remove Programs entry) and whether
+// each [[registry_keys]] key is new; one progress step per value record.
 void WriteRegistryValues(engine::RunState& run);
 // The INI entry list; one progress step per record.
 void WriteIniEntries(engine::RunState& run);
+
+// The Add/Remove Programs entry is the registry value records below
+// Software\Microsoft\Windows\CurrentVersion\Uninstall\ (HKCU or HKLM) of a
+// package that writes uninstall information. The registry stage leaves them
+// out; they are written once the uninstaller and its log are in place.
+bool IsUninstallEntryRecord(size_t record);
+// The root and key of the entry (those of its first record); false when
+// the package has no entry.
+bool UninstallEntryKey(long long& root, std::string& key);
+// The names of the values that hold the uninstall log's fingerprint in the
+// entry: its size in bytes (decimal) and its SHA-256 (lowercase hex).
+extern const char* const kLogSizeValue;
+extern const char* const kLogSha256Value;
+// Writes the entry's records and the log's fingerprint into its key.
+// Returns false when a value could not be written (each failure is logged).
+bool WriteUninstallEntry(engine::RunState& run, const std::string& logSize,
+                         const std::string& logSha256);
+
+// The system's text for an error code, with the code: "Access denied.
+// (error 5)".
+std::string ErrorText(unsigned long code);
 
 }  // namespace actions

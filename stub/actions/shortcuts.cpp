@@ -52,11 +52,14 @@ constexpr CLSID kShellLinkClass = {0x00021401, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x
 constexpr IID kShellLinkInterface = {0x000214EE, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr IID kPersistFileInterface = {0x0000010B, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
-void SaveLink(toolkit::TComSession& com, const std::string& path, const std::string& target,
+// Returns whether the link file was saved.
+bool SaveLink(toolkit::TComSession& com, const std::string& path, const std::string& target,
               const std::string& arguments, const std::string& description,
               const std::string& folder, const std::string& icon, int iconIndex) {
   IShellLinkA* link = nullptr;
-  if (!com.Create(kShellLinkClass, kShellLinkInterface, reinterpret_cast<void**>(&link))) return;
+  if (!com.Create(kShellLinkClass, kShellLinkInterface, reinterpret_cast<void**>(&link)))
+    return false;
+  bool saved = false;
   link->SetArguments(arguments.c_str());
   link->SetDescription(description.c_str());
   link->SetPath(target.c_str());
@@ -66,10 +69,11 @@ void SaveLink(toolkit::TComSession& com, const std::string& path, const std::str
   if (SUCCEEDED(link->QueryInterface(kPersistFileInterface, reinterpret_cast<void**>(&file)))) {
     WCHAR wide[MAX_PATH * 4] = {};
     MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH * 4 - 1);
-    file->Save(wide, FALSE);
+    saved = SUCCEEDED(file->Save(wide, FALSE));
     file->Release();
   }
   link->Release();
+  return saved;
 }
 
 }  // namespace
@@ -94,12 +98,16 @@ void CreateShortcuts(engine::RunState& run) {
       if (folder.empty()) folder = toolkit::FolderPart(target);
       if (!folder.empty() && folder.back() == '\\') folder.pop_back();
       const std::string& icon = shortcuts.Field(r, 5);
-      SaveLink(com, path, target, engine::ExpandText(shortcuts.Field(r, 3)),
-               engine::ExpandText(shortcuts.Field(r, 4)), folder,
-               icon.empty() ? std::string() : engine::ExpandText(icon),
-               static_cast<int>(qb::ReadNumber(shortcuts.Field(r, 6))));
-      run.installedFiles.push_back(path);
-      toolkit::Log({"shortcut: ", path, " -> ", target});
+      // Only a shortcut saved is the installation's to remove.
+      if (SaveLink(com, path, target, engine::ExpandText(shortcuts.Field(r, 3)),
+                   engine::ExpandText(shortcuts.Field(r, 4)), folder,
+                   icon.empty() ? std::string() : engine::ExpandText(icon),
+                   static_cast<int>(qb::ReadNumber(shortcuts.Field(r, 6))))) {
+        run.installedFiles.push_back(path);
+        toolkit::Log({"shortcut: ", path, " -> ", target});
+      } else {
+        toolkit::Log({"shortcut: FAILED to save ", path, " -> ", target});
+      }
     }
     run.ProgressStep();
   }

@@ -2,62 +2,251 @@
 
 #include <windows.h>
 
+#include "actions/registry_ini.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
 #include "package/support_files.h"
 #include "startup/state.h"
 #include "startup/workfolder.h"
+#include "text/sha256.h"
+#include "text/text.h"
 #include "toolkit/files.h"
+#include "toolkit/log.h"
+#include "toolkit/system.h"
+#include "uninstall/log_reader.h"
 #include "uninstall/uninstall_log.h"
 
 namespace actions {
 
 namespace {
 
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+// An uninstall log larger than this is not one the installer made.
+constexpr uint64_t kLargestEarlierLog = 64u << 20;
+
+// The whole file, or false when it cannot be read in full.
+bool ReadWholeFile(const std::string& path, std::string& bytes, uint64_t limit) {
   toolkit::TFileStream in;
-  std::vector<uint8_t> bytes;
-  if (in.OpenRead(path)) {
-    bytes.resize(static_cast<size_t>(in.Size()));
-    bytes.resize(in.Read(bytes.data(), bytes.size()));
+  if (!in.OpenRead(path)) return false;
+  const uint64_t size = in.Size();
+  if (size > limit) return false;
+  bytes.assign(static_cast<size_t>(size), '\0');
+  return size == 0 || in.Read(&bytes[0], bytes.size()) == bytes.size();
+}
+
+void Failed(const char* what, const std::string& path, DWORD error) {
+  toolkit::Log(
+      {"uninstall information: FAILED to write ", what, " ", path, ": ", ErrorText(error)});
+}
+
+// Appends the trailer and checks that the file ends with it.
+bool AppendTrailer(const std::string& uninstaller, const std::vector<uint8_t>& trailer,
+                   const std::string& logPath) {
+  HANDLE h = CreateFileA(uninstaller.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    Failed("the uninstaller", uninstaller, GetLastError());
+    return false;
   }
-  return bytes;
+  LARGE_INTEGER size = {}, zero = {};
+  DWORD done = 0;
+  bool ok = GetFileSizeEx(h, &size) && SetFilePointerEx(h, zero, nullptr, FILE_END) &&
+            WriteFile(h, trailer.data(), static_cast<DWORD>(trailer.size()), &done, nullptr) &&
+            done == trailer.size() && FlushFileBuffers(h);
+  DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+  if (!CloseHandle(h) && ok) {
+    ok = false;
+    error = GetLastError();
+  }
+  if (!ok) {
+    // A short write without an error of its own is a full disk.
+    Failed("the uninstaller", uninstaller, error == ERROR_SUCCESS ? ERROR_DISK_FULL : error);
+    return false;
+  }
+  // Read back: the file grew by the trailer, ends with it, and its reader
+  // finds the log there.
+  toolkit::TFileStream in;
+  std::vector<uint8_t> end(trailer.size());
+  std::string named;
+  uint64_t pathStart = 0;
+  const bool read = in.OpenRead(uninstaller) &&
+                    in.Size() == static_cast<uint64_t>(size.QuadPart) + trailer.size() &&
+                    in.Seek(static_cast<uint64_t>(size.QuadPart)) &&
+                    in.Read(end.data(), end.size()) == end.size();
+  if (!read || end != trailer || !qb::ReadTrailerLogPath(in, named, pathStart) ||
+      named != logPath) {
+    toolkit::Log({"uninstall information: FAILED: the uninstaller ", uninstaller,
+                  " does not end with the trailer written to it"});
+    return false;
+  }
+  return true;
+}
+
+// Writes the log and checks it by reading it back.
+bool WriteLogFile(const std::string& logPath, const std::string& text) {
+  HANDLE h = CreateFileA(logPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    Failed("the uninstall log", logPath, GetLastError());
+    return false;
+  }
+  DWORD done = 0;
+  bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
+            done == text.size() && FlushFileBuffers(h);
+  DWORD error = ok ? ERROR_SUCCESS : GetLastError();
+  if (!CloseHandle(h) && ok) {
+    ok = false;
+    error = GetLastError();
+  }
+  if (!ok) {
+    Failed("the uninstall log", logPath, error == ERROR_SUCCESS ? ERROR_DISK_FULL : error);
+    return false;
+  }
+  std::string back;
+  if (!ReadWholeFile(logPath, back, text.size()) || back != text) {
+    toolkit::Log({"uninstall information: FAILED: the uninstall log ", logPath,
+                  " does not read back as written"});
+    return false;
+  }
+  return true;
+}
+
+bool KeyExists(int64_t root, const std::string& key) {
+  HKEY rootKey = toolkit::RegistryRoot(root);
+  HKEY h = nullptr;
+  if (!rootKey || key.empty() ||
+      RegOpenKeyExA(rootKey, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(h);
+  return true;
+}
+
+bool IniEntryExists(const qb::LoggedIniEntry& e) {
+  // A value never holds a line end, so the default tells a missing entry.
+  char value[8] = {};
+  GetPrivateProfileStringA(e.section.c_str(), e.key.c_str(), "\n", value, sizeof value,
+                           e.file.c_str());
+  return toolkit::FileExists(e.file) && std::string(value) != "\n";
+}
+
+uint64_t WriteTime(const WIN32_FILE_ATTRIBUTE_DATA& data) {
+  return static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+         data.ftLastWriteTime.dwLowDateTime;
+}
+
+// A file of the earlier installation that is still there and was not
+// written after its log: one written later is the user's now, as the
+// uninstaller would have judged it.
+bool UnchangedFile(const std::string& path, uint64_t logTime) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) &&
+         !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && WriteTime(data) <= logTime;
+}
+
+// What the earlier log names that is still there: files (shortcuts among
+// them) not changed since, folders, INI entries, and registry records
+// whose key is still there (a record with an empty name may stand for the
+// key alone, so the key decides). Programs, components, fonts and extras
+// are the new package's to name.
+qb::UninstallLog StillThere(const qb::UninstallLog& earlier, uint64_t logTime) {
+  qb::UninstallLog out;
+  for (const std::string& f : earlier.files)
+    if (UnchangedFile(f, logTime)) out.files.push_back(f);
+  for (const std::string& f : earlier.folders)
+    if (toolkit::FolderExists(f)) out.folders.push_back(f);
+  for (const qb::LoggedIniEntry& e : earlier.ini)
+    if (IniEntryExists(e)) out.ini.push_back(e);
+  for (const qb::LoggedRegistryValue& v : earlier.registry)
+    if (KeyExists(v.root, v.key)) out.registry.push_back(v);
+  return out;
 }
 
 }  // namespace
 
-void WriteUninstallLog(engine::RunState& run) {
+void ReadEarlierLog(engine::RunState& run) {
+  const qb::Package& pkg = startup::Package;
+  run.earlierLog = qb::UninstallLog();
+  if (!pkg.Flag(qb::kWriteUninstall)) return;
+  const std::string logPath = engine::ExpandText(pkg.Text(qb::kUninstallLogPath));
+  std::string bytes;
+  if (!toolkit::FileExists(logPath)) return;
+  qb::UninstallLog log;
+  if (!ReadWholeFile(logPath, bytes, kLargestEarlierLog) || !qb::ParseUninstallLog(bytes, log)) {
+    toolkit::Log({"uninstall information: the earlier log ", logPath,
+                  " is not a log; nothing of it is carried over"});
+    return;
+  }
+  // The entry of an earlier installation tells which log it wrote.
+  long long root = 0;
+  std::string key;
+  if (UninstallEntryKey(root, key)) {
+    const std::string size = engine::ReadRegistryText(root, key, kLogSizeValue);
+    const std::string sha256 = engine::ReadRegistryText(root, key, kLogSha256Value);
+    if ((!size.empty() && size != qb::Decimal(static_cast<int64_t>(bytes.size()))) ||
+        (!sha256.empty() && sha256 != qb::Sha256Hex(bytes.data(), bytes.size()))) {
+      toolkit::Log({"uninstall information: the earlier log ", logPath,
+                    " does not match its entry; nothing of it is carried over"});
+      return;
+    }
+  }
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(logPath.c_str(), GetFileExInfoStandard, &data)) return;
+  toolkit::Log({"uninstall information: earlier log ", logPath, " read"});
+  run.earlierLog = std::move(log);
+  run.earlierLogTime = WriteTime(data);
+}
+
+bool WriteUninstallLog(engine::RunState& run, LogFingerprint& fingerprint) {
   const qb::Package& pkg = startup::Package;
   const std::string uninstaller = engine::ExpandText(pkg.Text(qb::kUninstallerPath));
   const std::string logPath = engine::ExpandText(pkg.Text(qb::kUninstallLogPath));
   toolkit::CreateFolderChain(toolkit::FolderPart(uninstaller));
   toolkit::CreateFolderChain(toolkit::FolderPart(logPath));
 
-  if (toolkit::FileExists(uninstaller)) {
-    // The header bitmap travels as the BMP file it was loaded from.
-    std::vector<uint8_t> bitmap;
-    const bool withBitmap = pkg.Flag(qb::kHeaderBitmap);
-    if (withBitmap) bitmap = ReadWholeFile(startup::SupportFile(qb::kSupportHeaderBitmap));
-    const std::vector<uint8_t> trailer =
-        qb::UninstallerTrailer(withBitmap ? &bitmap : nullptr, logPath);
-    HANDLE h = CreateFileA(uninstaller.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE) {
-      DWORD done = 0;
-      SetFilePointer(h, 0, nullptr, FILE_END);
-      WriteFile(h, trailer.data(), static_cast<DWORD>(trailer.size()), &done, nullptr);
-      CloseHandle(h);
-    }
+  if (!toolkit::FileExists(uninstaller)) {
+    toolkit::Log({"uninstall information: FAILED: there is no uninstaller at ", uninstaller});
+    return false;
+  }
+  // The header bitmap travels as the BMP file it was loaded from.
+  std::string bitmapFile;
+  const bool withBitmap = pkg.Flag(qb::kHeaderBitmap);
+  if (withBitmap &&
+      !ReadWholeFile(startup::SupportFile(qb::kSupportHeaderBitmap), bitmapFile, UINT32_MAX)) {
+    toolkit::Log("uninstall information: FAILED to read the header picture");
+    return false;
+  }
+  const std::vector<uint8_t> bitmap(bitmapFile.begin(), bitmapFile.end());
+  if (!AppendTrailer(uninstaller, qb::UninstallerTrailer(withBitmap ? &bitmap : nullptr, logPath),
+                     logPath)) {
+    return false;
   }
 
+  const qb::UninstallLog earlier = StillThere(run.earlierLog, run.earlierLogTime);
   qb::UninstallLogInput input;
   input.package = &pkg;
-  input.installedFiles.swap(run.installedFiles);
+  input.installedFiles = run.installedFiles;
   input.destinationFolder = engine::Variable(4);
   input.expand = engine::ExpandText;
+  input.registryValuesWritten = run.registryValueWritten;
+  input.registryKeysNew = run.registryKeyNew;
+  input.iniEntriesWritten = run.iniEntryWritten;
+  input.earlier = &earlier;
+  // The fingerprint values go into the entry with its other values, and go
+  // with them at removal.
+  long long root = 0;
+  std::string key;
+  if (UninstallEntryKey(root, key)) {
+    input.moreRegistry.push_back({root, key, kLogSizeValue});
+    input.moreRegistry.push_back({root, key, kLogSha256Value});
+  }
   const std::string text = qb::UninstallLogText(qb::BuildUninstallLog(input));
-  toolkit::TFileStream out;
-  if (out.Create(logPath)) out.Write(text.data(), text.size());
+  if (!WriteLogFile(logPath, text)) return false;
+  fingerprint.size = qb::Decimal(static_cast<int64_t>(text.size()));
+  fingerprint.sha256 = qb::Sha256Hex(text.data(), text.size());
+  toolkit::Log({"uninstall log: ", logPath, " (", fingerprint.size, " bytes, ",
+                qb::Decimal(static_cast<int64_t>(earlier.files.size() + earlier.folders.size() +
+                                                 earlier.ini.size() + earlier.registry.size())),
+                " entries of the earlier log still there)"});
+  return true;
 }
 
 }  // namespace actions

@@ -1,11 +1,13 @@
 // The state of one installation run, handed to each of its stages.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/installation_host.h"
 #include "package/exit_codes.h"
+#include "uninstall/log_reader.h"
 
 namespace engine {
 
@@ -27,6 +29,18 @@ struct RunState {
   // Paths to remove at uninstall, in order; filled by file placement and the
   // shortcuts, written out by the uninstall log.
   std::vector<std::string> installedFiles;
+  // What the run did with each record, by its index in the package's list,
+  // for the uninstall log, which names only what the run wrote: the
+  // registry value was written (a key-only record: the key was created);
+  // the key of a [[registry_keys]] record was not there before the run; the
+  // INI entry was written. The values of the Add/Remove Programs entry are
+  // written after the log and count as written (see WriteRegistryValues).
+  std::vector<bool> registryValueWritten, registryKeyNew, iniEntryWritten;
+  // The uninstall log of an earlier installation at the same log path, read
+  // when the run begins (empty when there was none or it did not check out),
+  // and when it was written (a FILETIME as one number).
+  qb::UninstallLog earlierLog;
+  uint64_t earlierLogTime = 0;
   OverwriteAnswer rememberedAnswer = kAsk;
   // The file extraction stage while it runs (null before and after).
   Extraction* extraction = nullptr;

@@ -52,6 +52,8 @@ void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& 
   engine::RunState state(host, choices);
   activeRun = &state;
   toolkit::Log({"installation into ", engine::Variable(4)});
+  // Before anything is replaced: what an earlier installation's log names.
+  actions::ReadEarlierLog(state);
   toolkit::Log("stage: programs before the files");
   actions::RunPrograms(state, actions::kBeforeFiles);
   toolkit::Log("stage: files");
@@ -66,15 +68,27 @@ void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& 
   toolkit::Log("stage: shortcuts");
   state.Status(Msg(qb::kMsgStatusShortcuts));
   actions::CreateShortcuts(state);
-  if (pkg.Flag(qb::kWriteUninstall)) {
-    toolkit::Log("stage: uninstall information");
-    state.Status(Msg(qb::kMsgStatusUninstall));
-    actions::WriteUninstallLog(state);
-    state.ProgressStep();
-  }
+  // The INI entries come before the log, which names those written.
   toolkit::Log("stage: INI entries");
   state.Status(Msg(qb::kMsgStatusIni));
   actions::WriteIniEntries(state);
+  if (pkg.Flag(qb::kWriteUninstall)) {
+    toolkit::Log("stage: uninstall information");
+    state.Status(Msg(qb::kMsgStatusUninstall));
+    // The Add/Remove Programs entry points at the uninstaller and its log,
+    // so it is written only once both are in place; without them the
+    // installation is given up and no entry is written. The log names the
+    // entry's values as this run's although they are written right after
+    // it: a log written after the entry would have to take the entry back
+    // when it failed. A value of the entry that then cannot be written is
+    // logged as failed; the uninstaller's removal of a value that is not
+    // there does nothing.
+    actions::LogFingerprint fingerprint;
+    if (!actions::WriteUninstallLog(state, fingerprint)) actions::AbandonInstallation(state);
+    if (!actions::WriteUninstallEntry(state, fingerprint.size, fingerprint.sha256))
+      toolkit::Log("uninstall information: the Add/Remove Programs entry is incomplete");
+    state.ProgressStep();
+  }
   if (pkg.Text(qb::kComponentCount) != "0") {
     toolkit::Log("stage: components");
     actions::RegisterComponents(state);

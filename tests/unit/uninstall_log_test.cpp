@@ -78,6 +78,146 @@ TEST(UninstallLogTest, EverySectionByteForByte) {
   EXPECT_EQ(UninstallLogText(BuildUninstallLog(in)), expected);
 }
 
+// The lines of the sections whose names begin with one of the letters, as
+// the log text holds them.
+std::string SectionsOf(const std::string& text, const std::string& letters) {
+  std::string out;
+  bool keep = false;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find("\r\n", start) + 2;
+    const std::string line = text.substr(start, end - start);
+    start = end;
+    if (line[0] == '[') keep = letters.find(line[1]) != std::string::npos;
+    if (keep) out += line;
+  }
+  return out;
+}
+
+// What the run did decides what the log names: records the run kept or
+// found are left out, the run's further values follow the package's, and
+// an earlier log's entries follow the run's own, each once.
+TEST(UninstallLogTest, OnlyWhatTheRunWroteAndWhatIsLeftOfTheEarlierLog) {
+  const Package p = EverySection();
+  UninstallLog earlier;
+  earlier.files = {"c:/app/A.TXT", "C:\\Old\\b.txt", "C:\\Old\\b.txt"};
+  earlier.folders = {"C:\\App\\data\\", "C:\\Old"};
+  earlier.ini = {{"c:\\app\\A.INI", "sec", "KEY"}, {"C:\\Old\\o.ini", "S", "\"K\""}};
+  earlier.registry = {
+      {2, "software\\b\\", "\""}, {1, "Software\\Old", ""}, {2, "software\\c:\\app", "X"}};
+  // Also read from the earlier log, but never carried over.
+  earlier.components = {"C:\\Old\\c.dll"};
+  earlier.fonts = {{"Old (TrueType)", "C:\\Old\\f.ttf"}};
+  const std::string files = "[f]\r\n1=C:\\App\\a.txt\r\n";
+  const std::string folders = "[e]\r\n1=C:\\App\\data\r\n2=\"\"C:\\App\\q\"\"\r\n";
+  const std::string ini = "[i1]\r\n0=C:\\App\\a.ini\r\n1=Sec\r\n2=Key\r\n";
+  const std::string valueB = "0=2\r\n1=Software\\B\r\n2=\"\r\n";
+  const std::string key = "0=2\r\n1=Software\\C:\\App\r\n2=x\r\n";
+  const std::string size = "0=2\r\n1=Software\\U\\Q\r\n2=QuillboxLogSize\r\n";
+  struct Case {
+    const char* what;
+    std::vector<bool> values, keys, ini;
+    std::vector<LoggedRegistryValue> more;
+    bool withEarlier;
+    std::string sections;  // [f], [e], [iN] and [rN]
+    std::string counts;    // [s] 37, 39, 43, 44 and 47
+  };
+  const Case cases[] = {
+      {"every record written",
+       {true, true},
+       {true},
+       {true, true},
+       {},
+       false,
+       files + folders + ini + "[r1]\r\n" + valueB + "[r2]\r\n" + key,
+       "2 1 2 1 15"},
+      {"flags for only some records: the others count as written",
+       {true},
+       {},
+       {},
+       {},
+       false,
+       files + folders + ini + "[r1]\r\n" + valueB + "[r2]\r\n" + key,
+       "2 1 2 1 15"},
+      {"the value kept",
+       {true, false},
+       {true},
+       {true, true},
+       {},
+       false,
+       files + folders + ini + "[r1]\r\n" + key,
+       "2 1 1 1 14"},
+      {"the key there before the run",
+       {true, true},
+       {false},
+       {true, true},
+       {},
+       false,
+       files + folders + ini + "[r1]\r\n" + valueB,
+       "2 1 1 1 14"},
+      {"the INI entry kept",
+       {true, true},
+       {true},
+       {false, true},
+       {},
+       false,
+       files + folders + "[r1]\r\n" + valueB + "[r2]\r\n" + key,
+       "2 1 2 0 14"},
+      {"nothing written",
+       {false, false},
+       {false},
+       {false, false},
+       {},
+       false,
+       files + folders,
+       "2 1 0 0 12"},
+      {"further values after the package's, one that repeats a record left out",
+       {true, true},
+       {true},
+       {true, true},
+       {{2, "Software\\U\\Q", "QuillboxLogSize"}, {2, "SOFTWARE\\B", "\""}},
+       false,
+       files + folders + ini + "[r1]\r\n" + valueB + "[r2]\r\n" + key + "[r3]\r\n" + size,
+       "2 1 3 1 16"},
+      {"the earlier log after the run's own entries, each thing once",
+       {true, false},
+       {true},
+       {true, true},
+       {{2, "Software\\U\\Q", "QuillboxLogSize"}},
+       true,
+       "[f]\r\n1=C:\\App\\a.txt\r\n2=C:\\Old\\b.txt\r\n" + folders + "3=C:\\Old\r\n" + ini +
+           "[i2]\r\n0=C:\\Old\\o.ini\r\n1=S\r\n2=\"\"K\"\"\r\n" + "[r1]\r\n" + key + "[r2]\r\n" +
+           size +
+           "[r3]\r\n0=2\r\n1=software\\b\\\r\n2=\"\r\n[r4]\r\n0=1\r\n1=Software\\Old\r\n2=\r\n",
+       "3 2 4 2 20"},
+  };
+  for (const Case& c : cases) {
+    UninstallLogInput in;
+    in.package = &p;
+    in.installedFiles = {"C:\\App\\a.txt"};
+    in.destinationFolder = "C:\\App";
+    in.expand = Expand;
+    in.registryValuesWritten = c.values;
+    in.registryKeysNew = c.keys;
+    in.iniEntriesWritten = c.ini;
+    in.moreRegistry = c.more;
+    in.earlier = c.withEarlier ? &earlier : nullptr;
+    const std::string text = UninstallLogText(BuildUninstallLog(in));
+    EXPECT_EQ(SectionsOf(text, "feir"), c.sections) << c.what;
+    UninstallLog log;
+    ASSERT_TRUE(ParseUninstallLog(text, log)) << c.what;
+    std::string counts;
+    for (int k : {37, 39, 43, 44, 47}) counts += (counts.empty() ? "" : " ") + log.Setting(k);
+    EXPECT_EQ(counts, c.counts) << c.what;
+    // What the earlier log names that the new one carries reads back as it was.
+    if (c.withEarlier) {
+      EXPECT_EQ(log.ini.back().key, "\"K\"") << c.what;
+      EXPECT_EQ(log.components, (std::vector<std::string>{"C:\\App\\a.dll"})) << c.what;
+      EXPECT_EQ(log.fonts.size(), 1u) << c.what;
+    }
+  }
+}
+
 TEST(UninstallLogTest, EmptyListsKeepTheirSections) {
   Package p;
   p.settings.assign(kMinimumSettings, "0");

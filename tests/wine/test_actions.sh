@@ -97,6 +97,11 @@ root = "HKCU"
 key = "Software\\QBActions"
 extra = "tree"
 
+[[registry_keys]]
+root = "HKCU"
+key = "Software\\QBActions\\Runtime"
+extra = "state"
+
 [[ini]]
 file = "{app}\\conf\\new.ini"
 section = "Main"
@@ -286,16 +291,21 @@ expect_eq "$(section e)" '1=C:\Act\data' "[e]: the folder asking for removal"
 expect_eq "$(section u)" '1=C:\Act\regmarker.dll' "[u]"
 expect_eq "$(section o1 | tr '\n' ' ')" '0=mode 1=C:\Act ' "[o1]"
 expect_eq "$(section i1 | tr '\n' ' ')" '0=C:\Act\conf\new.ini 1=Main 2=a ' "[i1]"
-expect_eq "$(tr -d '\r' <"$log" | grep -c '^\[i')" 3 "three INI sections"
-expect_eq "$(tr -d '\r' <"$log" | grep -c '^\[r')" 7 "six registry values asking for removal and one key"
-expect_eq "$(section r7 | tr '\n' ' ')" '0=1 1=Software\QBActions 2=tree ' "[r7]: the registry key"
+# Only what the run wrote: the kept INI entry and registry value, and the
+# registry key that was there before the run, are left out.
+expect_eq "$(tr -d '\r' <"$log" | grep -c '^\[i')" 2 "two INI sections: the entries written"
+expect_eq "$(section i2 | tr '\n' ' ')" '0=C:\ini\old.ini 1=Main 2=replace ' "[i2]: the entry replaced"
+expect_eq "$(tr -d '\r' <"$log" | grep -c '^\[r')" 6 \
+  "five registry values written asking for removal and the new key"
+expect_eq "$(section r6 | tr '\n' ' ')" '0=1 1=Software\QBActions\Runtime 2=state ' \
+  "[r6]: the registry key that was not there"
 expect_eq "$(section b1 | tr '\n' ' ')" '0=C:\Act\qbprobe.exe 1=C:\never1.txt x 2=1 3=0 ' "[b1]"
 expect_eq "$(section a1 | tr '\n' ' ')" '0=C:\Act\qbprobe.exe 1=C:\never2.txt x 2=1 3=1 ' "[a1]"
 expect_eq "$(section n2 | tr '\n' ' ')" '0=QB Other (TrueType) 1=C:\Act\fonts\other.ttf ' "[n2]"
 expect_eq "$(section s | grep -E '^(18|31|39|43|44|45|46|47)=' | tr '\n' ' ')" \
-  '18=C:\Act 31=1 39=9 43=7 44=3 45=1 46=1 47=29 ' "[s]: destination and counts"
+  '18=C:\Act 31=1 39=9 43=6 44=2 45=1 46=1 47=27 ' "[s]: destination and counts"
 expect_eq "$(tr -d '\r' <"$log" | grep '^\[' | tr -d '\n')" \
-  '[f][e][o1][u][i1][i2][i3][r1][r2][r3][r4][r5][r6][r7][b1][a1][n1][n2][n3][s]' "section order"
+  '[f][e][o1][u][i1][i2][r1][r2][r3][r4][r5][r6][b1][a1][n1][n2][n3][s]' "section order"
 
 # The trailer, read from the end of the uninstaller as the uninstaller does.
 python3 - "$C/Act/uninstall.exe" "$m/header.bmp" "$m/bin/uninstall.exe" <<'PY'
