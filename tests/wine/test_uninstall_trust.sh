@@ -7,7 +7,8 @@
 # installation) the same added line is refused because it lies outside what
 # the installation made, and the untampered log removes everything but runs
 # no program. The untampered log of a fingerprinted installation removes
-# everything. The temporary copy runs from a new folder below
+# everything, for a per-machine package (entry below HKLM) and a per-user one
+# (entry below HKCU). The temporary copy runs from a new folder below
 # C:\windows\temp (Wine's user holds administrator rights), and an original
 # whose copy is killed reports exit code 4.
 source "$(dirname "$0")/lib.sh"
@@ -251,3 +252,33 @@ wait_until no_copy_left || fail "(d) the killed copy's folder is left"
 echo "ok: (d) the original removes the killed copy's folder"
 wineserver -w
 nothing_removed "(d)"
+
+# --- a per-user package: its entry, and so its fingerprint, is below HKCU ---
+cat >"$m/user.toml" <<TOML
+[app]
+name = "QB Trust User"
+version = "1.0"
+destination = "C:\\\\QBTU"
+privileges = "user"
+
+[[files]]
+source = "bin/a.txt"
+TOML
+qb_tool build "$m/user.toml" -o "$QB_TMP/user-setup.exe" >/dev/null
+expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/user-setup.exe")" /S)" 0 "per-user installation"
+wineserver -w
+ARP_USER='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\QB Trust User'
+qb_fingerprint_log "$ARP_USER" "$C/QBTU/uninstall.log"
+cp -p "$C/QBTU/uninstall.log" "$QB_TMP/user-log.orig"
+# One byte more: every other check passes, the fingerprint does not.
+printf '\r\n' >>"$C/QBTU/uninstall.log"
+expect_eq "$(qb_exit_code 'C:\QBTU\uninstall.exe' /S)" 1 \
+  "a per-user log with a line more is refused by its fingerprint below HKCU"
+wineserver -w
+[ -f "$C/QBTU/a.txt" ] && [ -f "$C/windows/win.ini" ] || fail "the refused per-user log removed something"
+cp -p "$QB_TMP/user-log.orig" "$C/QBTU/uninstall.log"
+expect_eq "$(qb_exit_code 'C:\QBTU\uninstall.exe' /S)" 0 "the per-user log is removed"
+wineserver -w
+[ ! -e "$C/QBTU" ] || fail "C:\\QBTU is still there"
+wine reg query "$ARP_USER" >/dev/null 2>&1 && fail "the per-user entry is still there"
+echo "ok: the per-user installation is gone, with its entry"
