@@ -32,7 +32,7 @@ flags=(-std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recov
   -Icommon -Itool $(pkg-config --cflags tomlplusplus))
 common_sources=(common/cab/safe_name.cpp common/package/package.cpp common/package/signature.cpp
   common/package/source.cpp common/package/support_files.cpp common/package/exit_codes.cpp
-  common/text/expand.cpp common/text/text.cpp common/uninstall/log_reader.cpp
+  common/text/expand.cpp common/text/text.cpp common/text/sha256.cpp common/uninstall/log_reader.cpp
   common/uninstall/removal_rules.cpp)
 tool_sources=(tool/inspect.cpp tool/manifest.cpp tool/messages.cpp tool/settings_table.cpp
   tool/text_convert.cpp tool/variables.cpp tool/path_checks.cpp tool/builder.cpp

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "log_check.h"
 #include "removal.h"
 #include "self_copy.h"
 #include "text/text.h"
@@ -29,26 +30,6 @@ class SilentHost : public RemovalHost {
   bool StopRequested() override { return false; }
 };
 
-struct Found {
-  std::string logPath;
-  qb::UninstallLog log;
-  std::vector<uint8_t> headerImage;
-};
-
-bool ReadLog(const std::string& self, Found& found) {
-  toolkit::TFileStream file;
-  uint64_t pathStart = 0;
-  if (!file.OpenRead(self) || !qb::ReadTrailerLogPath(file, found.logPath, pathStart)) return false;
-  toolkit::TFileStream logFile;
-  if (!logFile.OpenRead(found.logPath) || logFile.Size() > 256u * 1024 * 1024) return false;
-  std::string text(static_cast<size_t>(logFile.Size()), '\0');
-  if (logFile.Read(&text[0], text.size()) != text.size()) return false;
-  if (!qb::ParseUninstallLog(text, found.log)) return false;
-  if (qb::ReadFlag(found.log.Setting(31)))
-    qb::ReadTrailerBitmap(file, pathStart, found.headerImage);
-  return true;
-}
-
 int ExitCodeOf(const RemovalResult& result) {
   if (result.stopped) return qb::kUninstallCancelled;
   if (!result.leftBehind.empty()) return qb::kUninstallLeftBehind;
@@ -56,22 +37,33 @@ int ExitCodeOf(const RemovalResult& result) {
   return qb::kUninstallDone;
 }
 
+// Says why nothing was removed, unless the run is silent.
+void Refuse(const qb::UninstallerOptions& options, LogVerdict verdict, const CheckedLog& checked) {
+  if (options.silent) return;
+  const std::string text =
+      verdict == LogVerdict::kOutside
+          ? "The uninstall information of this program names " + checked.outside +
+                ", which lies outside what its installation could have made, so nothing was "
+                "removed."
+          : std::string(
+                "The uninstall information of this program is missing or damaged, so "
+                "nothing was removed.");
+  MessageBoxA(nullptr, text.c_str(), "Uninstall", MB_ICONERROR | MB_OK);
+}
+
 int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
   // A temporary copy reads the trailer from the file it was copied from: its
-  // own file is open for deletion and cannot be opened again.
+  // own file is open for deletion and cannot be opened again. That file is
+  // also the one the Add/Remove Programs entry names.
   const bool inCopy = !options.original.empty();
-  Found found;
-  if (!ReadLog(inCopy ? options.original : self, found)) {
-    if (!options.silent) {
-      MessageBoxA(nullptr,
-                  "The uninstall information of this program is missing or damaged, so nothing "
-                  "was removed.",
-                  "Uninstall", MB_ICONERROR | MB_OK);
-    }
+  CheckedLog checked;
+  const LogVerdict verdict = ReadCheckedLog(inCopy ? options.original : self, checked);
+  if (verdict != LogVerdict::kAccepted) {
+    Refuse(options, verdict, checked);
     ReportResult(options.resultPipe, qb::kUninstallNoLog);
     return qb::kUninstallNoLog;
   }
-  const qb::UninstallLog& log = found.log;
+  const qb::UninstallLog& log = checked.log;
   // The file the uninstaller was started from: this one, or the original
   // of a temporary copy (which must be the log's own uninstaller).
   std::string original = self;
@@ -85,7 +77,7 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
   SilentHost silent;
   TUninstallWindow* window = nullptr;
   if (!options.silent) {
-    window = new TUninstallWindow(log, found.headerImage);
+    window = new TUninstallWindow(log, checked.headerImage);
     window->Build();
     if (!window->AskToRemove()) {
       delete window;
@@ -94,7 +86,12 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
     }
   }
   RemovalHost& host = window ? static_cast<RemovalHost&>(*window) : silent;
-  Removal removal(log, host, original, found.logPath);
+  RemovalScope scope;
+  scope.proven = checked.proven;
+  scope.roots = checked.roots;
+  scope.entryFound = checked.entryFound;
+  scope.entry = checked.entry;
+  Removal removal(log, scope, host, original, checked.path);
   if (window) window->ShowProgress(removal.StepCount());
   removal.RunProgramsBefore();
   removal.UnregisterComponents();
@@ -105,7 +102,7 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
   if (!removal.Result().stopped) {
     // A stopped removal keeps the log and the uninstaller, so that it can
     // be run again.
-    removal.RemoveOwnFile(found.logPath);
+    removal.RemoveOwnFile(checked.path);
     int code = ExitCodeOf(removal.Result());
     if (inCopy) {
       ReportResult(options.resultPipe, code);
@@ -139,6 +136,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   if (options.original.empty()) {
     int code = 0;
     if (uninstaller::RunFromTemporaryCopy(self, options.silent, code)) return code;
+    return uninstaller::Uninstall(options, self);
   }
-  return uninstaller::Uninstall(options, self);
+  const int code = uninstaller::Uninstall(options, self);
+  uninstaller::RemoveCopyFolder(self, options.keep);
+  return code;
 }

@@ -49,9 +49,10 @@ bool IsBlankFile(const std::string& path) {
 
 }  // namespace
 
-Removal::Removal(const qb::UninstallLog& log, RemovalHost& host, std::string uninstallerPath,
-                 std::string logPath)
+Removal::Removal(const qb::UninstallLog& log, RemovalScope scope, RemovalHost& host,
+                 std::string uninstallerPath, std::string logPath)
     : log_(log),
+      scope_(std::move(scope)),
       host_(host),
       uninstallerPath_(std::move(uninstallerPath)),
       logPath_(std::move(logPath)) {
@@ -77,6 +78,11 @@ bool Removal::Stopping() {
 void Removal::RunPrograms(const std::vector<qb::LoggedProgram>& programs) {
   for (const qb::LoggedProgram& p : programs) {
     if (Stopping()) return;
+    // A log that is not proven to be the installation's runs nothing.
+    if (!scope_.proven) {
+      host_.Step();
+      continue;
+    }
     host_.ShowStatus(toolkit::NamePart(p.file));
     HANDLE process = nullptr;
     toolkit::StartProgram(p.file, p.parameters, static_cast<int>(p.show),
@@ -92,7 +98,8 @@ void Removal::UnregisterComponents() {
     if (Stopping()) return;
     host_.ShowStatus(toolkit::NamePart(path));
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (qb::IsSafeDestinationPath(path) && IsFile(path, data)) {
+    // Unregistering runs the component's code: only for a proven log.
+    if (scope_.proven && qb::IsSafeDestinationPath(path) && IsFile(path, data)) {
       if (HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
         using Entry = HRESULT(WINAPI*)();
         if (auto unregister = toolkit::LibraryFunction<Entry>(library, "DllUnregisterServer")) {
@@ -148,8 +155,10 @@ void Removal::RemoveIniEntries() {
       if (GetPrivateProfileSectionA(e.section.c_str(), probe, sizeof probe, file) == 0)
         WritePrivateProfileStringA(e.section.c_str(), nullptr, nullptr, file);
       WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);  // flushes the cache
-      // A file the installation's entries were all there was to goes too.
-      if (GetPrivateProfileSectionNamesA(probe, sizeof probe, file) == 0 && IsBlankFile(e.file))
+      // A file the installation's entries were all there was to goes too,
+      // when it lies where the installation put its files.
+      if (GetPrivateProfileSectionNamesA(probe, sizeof probe, file) == 0 &&
+          qb::InsideFolders(e.file, scope_.roots) && !ThroughLink(e.file) && IsBlankFile(e.file))
         DeleteOrSchedule(e.file);
     }
     host_.Step();
@@ -176,6 +185,17 @@ void Removal::RemoveRegistryEntries() {
       for (const std::string& key : qb::RegistryKeysToTry(value.key)) keys.push_back({root, key});
     }
     host_.Step();
+  }
+  // The fingerprint was written beside the entry's logged values; without
+  // it the entry is left empty and goes too.
+  if (scope_.entryFound) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(toolkit::RegistryRoot(scope_.entry.first), scope_.entry.second.c_str(), 0,
+                      KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+      RegDeleteValueA(h, qb::kLogSizeValue);
+      RegDeleteValueA(h, qb::kLogSha256Value);
+      RegCloseKey(h);
+    }
   }
   // Keys left empty go, deepest first.
   std::stable_sort(keys.begin(), keys.end(), [](const Candidate& a, const Candidate& b) {
@@ -207,9 +227,12 @@ void Removal::RemoveFiles() {
     host_.ShowStatus(toolkit::NamePart(path));
     WIN32_FILE_ATTRIBUTE_DATA data;
     const bool own = qb::SamePath(path, uninstallerPath_) || qb::SamePath(path, logPath_);
-    if (!own && qb::IsSafeDestinationPath(path) && IsFile(path, data)) {
-      // Written after the log: the user changed it, so it is theirs now.
-      if (logTimeKnown_ && CompareFileTime(&data.ftLastWriteTime, &logWritten_) > 0) {
+    if (!own && qb::IsSafeDestinationPath(path) && qb::InsideFolders(path, scope_.roots) &&
+        IsFile(path, data)) {
+      // Written after the log: the user changed it, so it is theirs now. A
+      // folder on the way made a link: what it leads to is not ours.
+      if ((logTimeKnown_ && CompareFileTime(&data.ftLastWriteTime, &logWritten_) > 0) ||
+          ThroughLink(path)) {
         result_.kept.push_back(path);
       } else {
         DeleteOrSchedule(path);
@@ -217,6 +240,17 @@ void Removal::RemoveFiles() {
     }
     host_.Step();
   }
+}
+
+bool Removal::ThroughLink(const std::string& path) const {
+  for (const std::string& root : scope_.roots) {
+    for (const std::string& folder : qb::FoldersInside(path, root)) {
+      const DWORD attributes = GetFileAttributesA(folder.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return true;
+    }
+  }
+  return false;
 }
 
 void Removal::RemoveOwnFile(const std::string& path) {

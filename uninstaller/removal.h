@@ -5,7 +5,9 @@
 //
 // Nothing the log does not name is removed: a file that was changed after
 // the installation wrote the log stays, and so does the folder that holds
-// it. A file in use is scheduled for removal when Windows restarts.
+// it. A file in use is scheduled for removal when Windows restarts. Files go
+// only from inside the roots the log check gave, and programs and
+// components run only for a log whose fingerprint matched.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +17,7 @@
 
 #include "removal_host.h"
 #include "uninstall/log_reader.h"
+#include "uninstall/removal_rules.h"
 
 namespace uninstaller {
 
@@ -25,12 +28,22 @@ struct RemovalResult {
   bool stopped = false;                 // the user stopped the removal
 };
 
+// How far a removal may go, from the log check.
+struct RemovalScope {
+  bool proven = false;             // the fingerprint matched: programs and components run
+  std::vector<std::string> roots;  // files and folders go only from inside these
+  // The Add/Remove Programs entry that holds the log's fingerprint: its
+  // two values go with the entry's logged ones.
+  bool entryFound = false;
+  qb::RegistryKeyName entry;
+};
+
 class Removal {
  public:
   // uninstallerPath and logPath are removed by the caller (the uninstaller
   // cannot remove the file it runs from); the file list passes them over.
-  Removal(const qb::UninstallLog& log, RemovalHost& host, std::string uninstallerPath,
-          std::string logPath);
+  Removal(const qb::UninstallLog& log, RemovalScope scope, RemovalHost& host,
+          std::string uninstallerPath, std::string logPath);
 
   // How many steps the whole removal makes, for a progress bar.
   int StepCount() const;
@@ -55,7 +68,12 @@ class Removal {
   void DeleteOrSchedule(const std::string& path);
   bool Stopping();
 
+  // Whether a folder between a root and path has been made a link
+  // (junction or symbolic link) since: what lies behind it is not ours.
+  bool ThroughLink(const std::string& path) const;
+
   const qb::UninstallLog& log_;
+  RemovalScope scope_;
   RemovalHost& host_;
   std::string uninstallerPath_;
   std::string logPath_;

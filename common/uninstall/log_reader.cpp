@@ -99,6 +99,20 @@ bool ParseUninstallLog(const std::string& text, UninstallLog& log) {
   return true;
 }
 
+bool LogCountsAgree(const UninstallLog& log) {
+  const std::pair<int64_t, size_t> counts[] = {
+      {37, log.folders.size()},  {39, log.files.size()}, {42, log.components.size()},
+      {43, log.registry.size()}, {44, log.ini.size()},   {45, log.before.size()},
+      {46, log.after.size()},
+  };
+  for (const auto& [key, records] : counts) {
+    const std::string text = log.Setting(key);
+    const bool digits = !text.empty() && text.size() <= 18 && AllDigits(text);
+    if (!digits || ReadNumber(text) != static_cast<int64_t>(records)) return false;
+  }
+  return true;
+}
+
 namespace {
 
 bool ReadAt(ByteSource& file, uint64_t position, void* buffer, size_t size) {

@@ -63,6 +63,13 @@ std::string UnquoteLogValue(const std::string& value);
 // the text has no [s] section: the log was cut short or is not a log.
 bool ParseUninstallLog(const std::string& text, UninstallLog& log);
 
+// Whether the log holds as many records as its [s] section counts: [e]
+// folders (key 37), [f] files (39), [u] components (42), [rN] registry
+// sections (43), [iN] INI sections (44) and [bN]/[aN] programs (45, 46). A
+// count that is missing or differs means the log was damaged or changed
+// after the installation (a section renamed, a record added or taken out).
+bool LogCountsAgree(const UninstallLog& log);
+
 // The log path the trailer at the end of an uninstaller names: the last two
 // bytes give its length L, the L bytes before them the path. pathStart gets
 // where the path begins. Returns false when the file is too short for the

@@ -1,7 +1,9 @@
 // Fuzz target: what the uninstaller reads before it removes anything. The
 // input is both a log text and the end of an uninstaller file. Parsing must
 // end; every record read must be one the log text holds; the removal rules
-// applied to what was read keep their promises.
+// applied to what was read keep their promises: a log the bounds accept
+// names no file outside a root and no registry value the registry rule
+// refuses, and no root the log names is a system folder.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -30,8 +32,47 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
     for (const std::string& f : log.files) qb::FoldersInside(f, log.Setting(18));
+    qb::LogCountsAgree(log);
+
+    qb::RemovalBounds bounds;
+    bounds.shellRoots = {"C:\\Users\\me\\Desktop", "C:\\Windows\\Fonts"};
+    bounds.ownFolders = {"C:\\App"};
+    bounds.systemFolders = {"C:\\Windows", "C:\\Program Files", "C:\\Users\\me",
+                            "C:\\Users\\me\\Desktop"};
+    bounds.closedFolders = {"C:\\Windows"};
+    bounds.ownEntries = {{2, std::string(qb::kUninstallKey) + "\\App"}};
+    const qb::BoundsCheck check = qb::CheckRemovalBounds(log, bounds);
+    if (check.inside) {
+      for (const std::string& root : check.roots) {
+        for (const std::string& system : bounds.systemFolders) {
+          // Only the shell's own roots may be (or lie in) the system's folders.
+          const bool fromShell =
+              qb::SamePath(root, bounds.shellRoots[0]) || qb::SamePath(root, bounds.shellRoots[1]);
+          if (!fromShell && (qb::SamePath(root, system) || qb::InsideFolders(system, {root})))
+            std::abort();
+        }
+      }
+      for (const std::string& f : log.files) {
+        if (!qb::IsSafeDestinationPath(f) || !qb::InsideFolders(f, check.roots)) std::abort();
+      }
+      for (const auto& r : log.registry) {
+        if (!qb::RegistryRemovalAllowed(r.root, r.key, bounds.ownEntries)) std::abort();
+        if (r.root != 0 && r.root != 1 && r.root != 2 && r.root != 3 && r.root != 5) std::abort();
+      }
+    } else if (check.outside.empty() || !check.roots.empty()) {
+      std::abort();
+    }
   }
   qb::ParseUninstallerOptions(text);
+  qb::CopyExitCode(text);
+  qb::UninstallStringProgram(text);
+  qb::UninstallEntryOf(text);
+  qb::LogFingerprint fingerprint;
+  fingerprint.sizePresent = fingerprint.sha256Present = true;
+  fingerprint.size = text.substr(0, 8);
+  fingerprint.sha256 = text;
+  // A fingerprint that matches is the log's own.
+  if (qb::CheckLogFingerprint(fingerprint, text) == qb::FingerprintCheck::kMatches) std::abort();
 
   // The same bytes as the end of an uninstaller.
   qb::MemorySource file(std::vector<uint8_t>(data, data + size));

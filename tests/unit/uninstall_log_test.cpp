@@ -305,6 +305,52 @@ TEST(UninstallLogTest, EveryLogTheBuilderWritesReadsBack) {
   EXPECT_EQ(log.settings.size(), 52u);
 }
 
+// The counts in [s] against the records: a log changed after the
+// installation (a section renamed, a record added or taken out) no longer
+// agrees with them.
+TEST(UninstallLogTest, CountsAgreeWithTheRecords) {
+  const Package p = EverySection();
+  UninstallLogInput in;
+  in.package = &p;
+  in.installedFiles = {"C:\\App\\a.txt", "C:\\App\\b.txt", "C:\\App\\c.txt"};
+  in.destinationFolder = "C:\\App";
+  in.expand = Expand;
+  const std::string written = UninstallLogText(BuildUninstallLog(in));
+  struct Case {
+    const char* what;
+    std::string from, to;
+    bool agree;
+  };
+  const Case cases[] = {
+      {"the log as written", "", "", true},
+      {"a record's value changed", "1=C:\\App\\a.txt", "1=C:\\App\\z.txt", true},
+      {"[f] renamed", "[f]\r\n", "[g]\r\n", false},
+      {"[e] renamed", "[e]\r\n", "[E]\r\n", false},
+      {"a file added", "[e]\r\n", "4=C:\\Windows\\win.ini\r\n[e]\r\n", false},
+      {"a file taken out", "3=C:\\App\\c.txt\r\n", "", false},
+      {"a component added", "[u]\r\n", "[u]\r\n2=C:\\x.dll\r\n", false},
+      {"a registry section added", "[r1]\r\n", "[r9]\r\n0=1\r\n1=Software\\X\r\n[r1]\r\n", false},
+      {"an INI section renamed", "[i1]\r\n", "[j1]\r\n", false},
+      {"a program added", "[a1]\r\n", "[b7]\r\n0=C:\\x.exe\r\n[a1]\r\n", false},
+      {"a program after made one before", "[a1]\r\n", "[b3]\r\n", false},
+      {"a count changed", "39=3\r\n", "39=4\r\n", false},
+      {"a count taken out", "42=1\r\n", "", false},
+      {"a count that is no number", "43=2\r\n", "43=2x\r\n", false},
+      {"a count with a sign", "44=1\r\n", "44=+1\r\n", false},
+  };
+  for (const Case& c : cases) {
+    std::string text = written;
+    if (!c.from.empty()) {
+      const size_t at = text.find(c.from);
+      ASSERT_NE(at, std::string::npos) << c.what;
+      text.replace(at, c.from.size(), c.to);
+    }
+    UninstallLog log;
+    ASSERT_TRUE(ParseUninstallLog(text, log)) << c.what;
+    EXPECT_EQ(LogCountsAgree(log), c.agree) << c.what;
+  }
+}
+
 // Values that the quoting rule touches, or that look like log syntax, come
 // back unchanged in every quoted section.
 TEST(UninstallLogTest, AwkwardValuesReadBack) {

@@ -162,3 +162,30 @@ qb_cancel_installer() {
   qb_drive wait "$1" 20000 '#32770' || return 1
   qb_drive click "$1" Yes '#32770'
 }
+
+# A value of a registry key as "wine reg query" shows it ("" when missing).
+qb_reg_value() {
+  { wine reg query "$1" /v "$2" 2>/dev/null || true; } | tr -d '\r' |
+    sed -n "s/^ *$2  *REG_[A-Z_]*  *//p"
+}
+
+# The uninstall log's fingerprint in the Add/Remove Programs entry $1:
+# QuillboxLogSize and QuillboxLogSha256, the size and SHA-256 of the log
+# file $2. An installer that writes them is held to the log's own size and
+# sha256sum; where the installation holds neither, they are written here,
+# as the installer would.
+qb_fingerprint_log() {
+  local key=$1 log=$2 size sha have_size have_sha
+  size=$(stat -c %s "$log")
+  sha=$(sha256sum "$log" | cut -d' ' -f1)
+  have_size=$(qb_reg_value "$key" QuillboxLogSize)
+  have_sha=$(qb_reg_value "$key" QuillboxLogSha256)
+  if [ -z "$have_size" ] && [ -z "$have_sha" ]; then
+    wine reg add "$key" /v QuillboxLogSize /t REG_SZ /d "$size" /f >/dev/null
+    wine reg add "$key" /v QuillboxLogSha256 /t REG_SZ /d "$sha" /f >/dev/null
+    expect_eq "$(qb_reg_value "$key" QuillboxLogSha256)" "$sha" "the log's fingerprint, written by the test"
+  else
+    expect_eq "$have_size" "$size" "the installer's QuillboxLogSize is the log's size"
+    expect_eq "$have_sha" "$sha" "the installer's QuillboxLogSha256 is the log's sha256sum"
+  fi
+}

@@ -151,6 +151,8 @@ snapshot "$QB_TMP/before"
 expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/setup.exe")" /S)" 0 "silent installation"
 wineserver -w
 [ -f "$C/QBU/uninstall.exe" ] && [ -f "$C/QBU/uninstall.log" ] || fail "uninstaller or log missing"
+# The log's fingerprint, without which the uninstaller runs no program.
+qb_fingerprint_log "$ARP" "$C/QBU/uninstall.log"
 [ -f "$C/QBU/regmarker.dll.registered" ] || fail "the component was not registered"
 [ -f "$U/Desktop/QBU Desktop.lnk" ] || fail "desktop shortcut missing"
 info=$(wine "$W/qbfileinfo.exe" 'C:\QBU\uninstall.exe' | tr -d '\r')
@@ -205,6 +207,7 @@ echo "ok: the file tree is as before"
 # --- 2: a user's file, a changed file and a file in use ----------------------
 expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/setup.exe")" /S)" 0 "second installation"
 wineserver -w
+qb_fingerprint_log "$ARP" "$C/QBU/uninstall.log"
 echo "mine" >"$C/QBU/notes.txt"
 sleep 1
 echo "changed by the user" >>"$C/QBU/sub/deeper/data.txt"
@@ -231,6 +234,7 @@ rm -f "$QB_TMP/markers/"*
 # --- 3: through the window: Cancel keeps everything, Remove removes -------
 expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/setup.exe")" /S)" 0 "third installation"
 wineserver -w
+qb_fingerprint_log "$ARP" "$C/QBU/uninstall.log"
 T="Uninstall QB Uninstall Test"
 wine 'C:\QBU\uninstall.exe' &
 pid=$!
