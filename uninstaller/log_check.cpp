@@ -231,6 +231,7 @@ LogVerdict ReadCheckedLog(const std::string& uninstaller, CheckedLog& checked) {
   qb::RemovalBounds bounds;
   AddBounds(bounds, uninstaller, checked.path);
   bounds.installLocation = entry.installLocation;
+  bounds.proven = checked.proven;
   bounds.ownEntries = OwnEntries(checked.log, entry, uninstaller);
   const qb::BoundsCheck bounded = qb::CheckRemovalBounds(checked.log, bounds);
   if (!bounded.inside) {

@@ -227,8 +227,10 @@ void Removal::RemoveFiles() {
     host_.ShowStatus(toolkit::NamePart(path));
     WIN32_FILE_ATTRIBUTE_DATA data;
     const bool own = qb::SamePath(path, uninstallerPath_) || qb::SamePath(path, logPath_);
-    if (!own && qb::IsSafeDestinationPath(path) && qb::InsideFolders(path, scope_.roots) &&
-        IsFile(path, data)) {
+    // A proven log's files are the ones the installation placed, wherever
+    // they are; any other log's go only from inside its roots.
+    if (!own && qb::IsSafeDestinationPath(path) &&
+        (scope_.proven || qb::InsideFolders(path, scope_.roots)) && IsFile(path, data)) {
       // Written after the log: the user changed it, so it is theirs now. A
       // folder on the way made a link: what it leads to is not ours.
       if ((logTimeKnown_ && CompareFileTime(&data.ftLastWriteTime, &logWritten_) > 0) ||

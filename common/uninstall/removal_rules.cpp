@@ -288,7 +288,7 @@ BoundsCheck CheckRemovalBounds(const UninstallLog& log, const RemovalBounds& bou
   check.roots.swap(roots);
 
   const auto inRoots = [&](const std::string& path) {
-    return IsSafeDestinationPath(path) && InsideFolders(path, check.roots);
+    return IsSafeDestinationPath(path) && (bounds.proven || InsideFolders(path, check.roots));
   };
   for (const std::string& file : log.files) {
     if (!inRoots(file)) return outside("the file \"" + file + "\"");

@@ -116,6 +116,11 @@ struct RemovalBounds {
   std::string installLocation;
   // Add/Remove Programs entries that are this installation's.
   std::vector<RegistryKeyName> ownEntries;
+  // The log's fingerprint matched: it is exactly what the installer wrote,
+  // and its files, components and fonts are the ones it placed. They need
+  // only be safe full paths, wherever they are (an application may well put
+  // a DLL into the system folder).
+  bool proven = false;
 };
 
 struct BoundsCheck {

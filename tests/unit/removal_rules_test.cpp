@@ -344,6 +344,27 @@ TEST(RemovalRulesTest, BoundsOfALog) {
          l.files.push_back("D:\\Uninstallers\\App\\uninstall.exe");
        },
        true},
+      // A log the installer is known to have written: its files may lie
+      // anywhere, but still only as safe full paths.
+      {"a proven log's DLL in the system folder",
+       [](UninstallLog& l, RemovalBounds& b) {
+         b.proven = true;
+         l.files.push_back("C:\\Windows\\System32\\app.dll");
+         l.components.push_back("C:\\Windows\\System32\\app.dll");
+       },
+       true},
+      {"a proven log's relative file",
+       [](UninstallLog& l, RemovalBounds& b) {
+         b.proven = true;
+         l.files.push_back("x.txt");
+       },
+       false},
+      {"a proven log's file that climbs out",
+       [](UninstallLog& l, RemovalBounds& b) {
+         b.proven = true;
+         l.files.push_back("C:\\App\\..\\Windows\\win.ini");
+       },
+       false},
       // Files, folders, components and fonts outside every root.
       {"a system file",
        [](UninstallLog& l, RemovalBounds&) { l.files.push_back("C:\\Windows\\win.ini"); }, false},
