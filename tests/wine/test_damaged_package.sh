@@ -35,3 +35,18 @@ check_damaged "$QB_TMP/negative.exe" "negative count"
 # A count that promises more strings than the file holds bytes.
 "$QB_PACK" "$QB_STUB" "$QB_TMP/huge.exe" --claim 57=900000000
 check_damaged "$QB_TMP/huge.exe" "impossible language table"
+
+# Unattended (/S /NP), a damaged package ends with exit code 1 at once: no
+# box waits for anyone, even before the options are read from the package.
+head -c $(($(stat -c %s "$QB_TMP/short.exe") - 1000)) "$QB_TMP/short.exe" >"$QB_TMP/cut.exe"
+for exe in bare cut; do
+  [ -e "$QB_TMP/$exe.exe" ] || cp "$QB_STUB" "$QB_TMP/$exe.exe"
+  wine "$QB_TMP/$exe.exe" /S /NP '/LOG=C:\damaged.log' &
+  pid=$!
+  # The log's last line is written just before the program ends.
+  qb_wait_exit $pid 60
+  expect_eq "$QB_RC" 1 "$exe installer with /S /NP: exit code"
+  grep -q "answered OK (unattended, not shown)" "$WINEPREFIX/drive_c/damaged.log" ||
+    fail "$exe: the message was not answered unattended: $(cat "$WINEPREFIX/drive_c/damaged.log")"
+  [ ! -e "$QB_WORK" ] || fail "$exe: working folder left behind"
+done
