@@ -4,10 +4,8 @@
 
 #include "engine/extract.h"
 #include "engine/variables.h"
-#include "startup/background.h"
-#include "startup/ending.h"
-#include "startup/state.h"
-#include "startup/workfolder.h"
+#include "session/ending.h"
+#include "session/workfolder.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
@@ -46,9 +44,9 @@ bool Restart() {
 
 }  // namespace
 
-void CompletionStep(const FinishChoices& choices) {
-  const qb::Package& pkg = startup::Package;
-  startup::Background.Hide();
+void CompletionStep(const session::Session& session, const FinishChoices& choices) {
+  const qb::Package& pkg = session.package;
+  if (session.state.background) ShowWindow(session.state.background, SW_HIDE);
   ShowWindow(toolkit::Application.Handle(), SW_HIDE);
   if (pkg.Flag(qb::kRunProgramOffered) && choices.runProgram) {
     const std::string command = engine::ExpandText(pkg.Text(qb::kProgramToRun));
@@ -66,16 +64,16 @@ void CompletionStep(const FinishChoices& choices) {
   // A restart the package needs and that did not happen is told by the
   // exit code.
   const bool restartPending = pkg.Flag(qb::kRestartRequired) && !(choices.restartNow && Restart());
-  startup::EndProgram(restartPending ? qb::ExitReason::kRestartPending
-                                     : qb::ExitReason::kInstalled);
+  session::EndProgram(
+      session, restartPending ? qb::ExitReason::kRestartPending : qb::ExitReason::kInstalled);
 }
 
 void AbandonInstallation(engine::RunState& run) {
   toolkit::Log("installation abandoned");
   run.host.ReportAbandoned();
   engine::DiscardExtraction(run);
-  startup::RemoveWorkFolder();
-  startup::EndProgram(run.failureReason);
+  session::RemoveWorkFolder(run.session);
+  session::EndProgram(run.session, run.failureReason);
 }
 
 }  // namespace actions

@@ -4,7 +4,6 @@
 
 #include "engine/run_state.h"
 #include "engine/variables.h"
-#include "startup/state.h"
 #include "toolkit/application.h"
 #include "toolkit/log.h"
 #include "toolkit/system.h"
@@ -31,10 +30,10 @@ void RegisterComponent(const std::string& path) {
 }  // namespace
 
 void RegisterComponents(engine::RunState& run) {
-  const qb::RecordList& components = startup::Package.Records(qb::List::kComponents);
+  const qb::RecordList& components = run.session.package.Records(qb::List::kComponents);
   for (size_t r = 0; r < components.Count(); ++r) {
     const std::string path = engine::ExpandText(components.Field(r, 0));
-    run.Status(startup::Package.Msg(qb::kMsgStatusFontPrefix) +
+    run.Status(run.session.package.Msg(qb::kMsgStatusFontPrefix) +
                path.substr(path.find_last_of('\\') + 1));
     toolkit::Application.ProcessMessages();
     toolkit::Log({"component: ", path});

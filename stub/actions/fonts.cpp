@@ -5,7 +5,6 @@
 #include "actions/registry_ini.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
-#include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
@@ -14,7 +13,7 @@
 namespace actions {
 
 void InstallFonts(engine::RunState& run) {
-  const qb::Package& pkg = startup::Package;
+  const qb::Package& pkg = run.session.package;
   const qb::RecordList& fonts = pkg.Records(qb::List::kFonts);
   const std::string key = std::string("Software\\Microsoft\\Windows") +
                           (engine::IsNtFamily() ? " NT" : "") + "\\CurrentVersion\\Fonts";

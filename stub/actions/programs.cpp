@@ -4,7 +4,6 @@
 
 #include "engine/run_state.h"
 #include "engine/variables.h"
-#include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/log.h"
@@ -13,7 +12,7 @@
 namespace actions {
 
 void RunPrograms(engine::RunState& run, ProgramPhase phase) {
-  const qb::Package& pkg = startup::Package;
+  const qb::Package& pkg = run.session.package;
   run.Status(pkg.Msg(qb::kMsgStatusPrograms));
   toolkit::Application.ProcessMessages();
   const qb::RecordList& programs = pkg.Records(qb::List::kPrograms);

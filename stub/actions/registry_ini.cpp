@@ -7,7 +7,6 @@
 #include "cab/safe_name.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
-#include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
@@ -120,8 +119,7 @@ void WriteRecord(engine::RunState& run, const qb::RecordList& values, size_t r) 
 
 }  // namespace
 
-bool IsUninstallEntryRecord(size_t record) {
-  const qb::Package& pkg = startup::Package;
+bool IsUninstallEntryRecord(const qb::Package& pkg, size_t record) {
   const qb::RecordList& values = pkg.Records(qb::List::kRegistryValues);
   if (!pkg.Flag(qb::kWriteUninstall) || record >= values.Count()) return false;
   const int64_t root = qb::ReadNumber(values.Field(record, 0));
@@ -131,10 +129,10 @@ bool IsUninstallEntryRecord(size_t record) {
          key.compare(0, folder.size(), folder) == 0;
 }
 
-bool UninstallEntryKey(long long& root, std::string& key) {
-  const qb::RecordList& values = startup::Package.Records(qb::List::kRegistryValues);
+bool UninstallEntryKey(const qb::Package& pkg, long long& root, std::string& key) {
+  const qb::RecordList& values = pkg.Records(qb::List::kRegistryValues);
   for (size_t r = 0; r < values.Count(); ++r) {
-    if (!IsUninstallEntryRecord(r)) continue;
+    if (!IsUninstallEntryRecord(pkg, r)) continue;
     root = qb::ReadNumber(values.Field(r, 0));
     key = engine::ExpandText(values.Field(r, 1));
     return true;
@@ -145,7 +143,7 @@ bool UninstallEntryKey(long long& root, std::string& key) {
 void WriteRegistryValues(engine::RunState& run) {
   // A [[registry_keys]] key that is there before the run is someone else's:
   // only a new one is the installation's to remove.
-  const qb::RecordList& keys = startup::Package.Records(qb::List::kRegistryKeys);
+  const qb::RecordList& keys = run.session.package.Records(qb::List::kRegistryKeys);
   run.registryKeyNew.assign(keys.Count(), false);
   for (size_t r = 0; r < keys.Count(); ++r) {
     const long long root = qb::ReadNumber(keys.Field(r, 0));
@@ -160,12 +158,12 @@ void WriteRegistryValues(engine::RunState& run) {
                   run.registryKeyNew[r] ? " (new)" : " (there already: it stays)"});
   }
 
-  const qb::RecordList& values = startup::Package.Records(qb::List::kRegistryValues);
+  const qb::RecordList& values = run.session.package.Records(qb::List::kRegistryValues);
   run.registryValueWritten.assign(values.Count(), false);
   for (size_t r = 0; r < values.Count(); ++r) {
     // The entry is written after the uninstall log, which names its values
     // as written by this run (WriteUninstallEntry writes them right after).
-    if (IsUninstallEntryRecord(r)) {
+    if (IsUninstallEntryRecord(run.session.package, r)) {
       run.registryValueWritten[r] = true;
     } else {
       WriteRecord(run, values, r);
@@ -176,17 +174,17 @@ void WriteRegistryValues(engine::RunState& run) {
 
 bool WriteUninstallEntry(engine::RunState& run, const std::string& logSize,
                          const std::string& logSha256) {
-  const qb::RecordList& values = startup::Package.Records(qb::List::kRegistryValues);
+  const qb::RecordList& values = run.session.package.Records(qb::List::kRegistryValues);
   run.registryValueWritten.resize(values.Count(), false);
   bool all = true;
   for (size_t r = 0; r < values.Count(); ++r) {
-    if (!IsUninstallEntryRecord(r)) continue;
+    if (!IsUninstallEntryRecord(run.session.package, r)) continue;
     WriteRecord(run, values, r);
     all = all && run.registryValueWritten[r];
   }
   long long root = 0;
   std::string key;
-  if (UninstallEntryKey(root, key)) {
+  if (UninstallEntryKey(run.session.package, root, key)) {
     all = WriteRegistryValue(root, key, kLogSizeValue, logSize, kRegString, true) == kRegWritten &&
           all;
     all = WriteRegistryValue(root, key, kLogSha256Value, logSha256, kRegString, true) ==
@@ -197,7 +195,7 @@ bool WriteUninstallEntry(engine::RunState& run, const std::string& logSize,
 }
 
 void WriteIniEntries(engine::RunState& run) {
-  const qb::RecordList& entries = startup::Package.Records(qb::List::kIniEntries);
+  const qb::RecordList& entries = run.session.package.Records(qb::List::kIniEntries);
   run.iniEntryWritten.assign(entries.Count(), false);
   for (size_t r = 0; r < entries.Count(); ++r) {
     const std::string file = engine::ExpandText(entries.Field(r, 0));

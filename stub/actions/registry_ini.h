@@ -32,10 +32,10 @@ void WriteIniEntries(engine::RunState& run);
 // Software\Microsoft\Windows\CurrentVersion\Uninstall\ (HKCU or HKLM) of a
 // package that writes uninstall information. The registry stage leaves them
 // out; they are written once the uninstaller and its log are in place.
-bool IsUninstallEntryRecord(size_t record);
+bool IsUninstallEntryRecord(const qb::Package& pkg, size_t record);
 // The root and key of the entry (those of its first record); false when
 // the package has no entry.
-bool UninstallEntryKey(long long& root, std::string& key);
+bool UninstallEntryKey(const qb::Package& pkg, long long& root, std::string& key);
 // The names of the values that hold the uninstall log's fingerprint in the
 // entry: its size in bytes (decimal) and its SHA-256 (lowercase hex).
 extern const char* const kLogSizeValue;

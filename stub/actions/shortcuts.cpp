@@ -8,7 +8,6 @@
 #include "cab/safe_name.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
-#include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
@@ -80,7 +79,7 @@ bool SaveLink(toolkit::TComSession& com, const std::string& path, const std::str
 
 void CreateShortcuts(engine::RunState& run) {
   toolkit::TComSession com;
-  const qb::RecordList& shortcuts = startup::Package.Records(qb::List::kShortcuts);
+  const qb::RecordList& shortcuts = run.session.package.Records(qb::List::kShortcuts);
   for (size_t r = 0; r < shortcuts.Count(); ++r) {
     const int64_t code = qb::ReadNumber(shortcuts.Field(r, 0));
     bool made = false;

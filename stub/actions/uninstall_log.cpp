@@ -6,8 +6,7 @@
 #include "engine/run_state.h"
 #include "engine/variables.h"
 #include "package/support_files.h"
-#include "startup/state.h"
-#include "startup/workfolder.h"
+#include "session/workfolder.h"
 #include "text/sha256.h"
 #include "text/text.h"
 #include "toolkit/files.h"
@@ -163,7 +162,7 @@ qb::UninstallLog StillThere(const qb::UninstallLog& earlier, uint64_t logTime) {
 }  // namespace
 
 void ReadEarlierLog(engine::RunState& run) {
-  const qb::Package& pkg = startup::Package;
+  const qb::Package& pkg = run.session.package;
   run.earlierLog = qb::UninstallLog();
   if (!pkg.Flag(qb::kWriteUninstall)) return;
   const std::string logPath = engine::ExpandText(pkg.Text(qb::kUninstallLogPath));
@@ -178,7 +177,7 @@ void ReadEarlierLog(engine::RunState& run) {
   // The entry of an earlier installation tells which log it wrote.
   long long root = 0;
   std::string key;
-  if (UninstallEntryKey(root, key)) {
+  if (UninstallEntryKey(run.session.package, root, key)) {
     const std::string size = engine::ReadRegistryText(root, key, kLogSizeValue);
     const std::string sha256 = engine::ReadRegistryText(root, key, kLogSha256Value);
     if ((!size.empty() && size != qb::Decimal(static_cast<int64_t>(bytes.size()))) ||
@@ -196,7 +195,7 @@ void ReadEarlierLog(engine::RunState& run) {
 }
 
 bool WriteUninstallLog(engine::RunState& run, LogFingerprint& fingerprint) {
-  const qb::Package& pkg = startup::Package;
+  const qb::Package& pkg = run.session.package;
   const std::string uninstaller = engine::ExpandText(pkg.Text(qb::kUninstallerPath));
   const std::string logPath = engine::ExpandText(pkg.Text(qb::kUninstallLogPath));
   toolkit::CreateFolderChain(toolkit::FolderPart(uninstaller));
@@ -210,7 +209,7 @@ bool WriteUninstallLog(engine::RunState& run, LogFingerprint& fingerprint) {
   std::string bitmapFile;
   const bool withBitmap = pkg.Flag(qb::kHeaderBitmap);
   if (withBitmap &&
-      !ReadWholeFile(startup::SupportFile(qb::kSupportHeaderBitmap), bitmapFile, UINT32_MAX)) {
+      !ReadWholeFile(session::SupportFile(qb::kSupportHeaderBitmap), bitmapFile, UINT32_MAX)) {
     toolkit::Log("uninstall information: FAILED to read the header picture");
     return false;
   }
@@ -234,7 +233,7 @@ bool WriteUninstallLog(engine::RunState& run, LogFingerprint& fingerprint) {
   // with them at removal.
   long long root = 0;
   std::string key;
-  if (UninstallEntryKey(root, key)) {
+  if (UninstallEntryKey(run.session.package, root, key)) {
     input.moreRegistry.push_back({root, key, kLogSizeValue});
     input.moreRegistry.push_back({root, key, kLogSha256Value});
   }

@@ -8,7 +8,6 @@
 #include "cab/safe_name.h"
 #include "engine/cab.h"
 #include "engine/variables.h"
-#include "startup/state.h"
 #include "text/expand.h"
 #include "text/text.h"
 #include "toolkit/application.h"
@@ -48,8 +47,7 @@ namespace {
 
 constexpr char kVolumeToken[] = "@$&%19";
 
-uint64_t StoredSize(int k) {
-  const qb::Package& pkg = startup::Package;
+uint64_t StoredSize(const qb::Package& pkg, int k) {
   const int64_t size = k == pkg.Number(qb::kLastCabinetNumber) ? pkg.Number(qb::kLastCabinetSize)
                                                                : pkg.Number(qb::kCabinetSize);
   return size < 0 ? 0 : static_cast<uint64_t>(static_cast<uint32_t>(size));
@@ -65,8 +63,8 @@ uint64_t FileSize(const std::string& path) {
   return static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
 }
 
-std::string VolumePath(int volume) {
-  std::string name = startup::Package.Text(qb::kVolumePattern);
+std::string VolumePath(const qb::Package& pkg, int volume) {
+  std::string name = pkg.Text(qb::kVolumePattern);
   const size_t at = name.find(kVolumeToken);
   if (at != std::string::npos) name.replace(at, 6, qb::Decimal(volume));
   return toolkit::FolderOf(toolkit::ModulePath()) + name;
@@ -77,15 +75,16 @@ bool VolumeDamaged(Extraction& x, int volume, const std::string& path, uint64_t 
 }  // namespace
 
 uint64_t Extraction::VolumeLength(int volume) const {
-  const qb::Package& pkg = startup::Package;
+  const qb::Package& pkg = run.session.package;
   const int64_t last = pkg.Number(qb::kLastCabinetNumber);
   uint64_t total = 0;
   if (last >= 0)
-    total = static_cast<uint64_t>(last) * StoredSize(0) + StoredSize(static_cast<int>(last));
-  const uint64_t end = startup::Startup.packageEnd >= qb::Trailer::kSize
-                           ? startup::Startup.packageEnd - qb::Trailer::kSize
+    total =
+        static_cast<uint64_t>(last) * StoredSize(pkg, 0) + StoredSize(pkg, static_cast<int>(last));
+  const uint64_t end = run.session.state.packageEnd >= qb::Trailer::kSize
+                           ? run.session.state.packageEnd - qb::Trailer::kSize
                            : 0;
-  const uint64_t start = static_cast<uint32_t>(startup::Startup.fileCabinetOffset);
+  const uint64_t start = static_cast<uint32_t>(run.session.state.fileCabinetOffset);
   const uint64_t inside = end > start ? end - start : 0;
   const uint64_t before = inside * static_cast<uint64_t>(volume - 1);
   if (inside == 0 || before >= total) return 0;
@@ -94,15 +93,16 @@ uint64_t Extraction::VolumeLength(int volume) const {
 
 bool Extraction::Locate(int index, CabinetSource& source) {
   source = CabinetSource();
-  const uint64_t size = StoredSize(index);
+  const qb::Package& pkg = run.session.package;
+  const uint64_t size = StoredSize(pkg, index);
   uint64_t found = 0;
   if (volume == 1) {
     const std::string installer = toolkit::ModulePath();
-    const uint64_t position = static_cast<uint32_t>(startup::Startup.fileCabinetOffset) +
-                              static_cast<uint64_t>(index) *
-                                  static_cast<uint32_t>(startup::Package.Number(qb::kCabinetSize));
+    const uint64_t position =
+        static_cast<uint32_t>(run.session.state.fileCabinetOffset) +
+        static_cast<uint64_t>(index) * static_cast<uint32_t>(pkg.Number(qb::kCabinetSize));
     // The cabinet data ends at the trailer, which a signature may follow.
-    const uint64_t total = startup::Startup.packageEnd;
+    const uint64_t total = run.session.state.packageEnd;
     const uint64_t end = total >= qb::Trailer::kSize ? total - qb::Trailer::kSize : 0;
     const uint64_t available = end > position ? end - position : 0;
     found = size < available ? size : available;
@@ -111,11 +111,11 @@ bool Extraction::Locate(int index, CabinetSource& source) {
   while (found < size) {
     // The data goes on in the next volume file, from its beginning; a file
     // that is not there is asked for until it is, or the user gives up.
-    if (volume == 1 || volumeOffset >= FileSize(VolumePath(volume))) {
+    if (volume == 1 || volumeOffset >= FileSize(VolumePath(pkg, volume))) {
       ++volume;
       volumeOffset = 0;
     }
-    const std::string path = VolumePath(volume);
+    const std::string path = VolumePath(pkg, volume);
     while (!toolkit::FileExists(path)) {
       toolkit::Log({"volume ", qb::Decimal(volume), " is missing: ", path});
       if (!run.host.AskForVolume(volume)) return false;
@@ -149,7 +149,8 @@ namespace {
 void OnNextCabinet(void* owner, TCab&, int index, const std::string&, const std::string&,
                    CabinetSource& source, bool& abort) {
   Extraction& x = *static_cast<Extraction*>(owner);
-  if (index != x.cabinetsFound || index > startup::Package.Number(qb::kLastCabinetNumber)) return;
+  if (index != x.cabinetsFound || index > x.run.session.package.Number(qb::kLastCabinetNumber))
+    return;
   if (!x.Locate(index, source)) {
     x.run.abandoned = true;
     abort = true;
@@ -197,7 +198,7 @@ bool Ask(RunState& run, const std::string& dest, const FILETIME& packed, int32_t
 void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, uint16_t date,
                 uint16_t time, uint16_t, uint16_t, std::string& dest, bool& abort) {
   RunState& run = static_cast<Extraction*>(owner)->run;
-  const qb::RecordList& files = startup::Package.Records(qb::List::kFiles);
+  const qb::RecordList& files = run.session.package.Records(qb::List::kFiles);
   // A packed file is named by its record number; any other name has no
   // destination and is skipped.
   const bool numbered = !name.empty() && name.size() < 10 &&
@@ -260,7 +261,7 @@ void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, u
     }
   }
   if (write) {
-    run.Status(startup::Package.Msg(qb::kMsgStatusFilePrefix) +
+    run.Status(run.session.package.Msg(qb::kMsgStatusFilePrefix) +
                dest.substr(dest.find_last_of('\\') + 1));
   } else {
     toolkit::Log({"file ", dest.empty() ? "\"" : "", dest.empty() ? name : dest,
@@ -277,7 +278,7 @@ void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, u
 void OnFilePlaced(void* owner, TCab&, const std::string& name, const std::string& dest,
                   bool replaced) {
   RunState& run = static_cast<Extraction*>(owner)->run;
-  const qb::RecordList& files = startup::Package.Records(qb::List::kFiles);
+  const qb::RecordList& files = run.session.package.Records(qb::List::kFiles);
   const size_t n = static_cast<size_t>(qb::ReadNumber(name));
   if (n < files.Count() && qb::ReadNumber(files.Field(n, 2)) == 1) {
     run.installedFiles.push_back(dest);
@@ -317,7 +318,7 @@ void ReportFailure(RunState& run, const Extraction& x) {
     case ExtractionFault::kPlace:
       toolkit::Log(
           {"file could not be written: ", f.path, ": ", toolkit::SystemErrorText(f.systemError)});
-      text = startup::Package.Msg(qb::kMsgCannotCreate) + f.path + "\r\n" +
+      text = run.session.package.Msg(qb::kMsgCannotCreate) + f.path + "\r\n" +
              toolkit::SystemErrorText(f.systemError);
       break;
     case ExtractionFault::kMemory:
@@ -373,7 +374,7 @@ std::string FileDescription(uint64_t fileTimeUtc, uint64_t size) {
 bool ExtractFiles(RunState& run) {
   Extraction extraction(run);
   run.extraction = &extraction;
-  run.Status(startup::Package.Msg(qb::kMsgStatusExtracting));
+  run.Status(run.session.package.Msg(qb::kMsgStatusExtracting));
   toolkit::Application.ProcessMessages();
   CabinetSource first;
   if (extraction.Locate(0, first)) {

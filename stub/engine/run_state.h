@@ -7,6 +7,7 @@
 
 #include "engine/installation_host.h"
 #include "package/exit_codes.h"
+#include "session/session.h"
 #include "uninstall/log_reader.h"
 
 namespace engine {
@@ -21,9 +22,11 @@ struct UserChoices {
 };
 
 struct RunState {
-  explicit RunState(InstallationHost& host, UserChoices choices)
-      : host(host), choices(std::move(choices)) {}
+  RunState(session::Session& session, InstallationHost& host, UserChoices choices)
+      : session(session), host(host), choices(std::move(choices)) {}
 
+  // The package and what the startup routine settled.
+  session::Session& session;
   InstallationHost& host;
   UserChoices choices;
   // Paths to remove at uninstall, in order; filled by file placement and the

@@ -6,7 +6,6 @@
 
 #include <cstring>
 
-#include "startup/state.h"
 #include "text/expand.h"
 #include "text/text.h"
 #include "toolkit/files.h"
@@ -18,6 +17,7 @@ namespace engine {
 namespace {
 
 std::string destinationFolder;
+const session::Session* boundSession = nullptr;
 
 std::string WindowsFolder() {
   char buffer[MAX_PATH + 1] = {};
@@ -102,7 +102,7 @@ std::string SystemVariables::Value(int number) {
       return GetUserNameA(name, &n) ? std::string(name) : std::string();
     }
     case 21:
-      return startup::Startup.languageName;
+      return boundSession ? boundSession->state.languageName : std::string();
     case 22:
       return GetComputerNameA(buffer, &size) ? std::string(buffer) : std::string();
     case 26:
@@ -126,9 +126,9 @@ std::string SystemVariables::Value(int number) {
     case 35:
       return toolkit::ShellFolderPath(CSIDL_COMMON_TEMPLATES);
     default:
-      if (number >= 81 && number <= 100) {
+      if (number >= 81 && number <= 100 && boundSession) {
         // Registry variables 1 to 20, read once at startup.
-        const qb::RecordList& list = startup::Package.Records(qb::List::kRegistryVariables);
+        const qb::RecordList& list = boundSession->package.Records(qb::List::kRegistryVariables);
         return list.Field(static_cast<size_t>(number - 81), 0);
       }
       return std::string();
@@ -178,8 +178,10 @@ std::string ReadRegistryText(long long root, const std::string& key, const std::
   return text;
 }
 
-void LoadRegistryVariables() {
-  qb::RecordList& list = startup::Package.Records(qb::List::kRegistryVariables);
+void BindSession(const session::Session& session) { boundSession = &session; }
+
+void LoadRegistryVariables(session::Session& session) {
+  qb::RecordList& list = session.package.Records(qb::List::kRegistryVariables);
   std::vector<std::string> values;
   for (size_t r = 0; r < list.Count(); ++r) {
     std::string value =

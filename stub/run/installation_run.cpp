@@ -12,8 +12,7 @@
 #include "cab/safe_name.h"
 #include "engine/extract.h"
 #include "engine/variables.h"
-#include "startup/state.h"
-#include "startup/workfolder.h"
+#include "session/workfolder.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
 
@@ -24,11 +23,9 @@ namespace {
 // The run in progress, for a program that ends in its middle.
 engine::RunState* activeRun = nullptr;
 
-const std::string& Msg(int m) { return startup::Package.Msg(m); }
-
 void CreateFolders(engine::RunState& state) {
-  state.Status(Msg(qb::kMsgStatusFolders));
-  const qb::RecordList& folders = startup::Package.Records(qb::List::kFolders);
+  state.Status(state.session.package.Msg(qb::kMsgStatusFolders));
+  const qb::RecordList& folders = state.session.package.Records(qb::List::kFolders);
   for (size_t r = 0; r < folders.Count(); ++r) {
     const std::string path = engine::ExpandText(folders.Field(r, 0));
     if (path.size() >= 3 && qb::IsSafeFolderPath(path)) {
@@ -47,9 +44,10 @@ void DiscardActiveRun() {
   if (activeRun) engine::DiscardExtraction(*activeRun);
 }
 
-void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& choices) {
-  const qb::Package& pkg = startup::Package;
-  engine::RunState state(host, choices);
+void InstallationRun(session::Session& session, engine::InstallationHost& host,
+                     const engine::UserChoices& choices) {
+  const qb::Package& pkg = session.package;
+  engine::RunState state(session, host, choices);
   activeRun = &state;
   toolkit::Log({"installation into ", engine::Variable(4)});
   // Before anything is replaced: what an earlier installation's log names.
@@ -61,20 +59,20 @@ void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& 
   toolkit::Log("stage: folders");
   CreateFolders(state);
   toolkit::Log("stage: registry values");
-  state.Status(Msg(qb::kMsgStatusRegistry));
+  state.Status(pkg.Msg(qb::kMsgStatusRegistry));
   actions::WriteRegistryValues(state);
   toolkit::Log("stage: fonts");
   actions::InstallFonts(state);
   toolkit::Log("stage: shortcuts");
-  state.Status(Msg(qb::kMsgStatusShortcuts));
+  state.Status(pkg.Msg(qb::kMsgStatusShortcuts));
   actions::CreateShortcuts(state);
   // The INI entries come before the log, which names those written.
   toolkit::Log("stage: INI entries");
-  state.Status(Msg(qb::kMsgStatusIni));
+  state.Status(pkg.Msg(qb::kMsgStatusIni));
   actions::WriteIniEntries(state);
   if (pkg.Flag(qb::kWriteUninstall)) {
     toolkit::Log("stage: uninstall information");
-    state.Status(Msg(qb::kMsgStatusUninstall));
+    state.Status(pkg.Msg(qb::kMsgStatusUninstall));
     // The Add/Remove Programs entry points at the uninstaller and its log,
     // so it is written only once both are in place; without them the
     // installation is given up and no entry is written. The log names the
@@ -96,13 +94,13 @@ void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& 
   toolkit::Log("stage: programs at the end");
   actions::RunPrograms(state, actions::kAfterInstall);
   toolkit::Log("stage: finishing");
-  state.Status(Msg(qb::kMsgStatusFinishing));
+  state.Status(pkg.Msg(qb::kMsgStatusFinishing));
   MSG msg;
   if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
-  startup::RemoveWorkFolder();
+  session::RemoveWorkFolder(session);
   activeRun = nullptr;
 }
 

@@ -10,7 +10,8 @@ namespace installation {
 // Performs the whole run, reporting to the host. Returns when the run is
 // complete and the working folder removed; when a stage gives the
 // installation up, the program ends here.
-void InstallationRun(engine::InstallationHost& host, const engine::UserChoices& choices);
+void InstallationRun(session::Session& session, engine::InstallationHost& host,
+                     const engine::UserChoices& choices);
 
 // For a program that ends in the middle of the run (a confirmed Cancel, or
 // memory running out): discards the extraction in progress so that the

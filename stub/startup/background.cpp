@@ -5,7 +5,6 @@
 #include "package/support_files.h"
 #include "startup/main.h"
 #include "startup/state.h"
-#include "startup/workfolder.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/drawing.h"
@@ -38,6 +37,7 @@ bool TBackgroundWindow::Create() {
   }
   SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
   DeleteMenu(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND);
+  Startup.background = Handle();
   StartupRoutine();
   return true;
 }

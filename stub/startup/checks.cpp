@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "environment/environment.h"
-#include "startup/ending.h"
 #include "startup/state.h"
-#include "startup/workfolder.h"
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/log.h"

@@ -5,8 +5,7 @@
 
 #include "run/installation_run.h"
 #include "startup/background.h"
-#include "startup/ending.h"
-#include "startup/workfolder.h"
+#include "startup/state.h"
 #include "toolkit/application.h"
 #include "toolkit/runtime.h"
 #include "toolkit/system.h"
@@ -41,7 +40,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
 
   toolkit::Application.Create("*");
   startup::Background.Create();
-  wizard::CreateWizard();
+  wizard::CreateWizard(startup::TheSession);
   toolkit::Application.Run();
   // The page flow ends the program itself; the loop ends only when the
   // system asks every program to close.

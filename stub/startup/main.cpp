@@ -7,10 +7,8 @@
 #include "package/support_files.h"
 #include "startup/background.h"
 #include "startup/checks.h"
-#include "startup/ending.h"
 #include "startup/options.h"
 #include "startup/state.h"
-#include "startup/workfolder.h"
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
@@ -20,8 +18,9 @@
 
 namespace startup {
 
-qb::Package Package;
-StartupState Startup;
+session::Session TheSession;
+qb::Package& Package = TheSession.package;
+StartupState& Startup = TheSession.state;
 
 namespace {
 
@@ -134,7 +133,7 @@ void SettleLanguage() {
     if (!matched) Startup.languageName.clear();
   }
   if (count >= 2 && Startup.languageName.empty()) {
-    if (!wizard::SelectLanguage()) {
+    if (!wizard::SelectLanguage(TheSession)) {
       RemoveWorkFolder();
       EndProgram(qb::ExitReason::kCancelled);
     }
@@ -174,6 +173,7 @@ void LoadWizardPictures() {
 }  // namespace
 
 void StartupRoutine() {
+  engine::BindSession(TheSession);
   StartLog();
   RunTestMode();
   CreateWorkFolder();
@@ -186,7 +186,7 @@ void StartupRoutine() {
   }
   Startup.fileCabinetOffset = reader.GetTrailer().fileCabinetOffset;
   Startup.packageEnd = reader.End();
-  engine::LoadRegistryVariables();
+  engine::LoadRegistryVariables(TheSession);
 
   Startup.silent = Package.Flag(qb::kSilentByDefault);
   EvaluateOptions();

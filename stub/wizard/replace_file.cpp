@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "package/settings.h"
-#include "startup/state.h"
 #include "text/expand.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
@@ -19,7 +18,8 @@ constexpr int kHeight = 159;
 
 class TReplaceFile : public toolkit::TWindow {
  public:
-  int Show(const std::string& path, const std::string& existingLine, const std::string& newLine);
+  int Show(const qb::Package& pkg, const std::string& path, const std::string& existingLine,
+           const std::string& newLine);
 
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override {
@@ -55,8 +55,8 @@ class TReplaceFile : public toolkit::TWindow {
   bool done_ = false;
 };
 
-int TReplaceFile::Show(const std::string& path, const std::string& existingLine,
-                       const std::string& newLine) {
+int TReplaceFile::Show(const qb::Package& pkg, const std::string& path,
+                       const std::string& existingLine, const std::string& newLine) {
   RECT r = {0, 0, kWidth, kHeight};
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME);
@@ -77,7 +77,6 @@ int TReplaceFile::Show(const std::string& path, const std::string& existingLine,
     toolkit::SizeToText(l);
     return l;
   };
-  const qb::Package& pkg = startup::Package;
   label(pkg.Msg(qb::kMsgOverwriteHeading), 16, 12, true);
   // The path is shortened to the dialog's width, measured in its font.
   HDC dc = GetDC(w);
@@ -116,10 +115,10 @@ int TReplaceFile::Show(const std::string& path, const std::string& existingLine,
 
 }  // namespace
 
-int AskOverwrite(const std::string& path, const std::string& existingLine,
+int AskOverwrite(const qb::Package& pkg, const std::string& path, const std::string& existingLine,
                  const std::string& newLine) {
   TReplaceFile dialog;
-  return dialog.Show(path, existingLine, newLine);
+  return dialog.Show(pkg, path, existingLine, newLine);
 }
 
 }  // namespace wizard

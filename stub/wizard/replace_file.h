@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/installation_host.h"
+#include "package/package.h"
 
 namespace wizard {
 
@@ -15,7 +16,7 @@ using engine::kOverwriteAll;
 
 // Shows the dialog modally and returns the answer; closing it or Escape
 // keeps the file (3000).
-int AskOverwrite(const std::string& path, const std::string& existingLine,
+int AskOverwrite(const qb::Package& pkg, const std::string& path, const std::string& existingLine,
                  const std::string& newLine);
 
 }  // namespace wizard

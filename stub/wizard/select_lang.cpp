@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "startup/state.h"
+#include "session/session.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
 #include "toolkit/window.h"
@@ -18,6 +18,7 @@ constexpr int kListId = 201;
 // The dialog's texts are fixed English: no package language is chosen yet.
 class TSelectLang : public toolkit::TWindow {
  public:
+  explicit TSelectLang(session::Session& session) : session_(session) {}
   bool Show();
 
  protected:
@@ -46,14 +47,15 @@ class TSelectLang : public toolkit::TWindow {
   void Confirm() {
     const LRESULT index = SendMessageA(list_, CB_GETCURSEL, 0, 0);
     if (index >= 0) {
-      startup::Startup.languageIndex = static_cast<unsigned char>(index);
-      startup::Startup.languageName = startup::Package.Records(qb::List::kLanguages)
-                                          .Field(static_cast<size_t>(index), qb::kLanguageName);
-      startup::Startup.languageConfirmed = true;
+      session_.state.languageIndex = static_cast<unsigned char>(index);
+      session_.state.languageName = session_.package.Records(qb::List::kLanguages)
+                                        .Field(static_cast<size_t>(index), qb::kLanguageName);
+      session_.state.languageConfirmed = true;
     }
     Hide();
     done_ = true;
   }
+  session::Session& session_;
   HWND list_ = nullptr;
   bool done_ = false;
 };
@@ -81,7 +83,7 @@ bool TSelectLang::Show() {
   list_ = toolkit::CreateControl("COMBOBOX", "",
                                  WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 67, 62,
                                  210, 200, w, kListId);
-  const qb::RecordList& languages = startup::Package.Records(qb::List::kLanguages);
+  const qb::RecordList& languages = session_.package.Records(qb::List::kLanguages);
   for (size_t i = 0; i < languages.Count(); ++i) {
     SendMessageA(list_, CB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(languages.Field(i, qb::kLanguageName).c_str()));
@@ -91,13 +93,13 @@ bool TSelectLang::Show() {
   toolkit::CreateButton(w, "Cancel", 202, 95, 75, 23, IDCANCEL);
   SetFocus(list_);
   toolkit::RunModal(w, toolkit::Application.Handle(), &done_);
-  return startup::Startup.languageConfirmed;
+  return session_.state.languageConfirmed;
 }
 
 }  // namespace
 
-bool SelectLanguage() {
-  TSelectLang dialog;
+bool SelectLanguage(session::Session& session) {
+  TSelectLang dialog(session);
   return dialog.Show();
 }
 

@@ -10,10 +10,9 @@
 #include "engine/variables.h"
 #include "package/settings.h"
 #include "run/installation_run.h"
-#include "startup/background.h"
-#include "startup/ending.h"
-#include "startup/state.h"
-#include "startup/workfolder.h"
+#include "session/ending.h"
+#include "session/session.h"
+#include "session/workfolder.h"
 #include "text/expand.h"
 #include "text/text.h"
 #include "toolkit/application.h"
@@ -49,8 +48,6 @@ constexpr int kClientWidth = 495;
 constexpr int kClientHeight = 359;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
-const std::string& Msg(int m) { return startup::Package.Msg(m); }
-bool Flag(int s) { return startup::Package.Flag(s); }
 // Shown on its page, whether or not that page is on show now.
 bool Shown(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
@@ -70,19 +67,21 @@ static void PaintPageIcon(HDC dc, int width, int height, void* data) {
 
 // The side picture of the welcome and finish pages: white, and the side
 // bitmap at its settings' place, keyed on its top-left pixel or opaque.
-static void PaintSide(HDC dc, int width, int height, void*) {
-  const qb::Package& pkg = startup::Package;
+static void PaintSide(HDC dc, int width, int height, void* data) {
+  const session::Session& session = *static_cast<const session::Session*>(data);
+  const qb::Package& pkg = session.package;
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   if (pkg.Flag(qb::kSideBitmap)) {
     toolkit::DrawPicture(
-        dc, startup::Startup.sideBitmap, static_cast<int>(pkg.Number(qb::kSideBitmapX)),
+        dc, session.state.sideBitmap, static_cast<int>(pkg.Number(qb::kSideBitmapX)),
         static_cast<int>(pkg.Number(qb::kSideBitmapY)), pkg.Flag(qb::kSideBitmapTransparent));
   }
 }
 
-static void PaintHeader(HDC dc, int width, int height, void*) {
-  const qb::Package& pkg = startup::Package;
+static void PaintHeader(HDC dc, int width, int height, void* data) {
+  const session::Session& session = *static_cast<const session::Session*>(data);
+  const qb::Package& pkg = session.package;
   const COLORREF colour = toolkit::ResolveColour(pkg.Number(qb::kHeaderColour));
   RECT all = {0, 0, width, height};
   HBRUSH brush = CreateSolidBrush(colour);
@@ -94,16 +93,16 @@ static void PaintHeader(HDC dc, int width, int height, void*) {
   }
   if (pkg.Flag(qb::kHeaderBitmap)) {
     toolkit::DrawPicture(
-        dc, startup::Startup.headerBitmap, static_cast<int>(pkg.Number(qb::kHeaderBitmapX)),
+        dc, session.state.headerBitmap, static_cast<int>(pkg.Number(qb::kHeaderBitmapX)),
         static_cast<int>(pkg.Number(qb::kHeaderBitmapY)), pkg.Flag(qb::kHeaderBitmapTransparent));
   }
 }
 
 void TWizard::CreateHeaderBand() {
-  const qb::Package& pkg = startup::Package;
+  const qb::Package& pkg = session_.package;
   header_ = toolkit::CreatePanel(Handle(), 0, 0, 497, 60,
                                  toolkit::ResolveColour(pkg.Number(qb::kHeaderColour)));
-  headerPicture_ = toolkit::CreatePictureArea(header_, 0, 0, 497, 58, PaintHeader, nullptr);
+  headerPicture_ = toolkit::CreatePictureArea(header_, 0, 0, 497, 58, PaintHeader, &session_);
   headerTitle_ =
       toolkit::CreateLabel(headerPicture_, "", static_cast<int>(pkg.Number(qb::kHeaderTitleX)),
                            static_cast<int>(pkg.Number(qb::kHeaderTitleY)), 302, 14);
@@ -163,7 +162,7 @@ void TWizard::CreateControls() {
   CreateDestinationControls();
   HWND group = panels_[kGroupPage];
   groupDescription_ = toolkit::CreateLabel(group, Msg(qb::kMsgGroupDescription), 22, 12, 452, 35);
-  groupField = toolkit::CreateEdit(group, startup::Package.Text(qb::kDefaultGroup), 22, 56, 452, 21,
+  groupField = toolkit::CreateEdit(group, session_.package.Text(qb::kDefaultGroup), 22, 56, 452, 21,
                                    kGroupFieldId);
   groupList_ = toolkit::CreateReportList(group, 22, 80, 452, 138, kGroupListId, 400);
   noGroupCheck = toolkit::CreateButton(group, qb::DisplayForm(Msg(qb::kMsgNoGroupCheck)), 22, 224,
@@ -176,13 +175,13 @@ void TWizard::CreateControls() {
     taskCheck[i] = toolkit::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
     toolkit::SetChecked(taskCheck[i], true);
   }
-  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &startup::Startup.tasksIcon);
+  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &session_.state.tasksIcon);
   toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
   HWND progress = panels_[kProgressPage];
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
   statusText_ = toolkit::CreateLabel(progress, "", 22, 186, 452, 14);
   progressBar_ = toolkit::CreateProgressBar(progress, 22, 208, 452, 18);
-  CreateFramedPage(kPasswordPage, qb::kMsgPasswordDescription, 72, &startup::Startup.passwordIcon,
+  CreateFramedPage(kPasswordPage, qb::kMsgPasswordDescription, 72, &session_.state.passwordIcon,
                    qb::kMsgPasswordFrame);
 }
 
@@ -206,9 +205,9 @@ void TWizard::CreateWelcomePanel() {
   runProgramCheck = toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTOCHECKBOX);
   viewReadmeCheck = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
   thirdCheck = toolkit::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
-  HWND side = toolkit::CreatePictureArea(welcome, 0, 0, 164, 314, PaintSide, nullptr);
+  HWND side = toolkit::CreatePictureArea(welcome, 0, 0, 164, 314, PaintSide, &session_);
   toolkit::CreatePanel(welcome, 0, 314, 497, 1, GetSysColor(COLOR_APPWORKSPACE));
-  if (!startup::Package.Flag(qb::kSideBitmap)) {
+  if (!session_.package.Flag(qb::kSideBitmap)) {
     // No side picture: the texts take the width.
     ShowWindow(side, SW_HIDE);
     SetWindowPos(bigTitle_, nullptr, 20, 16, 400, 56, SWP_NOZORDER);
@@ -225,7 +224,7 @@ void TWizard::CreateWelcomePanel() {
 
 void TWizard::CreateDestinationControls() {
   CreateFramedPage(kDestinationPage, qb::kMsgDestinationDescription, 81,
-                   &startup::Startup.destinationIcon, qb::kMsgDestinationFrame);
+                   &session_.state.destinationIcon, qb::kMsgDestinationFrame);
   HWND destination = panels_[kDestinationPage];
   destinationField_ =
       toolkit::CreateControl("EDIT", "", WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, 22 + 16,
@@ -247,28 +246,28 @@ void TWizard::Build() {
   // A silent run never shows the wizard and reads none of its controls (the
   // run takes the package's own choices), so it gets none: creating them was
   // a good part of the fixed cost of every silent installation.
-  if (!startup::Startup.silent) CreateControls();
+  if (!session_.state.silent) CreateControls();
   SetUp();
 }
 
 void TWizard::SetUp() {
-  qb::Package& pkg = startup::Package;
-  SetWindowTextA(Handle(), startup::Startup.installerTitle.c_str());
+  qb::Package& pkg = session_.package;
+  SetWindowTextA(Handle(), session_.state.installerTitle.c_str());
   const std::string field = engine::ExpandText(pkg.Text(qb::kDefaultDestination));
   std::string destination = field;
   if (destination.empty() || destination.back() != '\\') destination += '\\';
   engine::SetDestinationFolder(destination);
   // The start-up notice shows shortly after the wizard does.
   const bool notice = pkg.Text(qb::kStartupNotice) != "0";
-  if (startup::Startup.silent) {
+  if (session_.state.silent) {
     // The wizard stays hidden, without controls: the run starts at once.
     if (notice) noticeTimer_.Start(Handle(), kNoticeTick, 255);
     Hide();
     toolkit::Application.ProcessMessages();
     // Nobody saw the Destination page: its checks are made here.
     if (!DestinationUsable(field)) {
-      startup::RemoveWorkFolder();
-      startup::EndProgram(qb::ExitReason::kAbandoned);
+      session::RemoveWorkFolder(session_);
+      session::EndProgram(session_, qb::ExitReason::kAbandoned);
     }
     StartRun();  // ends the program
   }
@@ -320,7 +319,7 @@ void TWizard::SetUp() {
   }
   if (notice) noticeTimer_.Start(Handle(), kNoticeTick, 255);
   // /NC: Cancel is disabled before the window is ever seen.
-  EnableWindow(cancel_, !startup::Startup.noCancel);
+  EnableWindow(cancel_, !session_.state.noCancel);
   CreateViewers();
   Show();
   ShowCurrentPage();
@@ -373,7 +372,7 @@ bool TWizard::DestinationUsable(const std::string& text) {
   ULARGE_INTEGER available = {}, total = {}, free = {};
   GetDiskFreeSpaceExA(root.c_str(), &available, &total, &free);
   SetErrorMode(mode);
-  const int64_t required = startup::Package.Number(qb::kRequiredDiskSpace);
+  const int64_t required = session_.package.Number(qb::kRequiredDiskSpace);
   if (required > 0 && free.QuadPart < static_cast<uint64_t>(required)) {
     toolkit::Log({"destination refused: the drive has ",
                   qb::Decimal(static_cast<int64_t>(free.QuadPart)),
@@ -407,8 +406,8 @@ void TWizard::Browse() {
   std::string picked;
   if (toolkit::PickFolder(info, picked)) {
     path = qb::BrowsedDestination(
-        picked, engine::ExpandText(startup::Package.Text(qb::kDefaultDestination)),
-        engine::ExpandText(startup::Package.Text(qb::kAppSubfolder)));
+        picked, engine::ExpandText(session_.package.Text(qb::kDefaultDestination)),
+        engine::ExpandText(session_.package.Text(qb::kAppSubfolder)));
   }
   toolkit::SetText(destinationField_, path);
 }
@@ -465,11 +464,11 @@ void TWizard::CreateViewers() {
   const COLORREF window = GetSysColor(COLOR_WINDOW);
   if (has(kLicensePage)) {
     licenseViewer_ = toolkit::CreateRichViewer(panels_[kLicensePage], 22, 56, 452, 178, window);
-    toolkit::LoadRichText(licenseViewer_, startup::SupportFile(startup::Startup.licenseFile));
+    toolkit::LoadRichText(licenseViewer_, session::SupportFile(session_.state.licenseFile));
   }
   if (has(kReadmePage)) {
     readmeViewer_ = toolkit::CreateRichViewer(panels_[kReadmePage], 22, 56, 452, 178, window);
-    toolkit::LoadRichText(readmeViewer_, startup::SupportFile(startup::Startup.readmeFile));
+    toolkit::LoadRichText(readmeViewer_, session::SupportFile(session_.state.readmeFile));
   }
   if (has(kReadyPage)) {
     readyViewer_ = toolkit::CreateRichViewer(panels_[kReadyPage], 22, 56, 452, 178,
@@ -498,7 +497,7 @@ std::string TWizard::ReadySummary() const {
 }
 
 void TWizard::CreatePasswordField() {
-  const int64_t bits = startup::Package.Number(qb::kPasswordFieldOptions);
+  const int64_t bits = session_.package.Number(qb::kPasswordFieldOptions);
   DWORD style = WS_VISIBLE | WS_TABSTOP | WS_BORDER;
   if (!(bits & 1)) style |= ES_AUTOHSCROLL;
   if (!(bits & 2)) style |= ES_AUTOVSCROLL;
@@ -516,7 +515,7 @@ void TWizard::CreatePasswordField() {
 void TWizard::CheckPassword() {
   if (pages_[position_] != kPasswordPage) return;
   const bool right =
-      qb::PasswordForm(toolkit::TextOf(passwordField_)) == startup::Package.Text(qb::kPassword);
+      qb::PasswordForm(toolkit::TextOf(passwordField_)) == session_.package.Text(qb::kPassword);
   EnableWindow(next_, right);
 }
 
@@ -584,7 +583,7 @@ void TWizard::ShowCurrentPage() {
       choices.openThirdItem = toolkit::IsChecked(thirdCheck);
       choices.restartNow = toolkit::IsChecked(restartNow);
       Hide();
-      actions::CompletionStep(choices);
+      actions::CompletionStep(session_, choices);
     }
     default:
       break;
@@ -645,19 +644,19 @@ void TWizard::OnBack() {
 
 void TWizard::StartRun() {
   running_ = true;
-  const int64_t total = startup::Package.Number(qb::kProgressTotal);
+  const int64_t total = session_.package.Number(qb::kProgressTotal);
   SetProgressRange(total < 0 ? 0 : total > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(total));
   engine::UserChoices choices;
-  if (startup::Startup.silent) {
+  if (session_.state.silent) {
     // Nobody chose: the package's group, and every task.
-    choices.programGroup = startup::Package.Text(qb::kDefaultGroup);
+    choices.programGroup = session_.package.Text(qb::kDefaultGroup);
   } else {
     choices.programGroup = toolkit::TextOf(groupField);
     choices.noProgramGroup = toolkit::IsChecked(noGroupCheck);
     for (int i = 0; i < 3; ++i) choices.tasks[i] = toolkit::IsChecked(taskCheck[i]);
   }
-  installation::InstallationRun(*this, choices);
-  if (startup::Startup.silent) startup::EndProgram(qb::ExitReason::kInstalled);
+  installation::InstallationRun(session_, *this, choices);
+  if (session_.state.silent) session::EndProgram(session_, qb::ExitReason::kInstalled);
   // A short pause lets the last status be seen.
   Sleep(100);
   NextAfterRun();
@@ -670,17 +669,17 @@ void TWizard::NextAfterRun() {
 }
 
 void TWizard::OnClose() {
-  if (startup::Startup.noCancel) return;
+  if (session_.state.noCancel) return;
   // On the Finish page closing simply ends the installer.
   if (toolkit::TextOf(next_) == Msg(qb::kMsgFinish)) {
-    startup::EndProgram(Flag(qb::kRestartRequired) ? qb::ExitReason::kRestartPending
-                                                   : qb::ExitReason::kInstalled);
+    session::EndProgram(session_, Flag(qb::kRestartRequired) ? qb::ExitReason::kRestartPending
+                                                             : qb::ExitReason::kInstalled);
   }
-  if (toolkit::Prompt(Handle(), Msg(qb::kMsgCancelQuestion), startup::Startup.installerTitle,
+  if (toolkit::Prompt(Handle(), Msg(qb::kMsgCancelQuestion), session_.state.installerTitle,
                       MB_ICONWARNING | MB_YESNO, IDNO) == IDYES) {
     installation::DiscardActiveRun();
-    startup::RemoveWorkFolder();
-    startup::EndProgram(qb::ExitReason::kCancelled);
+    session::RemoveWorkFolder(session_);
+    session::EndProgram(session_, qb::ExitReason::kCancelled);
   }
 }
 
@@ -758,8 +757,8 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     case kNoticeTick:
       if (noticeTimer_.Running()) {
         noticeTimer_.Stop();
-        toolkit::Prompt(Handle(), startup::Package.Text(qb::kStartupNotice),
-                        startup::Startup.installerTitle, MB_ICONINFORMATION | MB_OK, IDOK);
+        toolkit::Prompt(Handle(), session_.package.Text(qb::kStartupNotice),
+                        session_.state.installerTitle, MB_ICONINFORMATION | MB_OK, IDOK);
       }
       return 0;
     case WM_NOTIFY: {
@@ -771,7 +770,7 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
         const std::string row = toolkit::ListRowText(groupList_, note->iItem);
         toolkit::SetText(groupField,
                          (row.empty() ? row : row + "\\") +
-                             engine::ExpandText(startup::Package.Text(qb::kDefaultGroup)));
+                             engine::ExpandText(session_.package.Text(qb::kDefaultGroup)));
       }
       break;
     }
@@ -779,8 +778,8 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
       // The background window goes with a minimised wizard and comes back
       // with it.
       if (wp == SIZE_MINIMIZED || wp == SIZE_RESTORED) {
-        HWND background = toolkit::OwnWindow(startup::kBackgroundClass);
-        if (background && Flag(qb::kShowBackground) && !startup::Startup.silent) {
+        HWND background = session_.state.background;
+        if (background && Flag(qb::kShowBackground) && !session_.state.silent) {
           ShowWindow(background, wp == SIZE_MINIMIZED ? SW_HIDE : SW_SHOWNA);
         }
       }
@@ -796,7 +795,7 @@ LRESULT TWizard::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
 int TWizard::Ask(const std::string& text, UINT style) {
   const UINT buttons = style & 0xF;
   const int unattended = buttons == MB_OK ? IDOK : buttons == MB_YESNO ? IDNO : IDCANCEL;
-  return toolkit::Prompt(Handle(), text, startup::Startup.installerTitle, style, unattended);
+  return toolkit::Prompt(Handle(), text, session_.state.installerTitle, style, unattended);
 }
 
 engine::OverwriteAnswer TWizard::AskOverwrite(const std::string& path,
@@ -807,8 +806,8 @@ engine::OverwriteAnswer TWizard::AskOverwrite(const std::string& path,
     toolkit::Log("answered No: the existing file is kept (unattended, not shown)");
     return engine::kKeep;
   }
-  const engine::OverwriteAnswer answer =
-      static_cast<engine::OverwriteAnswer>(wizard::AskOverwrite(path, existingLine, packedLine));
+  const engine::OverwriteAnswer answer = static_cast<engine::OverwriteAnswer>(
+      wizard::AskOverwrite(session_.package, path, existingLine, packedLine));
   const char* names[] = {"Yes", "Yes to all", "No", "No to all"};
   const int index = answer / 1000 - 1;
   toolkit::Log({"answered ", (index >= 0 && index < 4 ? names[index] : "closed")});
@@ -829,8 +828,8 @@ void TWizard::ReportFailure(const std::string& text) { Ask(text, MB_ICONERROR | 
 
 void TWizard::ReportAbandoned() { Ask(Msg(qb::kMsgAbandoned), MB_ICONEXCLAMATION | MB_OK); }
 
-void CreateWizard() {
-  static TWizard wizard;
+void CreateWizard(session::Session& session) {
+  static TWizard wizard(session);
   Wizard = &wizard;
   wizard.Build();
 }

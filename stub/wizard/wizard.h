@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/installation_host.h"
+#include "session/session.h"
 #include "toolkit/timer.h"
 #include "toolkit/window.h"
 
@@ -33,6 +34,10 @@ enum PageKind : unsigned char {
 
 class TWizard : public toolkit::TWindow, public engine::InstallationHost {
  public:
+  // The wizard shows the session's package and hands the session on to the
+  // installation run and the completion step.
+  explicit TWizard(session::Session& session) : session_(session) {}
+
   // Builds the window and runs the set-up. A silent run gets no controls
   // and starts the installation run at once; otherwise every control is
   // made and the page sequence, texts and states are set up.
@@ -64,6 +69,10 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
 
  private:
+  const std::string& Msg(int m) const { return session_.package.Msg(m); }
+  bool Flag(int s) const { return session_.package.Flag(s); }
+
+  session::Session& session_;
   void CreateControls();
   void SetUp();
   void ShowCurrentPage();
@@ -140,7 +149,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
 // The program-wide wizard reference (null before the wizard is built).
 extern TWizard* Wizard;
 
-// Creates the wizard, owned by the application object.
-void CreateWizard();
+// Creates the wizard for the session, owned by the application object.
+void CreateWizard(session::Session& session);
 
 }  // namespace wizard

@@ -3,16 +3,18 @@
 
 #include <string>
 
-namespace startup {
+#include "session/session.h"
+
+namespace session {
 
 // The path of support file n, or of cabinet piece n when piece is true.
 std::string SupportFile(int number, bool piece = false);
 // Creates the folder and every missing folder above it.
 void CreateWorkFolder();
 // Deletes the support files and the folder; failures are ignored.
-void RemoveWorkFolder();
+void RemoveWorkFolder(const Session& session);
 // Removes the folder itself only when this process created it, and only if
 // it is empty: used when another installer owns the folder's files.
 void LeaveWorkFolder();
 
-}  // namespace startup
+}  // namespace session

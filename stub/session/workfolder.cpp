@@ -1,12 +1,11 @@
-#include "startup/workfolder.h"
+#include "session/workfolder.h"
 
 #include <windows.h>
 
 #include "package/support_files.h"
-#include "startup/state.h"
 #include "toolkit/files.h"
 
-namespace startup {
+namespace session {
 
 namespace {
 bool createdByUs = false;
@@ -21,9 +20,9 @@ void CreateWorkFolder() {
       toolkit::CreateFolderChain(toolkit::FolderOf(SupportFile(qb::kSupportFolderAnchor)));
 }
 
-void RemoveWorkFolder() {
+void RemoveWorkFolder(const Session& session) {
   // Before the settings are read the language count reads as 0.
-  for (int n : qb::SupportFilesToRemove(Package.LanguageCount())) {
+  for (int n : qb::SupportFilesToRemove(session.package.LanguageCount())) {
     DeleteFileA(SupportFile(n).c_str());
   }
   RemoveDirectoryA(toolkit::FolderOf(SupportFile(1)).c_str());
@@ -33,4 +32,4 @@ void LeaveWorkFolder() {
   if (createdByUs) RemoveDirectoryA(toolkit::FolderOf(SupportFile(1)).c_str());
 }
 
-}  // namespace startup
+}  // namespace session

@@ -1,0 +1,47 @@
+// The setup session: the package's tables and what the startup routine
+// settled about this run of the installer. The startup routine makes the one
+// session and hands it to the wizard, which hands it to the installation run
+// and through it to the engine and the actions.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "package/package.h"
+
+namespace session {
+
+struct SessionState {
+  std::string installerTitle;
+  bool silent = false;
+  bool noCancel = false;
+  bool noPrompts = false;  // /NP: a silent run answers every question itself
+  unsigned char languageIndex = 0;
+  std::string languageName;
+  bool languageConfirmed = false;
+  unsigned char licenseFile = 0;
+  unsigned char readmeFile = 0;
+  HBITMAP headerBitmap = nullptr;
+  HBITMAP sideBitmap = nullptr;
+  HBITMAP destinationIcon = nullptr;
+  HBITMAP tasksIcon = nullptr;
+  HBITMAP passwordIcon = nullptr;
+  HANDLE instanceMutex = nullptr;
+  HWND background = nullptr;       // the background window, shown or not
+  uint64_t fileCabinetOffset = 0;  // from the package trailer
+  uint64_t packageEnd = 0;         // where the trailer ends (a signature may follow)
+  // A /P= or /G= option that cannot be used as given (wildcards, characters
+  // the system's code page cannot hold, not a safe path): the installation
+  // ends before anything is installed.
+  std::string unusableOption;
+};
+
+struct Session {
+  // The package's tables, read once at startup and kept until the end; only
+  // the command-line options change a few settings.
+  qb::Package package;
+  SessionState state;
+};
+
+}  // namespace session
