@@ -21,6 +21,9 @@
 //                                      prints them, match every PATTERN; then dump
 //   qbdrive handle TITLE [CLASS]       print the window's handle
 //   qbdrive gone HANDLE MS             wait until that window is hidden or destroyed
+//   qbdrive drain TITLE [CLASS]        post the window a minimise command and wait
+//                                      until it is minimised: it has then handled
+//                                      every message posted to it before
 //
 // A title of "*" matches any title, a class of "*" any class. A PATTERN
 // matches a line that holds it; "*" in it stands for any run of characters,
@@ -256,7 +259,8 @@ int main(int argc, char** argv) {
   }
   const char* cls = nullptr;
   if ((cmd == "dump" || cmd == "text" || cmd == "close" || cmd == "minimize" || cmd == "state" ||
-       cmd == "restore" || cmd == "front" || cmd == "press" || cmd == "focus" || cmd == "handle") &&
+       cmd == "restore" || cmd == "front" || cmd == "press" || cmd == "focus" || cmd == "handle" ||
+       cmd == "drain") &&
       argc > 3) {
     cls = argv[3];
   }
@@ -325,6 +329,17 @@ int main(int argc, char** argv) {
     HWND combo = FindWindowExA(hwnd, nullptr, "ComboBox", nullptr);
     if (!combo) return 1;
     SendMessageA(combo, CB_SETCURSEL, std::atoi(argv[3]), 0);
+  } else if (cmd == "drain") {
+    // Posted messages are handled in order.
+    PostMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    for (int waited = 0; !IsIconic(hwnd); waited += 100) {
+      if (!IsWindow(hwnd) || waited >= 10000) {
+        std::fprintf(stderr, "qbdrive: \"%s\" %s\n", title,
+                     IsWindow(hwnd) ? "was not minimised" : "went");
+        return 1;
+      }
+      Sleep(100);
+    }
   } else if (cmd == "minimize") {
     ShowWindow(hwnd, SW_MINIMIZE);
   } else if (cmd == "restore") {
