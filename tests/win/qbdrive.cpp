@@ -18,7 +18,8 @@
 //   qbdrive focus TITLE [CLASS]        print the focused control as dump does
 //   qbdrive until TITLE MS CLASS PATTERN...
 //                                      wait until the window's controls, as dump
-//                                      prints them, match every PATTERN; then dump
+//                                      prints them, match every PATTERN (in two
+//                                      readings in a row, the same); then dump
 //   qbdrive handle TITLE [CLASS]       print the window's handle
 //   qbdrive gone HANDLE MS             wait until that window is hidden or destroyed
 //   qbdrive drain TITLE [CLASS]        post the window a minimise command and wait
@@ -232,6 +233,15 @@ int main(int argc, char** argv) {
             }
           }
           if (!found) missing = argv[i];
+        }
+        // The controls are read one by one while the window's program goes
+        // on: a reading that straddles a change (a page half switched) is
+        // not to be trusted, so a match counts when a second reading right
+        // after it is the same.
+        std::vector<std::string> again;
+        if (missing.empty()) {
+          EnumChildWindows(hwnd, CollectChild, reinterpret_cast<LPARAM>(&again));
+          if (again != lines) missing = "the same controls twice in a row";
         }
         if (missing.empty()) {
           std::printf("window|%s|%s\n", ClassOf(hwnd).c_str(), TextOf(hwnd).c_str());
