@@ -36,11 +36,8 @@ native:
 	  -DQB_WIN64_BUILD_DIR=$(CURDIR)/$(WIN64_BUILD) >/dev/null
 	cmake --build $(NATIVE_BUILD) -j $(JOBS)
 
-# A test that fails is run once more: Wine under load now and then fails a
-# start-up of its own; a test that fails twice fails the run. Each retry is
-# in ctest's output.
 test: build
-	ctest --test-dir $(NATIVE_BUILD) --output-on-failure -j $(JOBS) --repeat until-pass:2
+	ctest --test-dir $(NATIVE_BUILD) --output-on-failure -j $(JOBS)
 
 demo: build
 	bash scripts/demo.sh

@@ -16,17 +16,31 @@
 //   qbdrive key TITLE KEY [CLASS]      a key (enter, escape, tab) pressed on the
 //                                      window's focused control
 //   qbdrive focus TITLE [CLASS]        print the focused control as dump does
+//   qbdrive until TITLE MS CLASS PATTERN...
+//                                      wait until the window's controls, as dump
+//                                      prints them, match every PATTERN (in two
+//                                      readings in a row, the same); then dump
+//   qbdrive handle TITLE [CLASS]       print the window's handle
+//   qbdrive gone HANDLE MS             wait until that window is hidden or destroyed
+//   qbdrive drain TITLE [CLASS]        post the window a minimise command and wait
+//                                      until it is minimised: it has then handled
+//                                      every message posted to it before
 //
-// A title of "*" matches any title. Exit code 0 on success, 1 when the
-// window or control was not found.
+// A title of "*" matches any title, a class of "*" any class. A PATTERN
+// matches a line that holds it; "*" in it stands for any run of characters,
+// and the "&" of mnemonics counts neither in patterns nor in lines. Exit code
+// 0 on success, 1 when the window or control was not found (or, waiting, did
+// not come or go in time).
 #include <windows.h>
 // commctrl.h needs windows.h first.
 #include <commctrl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -52,7 +66,7 @@ std::string ClassOf(HWND hwnd) {
 BOOL CALLBACK FindTop(HWND hwnd, LPARAM lp) {
   auto* q = reinterpret_cast<Query*>(lp);
   if (!IsWindowVisible(hwnd)) return TRUE;
-  if (q->cls && ClassOf(hwnd) != q->cls) return TRUE;
+  if (q->cls && std::strcmp(q->cls, "*") != 0 && ClassOf(hwnd) != q->cls) return TRUE;
   if (std::strcmp(q->title, "*") != 0 && TextOf(hwnd) != q->title) return TRUE;
   q->found = hwnd;
   return FALSE;
@@ -71,7 +85,8 @@ std::string Plain(std::string text) {
   return out;
 }
 
-BOOL CALLBACK DumpChild(HWND hwnd, LPARAM) {
+// One control, one line, as dump prints it.
+std::string Describe(HWND hwnd) {
   const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
   const std::string cls = ClassOf(hwnd);
   int checked = -1;
@@ -101,10 +116,33 @@ BOOL CALLBACK DumpChild(HWND hwnd, LPARAM) {
     else if (c != '\r')
       text += c;
   }
-  std::printf("control|%s|%d|%s|visible=%d|enabled=%d|checked=%d%s\n", cls.c_str(),
-              GetDlgCtrlID(hwnd), text.c_str(), IsWindowVisible(hwnd) ? 1 : 0,
-              IsWindowEnabled(hwnd) ? 1 : 0, checked, extra.c_str());
+  return "control|" + cls + "|" + std::to_string(GetDlgCtrlID(hwnd)) + "|" + text +
+         "|visible=" + (IsWindowVisible(hwnd) ? "1" : "0") +
+         "|enabled=" + (IsWindowEnabled(hwnd) ? "1" : "0") + "|checked=" + std::to_string(checked) +
+         extra;
+}
+
+BOOL CALLBACK DumpChild(HWND hwnd, LPARAM) {
+  std::printf("%s\n", Describe(hwnd).c_str());
   return TRUE;
+}
+
+BOOL CALLBACK CollectChild(HWND hwnd, LPARAM lp) {
+  reinterpret_cast<std::vector<std::string>*>(lp)->push_back(Describe(hwnd));
+  return TRUE;
+}
+
+// Does the whole of TEXT match PATTERN, in which '*' stands for any run of
+// characters?
+bool Matches(const char* pattern, const char* text) {
+  if (*pattern == '\0') return *text == '\0';
+  if (*pattern == '*') {
+    for (;; ++text) {
+      if (Matches(pattern + 1, text)) return true;
+      if (*text == '\0') return false;
+    }
+  }
+  return *text != '\0' && *pattern == *text && Matches(pattern + 1, text + 1);
 }
 
 struct ButtonQuery {
@@ -149,7 +187,8 @@ BOOL CALLBACK ListWindow(HWND hwnd, LPARAM) {
 
 int main(int argc, char** argv) {
   if (argc < 2 || (argc < 3 && std::string(argv[1]) != "list")) {
-    std::fprintf(stderr, "usage: qbdrive wait|dump|text|click|type|close|state TITLE ...\n");
+    std::fprintf(stderr,
+                 "usage: qbdrive wait|until|dump|text|click|type|close|state|handle TITLE ...\n");
     return 2;
   }
   const std::string cmd = argv[1];
@@ -158,6 +197,67 @@ int main(int argc, char** argv) {
     return 0;
   }
   const char* title = argv[2];
+  if (cmd == "gone") {
+    const HWND hwnd =
+        reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(argv[2], nullptr, 10)));
+    const int ms = argc > 3 ? std::atoi(argv[3]) : 10000;
+    for (int waited = 0; waited <= ms; waited += 100) {
+      if (!IsWindow(hwnd) || !IsWindowVisible(hwnd)) return 0;
+      Sleep(100);
+    }
+    std::fprintf(stderr, "qbdrive: window %s still shows after %d ms\n", argv[2], ms);
+    return 1;
+  }
+  if (cmd == "until") {
+    if (argc < 6) return 2;
+    const int ms = std::atoi(argv[3]);
+    const char* cls = argv[4];
+    std::vector<std::string> lines;
+    std::string missing = "the window";
+    for (int waited = 0;; waited += 100) {
+      lines.clear();
+      const HWND hwnd = Find(title, cls);
+      if (hwnd) {
+        EnumChildWindows(hwnd, CollectChild, reinterpret_cast<LPARAM>(&lines));
+        missing.clear();
+        for (int i = 5; i < argc && missing.empty(); ++i) {
+          // A pattern without "&" holds a plain label: the line's mnemonics
+          // do not count.
+          const bool plain = std::strchr(argv[i], '&') == nullptr;
+          const std::string wanted = std::string("*") + argv[i] + "*";
+          bool found = false;
+          for (const std::string& line : lines) {
+            if (Matches(wanted.c_str(), (plain ? Plain(line) : line).c_str())) {
+              found = true;
+              break;
+            }
+          }
+          if (!found) missing = argv[i];
+        }
+        // The controls are read one by one while the window's program goes
+        // on: a reading that straddles a change (a page half switched) is
+        // not to be trusted, so a match counts when a second reading right
+        // after it is the same.
+        std::vector<std::string> again;
+        if (missing.empty()) {
+          EnumChildWindows(hwnd, CollectChild, reinterpret_cast<LPARAM>(&again));
+          if (again != lines) missing = "the same controls twice in a row";
+        }
+        if (missing.empty()) {
+          std::printf("window|%s|%s\n", ClassOf(hwnd).c_str(), TextOf(hwnd).c_str());
+          for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+          std::fflush(stdout);
+          return 0;
+        }
+      }
+      if (waited >= ms) break;
+      Sleep(100);
+    }
+    std::fprintf(stderr, "qbdrive: after %d ms \"%s\" still shows no \"%s\"\n", ms, title,
+                 missing.c_str());
+    for (const std::string& line : lines) std::fprintf(stderr, "%s\n", line.c_str());
+    return 1;
+  }
   if (cmd == "wait") {
     const int ms = argc > 3 ? std::atoi(argv[3]) : 10000;
     const char* cls = argc > 4 ? argv[4] : nullptr;
@@ -169,7 +269,8 @@ int main(int argc, char** argv) {
   }
   const char* cls = nullptr;
   if ((cmd == "dump" || cmd == "text" || cmd == "close" || cmd == "minimize" || cmd == "state" ||
-       cmd == "restore" || cmd == "front" || cmd == "press" || cmd == "focus") &&
+       cmd == "restore" || cmd == "front" || cmd == "press" || cmd == "focus" || cmd == "handle" ||
+       cmd == "drain") &&
       argc > 3) {
     cls = argv[3];
   }
@@ -182,7 +283,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "qbdrive: no visible window \"%s\"\n", title);
     return 1;
   }
-  if (cmd == "dump") {
+  if (cmd == "handle") {
+    std::printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd)));
+  } else if (cmd == "dump") {
     std::printf("window|%s|%s\n", ClassOf(hwnd).c_str(), TextOf(hwnd).c_str());
     EnumChildWindows(hwnd, DumpChild, 0);
   } else if (cmd == "text") {
@@ -236,6 +339,17 @@ int main(int argc, char** argv) {
     HWND combo = FindWindowExA(hwnd, nullptr, "ComboBox", nullptr);
     if (!combo) return 1;
     SendMessageA(combo, CB_SETCURSEL, std::atoi(argv[3]), 0);
+  } else if (cmd == "drain") {
+    // Posted messages are handled in order.
+    PostMessageA(hwnd, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    for (int waited = 0; !IsIconic(hwnd); waited += 100) {
+      if (!IsWindow(hwnd) || waited >= 10000) {
+        std::fprintf(stderr, "qbdrive: \"%s\" %s\n", title,
+                     IsWindow(hwnd) ? "was not minimised" : "went");
+        return 1;
+      }
+      Sleep(100);
+    }
   } else if (cmd == "minimize") {
     ShowWindow(hwnd, SW_MINIMIZE);
   } else if (cmd == "restore") {

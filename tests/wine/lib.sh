@@ -125,12 +125,48 @@ expect_eq() {
   echo "ok: $what"
 }
 
-# Waits for a background program started by this shell and puts its exit
-# code in QB_RC (wait must run in this shell, not in a subshell).
+# Runs COMMAND every 0.1 s until it succeeds (with "!": until it fails), for
+# at most SECONDS seconds; then gives up, naming what it waited for. COMMAND
+# is a check: it runs in this shell, as the condition of an "if".
+#   qb_wait_until SECONDS [!] COMMAND [ARGUMENT...]
+qb_wait_until() {
+  local seconds=$1 now deadline want=0
+  shift
+  if [ "$1" = "!" ]; then
+    want=1
+    shift
+  fi
+  now=${EPOCHREALTIME//[.,]/}
+  deadline=$((now + seconds * 1000000))
+  while :; do
+    if "$@"; then
+      [ $want -eq 0 ] && return 0
+    else
+      [ $want -eq 1 ] && return 0
+    fi
+    now=${EPOCHREALTIME//[.,]/}
+    if [ "$now" -ge "$deadline" ]; then
+      echo "timed out after $seconds s waiting for: $([ $want -eq 0 ] || echo "! ")$*" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+# Waits for a background program started by this shell (up to $2 seconds,
+# 120 by default) and puts its exit code in QB_RC (wait must run in this
+# shell, not in a subshell). A program that does not end fails the test,
+# with the windows it still shows.
 qb_wait_exit() {
+  if ! qb_wait_until "${2:-120}" qb_ended "$1"; then
+    echo "the program (pid $1) did not end; windows:" >&2
+    qb_drive list | tr -d '\r' | grep 'visible=1' >&2 || true
+    fail "program $1 still runs"
+  fi
   QB_RC=0
   wait "$1" || QB_RC=$?
 }
+qb_ended() { ! kill -0 "$1" 2>/dev/null; }
 
 # The Windows form of a Unix path (Wine maps / to drive Z:).
 qb_win() { local p=$1; echo "Z:${p//\//\\}"; }
@@ -142,14 +178,7 @@ expect_same_file() {
 }
 
 # Waits until a file exists (up to $2 seconds, 30 by default).
-qb_wait_file() {
-  local i
-  for i in $(seq $((${2:-30} * 10))); do
-    [ -e "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+qb_wait_file() { qb_wait_until "${2:-30}" test -e "$1"; }
 
 # The wizard's window class, to tell it from the application window that
 # carries the same title.
@@ -189,3 +218,77 @@ qb_fingerprint_log() {
     expect_eq "$have_sha" "$sha" "the installer's QuillboxLogSha256 is the log's sha256sum"
   fi
 }
+
+# Waits until a visible window TITLE of CLASS ("*": any) shows controls that
+# match every PATTERN, up to SECONDS seconds (see "qbdrive until": a pattern
+# is part of a line as "qbdrive dump" prints it, "*" stands for any run of
+# characters, and a pattern without "&" ignores the lines' mnemonics). Prints
+# the dump that matched; fails with the last one.
+#   qb_wait_controls TITLE CLASS SECONDS PATTERN...
+qb_wait_controls() {
+  local title=$1 class=$2 seconds=$3
+  shift 3
+  qb_drive until "$title" $((seconds * 1000)) "$class" "$@" | tr -d '\r'
+}
+
+# Waits until the wizard TITLE shows a page whose default button (Next,
+# I Agree, Install, Finish) is enabled: the page is set up and waits for the
+# user. On the run's page that is once the run is over. Prints the page's
+# dump.
+qb_wait_wizard() {
+  qb_wait_controls "$1" "$QB_WIZARD_CLASS" "${2:-30}" 'control|Button|102|*|visible=1|enabled=1'
+}
+
+# The wizard's page as it stands: its visible controls, without places and
+# the progress bar's position (which move without the page changing).
+qb_wizard_page() {
+  qb_drive dump "$1" "$QB_WIZARD_CLASS" 2>/dev/null | tr -d '\r' | grep 'visible=1' |
+    sed -E 's/\|(position|at)=.*//'
+}
+qb_page_differs() {
+  local now
+  now=$(qb_wizard_page "$1") || return 1
+  [ -n "$now" ] && [ "$now" != "$2" ]
+}
+
+# Presses the wizard's button BUTTON once it is enabled, and waits until the
+# page has changed.
+#   qb_turn_page TITLE BUTTON
+qb_turn_page() {
+  local title=$1 button=$2 before
+  qb_wait_controls "$title" "$QB_WIZARD_CLASS" 20 "control|Button|*|$button|visible=1|enabled=1" \
+    >/dev/null || { echo "no enabled button \"$button\"" >&2; return 1; }
+  before=$(qb_wizard_page "$title")
+  qb_drive click "$title" "$button" "$QB_WIZARD_CLASS" || return 1
+  qb_wait_until 20 qb_page_differs "$title" "$before" ||
+    { echo "\"$button\" did not change the page" >&2; return 1; }
+}
+
+# Walks the wizard TITLE with its default button to the Finish page and
+# presses Finish there. On each page, once it waits for the user (see
+# qb_wait_wizard), ON_PAGE (if given) is called with the page's dump in
+# QB_PAGE; it fails the test itself where it finds something wrong.
+#   qb_walk_wizard TITLE [ON_PAGE]
+qb_walk_wizard() {
+  local title=$1 on_page=${2:-} label
+  for _ in $(seq 20); do
+    QB_PAGE=$(qb_wait_wizard "$title" 120) || fail "the wizard shows no page with an enabled default button"
+    [ -z "$on_page" ] || "$on_page"
+    if grep -q '^control|Button|102|&Finish|' <<<"$QB_PAGE"; then
+      qb_drive click "$title" Finish "$QB_WIZARD_CLASS" || fail "Finish could not be pressed"
+      return 0
+    fi
+    label=$(grep '^control|Button|102|' <<<"$QB_PAGE" | cut -d'|' -f4 | tr -d '&')
+    qb_turn_page "$title" "$label" || fail "the wizard did not go on from the page with \"$label\""
+  done
+  fail "never reached the Finish page"
+}
+
+# The handle of a visible window, to wait for that very window to go
+# (qb_wait_gone) while another of the same title and class may follow it.
+#   qb_handle TITLE [CLASS]
+qb_handle() { qb_drive handle "$@" | tr -d '\r'; }
+
+# Waits until the window HANDLE is hidden or destroyed (up to $2 seconds,
+# 20 by default).
+qb_wait_gone() { qb_drive gone "$1" $((${2:-20} * 1000)); }

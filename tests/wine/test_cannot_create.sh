@@ -40,8 +40,11 @@ mkdir -p "$CT/b.txt"
 wine "$QB_TMP/setup.exe" /S &
 pid=$!
 qb_drive wait "Create Test" 30000 '#32770' || fail "no cannot-create message"
+question=$(qb_handle "Create Test" '#32770')
 qb_drive click "Create Test" Cancel '#32770'
-sleep 1
+# The message that Setup stopped is a box of the same title: first the
+# question goes.
+qb_wait_gone "$question" || fail "Cancel did not close the question"
 qb_drive wait "Create Test" 20000 '#32770' || fail "no abandon message"
 expect_eq "$(qb_drive text "Create Test" '#32770' | tr -d '\r')" \
   "Setup could not finish and has stopped. Files that were already installed stay in place." "message 59"

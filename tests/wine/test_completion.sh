@@ -31,37 +31,28 @@ T="Finish Test"
 # Walks the pages with Next; on the Finish page calls the function given,
 # then presses Finish.
 walk() {
-  local on_finish=$1 dump label
-  for _ in $(seq 16); do
-    sleep 0.5
-    dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-    if grep -q '^control|Button|102|&Finish|' <<<"$dump"; then
-      $on_finish
-      qb_drive click "$T" Finish "$QB_WIZARD_CLASS"
-      return 0
-    fi
-    label=$(echo "$dump" | grep '^control|Button|102|' | cut -d'|' -f4 | tr -d '&')
-    qb_drive click "$T" "$label" "$QB_WIZARD_CLASS"
-  done
-  fail "never reached the Finish page"
+  ON_FINISH=$1
+  qb_walk_wizard "$T" on_finish_page
+}
+on_finish_page() {
+  if grep -q '^control|Button|102|&Finish|' <<<"$QB_PAGE"; then $ON_FINISH; fi
 }
 
 # 1. Run cleared, readme ticked, restart later.
 manifest later true
 put_off() {
-  qb_drive toggle "$T" "Run Finish Test now" "$QB_WIZARD_CLASS"
-  qb_drive toggle "$T" "I will restart later" "$QB_WIZARD_CLASS"
-  sleep 0.3
-  qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|Run Finish Test now|visible=1|enabled=1|checked=0' ||
+  qb_drive toggle "$T" "Run Finish Test now" "$QB_WIZARD_CLASS" || fail "no run box"
+  qb_drive toggle "$T" "I will restart later" "$QB_WIZARD_CLASS" || fail "no restart-later button"
+  qb_wait_controls "$T" "$QB_WIZARD_CLASS" 10 '|Run Finish Test now|visible=1|enabled=1|checked=0' >/dev/null ||
     fail "the run box did not clear"
-  qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|I will restart &later|visible=1|enabled=1|checked=1' ||
+  qb_wait_controls "$T" "$QB_WIZARD_CLASS" 10 '|I will restart &later|visible=1|enabled=1|checked=1' >/dev/null ||
     fail "restart later is not selected"
 }
 qb_exit_code "$(qb_win "$QB_TMP/later.exe")" >"$QB_TMP/later.code" &
 pid=$!
 qb_drive wait "$T" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
 walk put_off
-wait $pid
+qb_wait_exit $pid
 expect_eq "$(cat "$QB_TMP/later.code")" 3010 "a restart put off: exit code"
 wineserver -w
 C=$WINEPREFIX/drive_c

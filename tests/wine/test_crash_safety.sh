@@ -28,11 +28,8 @@ expect_same_file "$m/v1/big.bin" "$dest" "version 1 installed"
 
 wine "$QB_TMP/v2.exe" /S &
 pid=$!
-for _ in $(seq 600); do
-  [ -e "$dest.qbpart" ] && [ "$(stat -c %s "$dest.qbpart")" -gt 1000000 ] && break
-  sleep 0.05
-done
-[ -e "$dest.qbpart" ] || fail "never saw the file being written"
+part_written() { [ "$(stat -c %s "$dest.qbpart" 2>/dev/null || echo 0)" -gt 1000000 ]; }
+qb_wait_until 30 part_written || fail "never saw the file being written"
 wineserver -k
 wait $pid 2>/dev/null || true
 echo "ok: killed while $(stat -c %s "$dest.qbpart") bytes of the new file were written"

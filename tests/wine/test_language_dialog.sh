@@ -30,9 +30,8 @@ DIALOG=TQuillboxSelectLang
 wine "$QB_TMP/setup.exe" &
 pid=$!
 qb_drive wait "Lang Test" 30000 $DIALOG || fail "no language dialog"
-dump=$(qb_drive dump "Lang Test" $DIALOG | tr -d '\r')
-grep -q '^control|Static|0|Please select a language.|' <<<"$dump" || fail "no prompt: $dump"
-grep -q '^control|ComboBox|201|English|' <<<"$dump" || fail "English not preselected: $dump"
+qb_wait_controls "Lang Test" $DIALOG 10 'control|Static|0|Please select a language.|' \
+  'control|ComboBox|201|English|' >/dev/null || fail "no prompt, or English not preselected"
 echo "ok: the dialog asks, English preselected"
 qb_drive click "Lang Test" Cancel $DIALOG
 qb_wait_exit $pid
@@ -46,8 +45,7 @@ qb_drive wait "Lang Test" 30000 $DIALOG || fail "no language dialog"
 qb_drive select "Lang Test" 1 $DIALOG
 qb_drive click "Lang Test" OK $DIALOG
 qb_drive wait "Lang Test" 30000 "$QB_WIZARD_CLASS" || fail "no wizard after OK"
-sleep 1
-qb_drive dump "Lang Test" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|Willkommen beim Lang Test|' ||
+qb_wait_controls "Lang Test" "$QB_WIZARD_CLASS" 20 '|Willkommen beim Lang Test|' >/dev/null ||
   fail "the wizard is not in the chosen language"
 echo "ok: the wizard speaks the chosen language"
 qb_cancel_installer "Lang Test"

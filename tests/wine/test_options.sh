@@ -113,19 +113,11 @@ wine "$QB_TMP/nc.exe" /NC &
 pid=$!
 qb_drive wait "NoCancel Test" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
 pages=0
-while :; do
-  sleep 0.5
-  dump=$(qb_drive dump "NoCancel Test" "$QB_WIZARD_CLASS" | tr -d '\r') || break
-  grep -q '^control|Button|103|Cancel|visible=1|enabled=0' <<<"$dump" || fail "Cancel enabled: $dump"
+cancel_disabled() {
+  grep -q '^control|Button|103|Cancel|visible=1|enabled=0' <<<"$QB_PAGE" || fail "Cancel enabled: $QB_PAGE"
   pages=$((pages + 1))
-  if grep -q '^control|Button|102|&Finish|' <<<"$dump"; then
-    qb_drive click "NoCancel Test" Finish "$QB_WIZARD_CLASS"
-    break
-  fi
-  label=$(echo "$dump" | grep '^control|Button|102|' | cut -d'|' -f4 | tr -d '&')
-  qb_drive click "NoCancel Test" "$label" "$QB_WIZARD_CLASS"
-  [ $pages -lt 12 ] || fail "no Finish page reached"
-done
+}
+qb_walk_wizard "NoCancel Test" cancel_disabled
 qb_wait_exit $pid
 expect_eq "$QB_RC" 0 "visible run with /NC ends after Finish"
 expect_same_file "$m/app/payload.txt" "$C/NC/payload.txt" "installed through the visible pages"

@@ -50,17 +50,16 @@ existing() {  # existing AGE: every file "old", dated AGE
   done
 }
 dialog() {  # dialog ANSWER: wait for the overwrite question and answer it
+  local question
   qb_drive wait "$title" 30000 TQuillboxReplaceFile || fail "no overwrite dialog"
+  question=$(qb_handle "$title" TQuillboxReplaceFile)
   if [ "$1" = close ]; then
     qb_drive close "$title" TQuillboxReplaceFile
   else
     qb_drive click "$title" "$1" TQuillboxReplaceFile
   fi
-  # The next question, if any, is a new window.
-  for _ in $(seq 50); do
-    qb_drive wait "$title" 100 TQuillboxReplaceFile >/dev/null 2>&1 || break
-    sleep 0.1
-  done
+  # The next question, if any, is a new window: this one goes first.
+  qb_wait_gone "$question" || fail "\"$1\" did not close the overwrite dialog"
 }
 no_dialog_until_exit() {
   qb_wait_exit $1

@@ -14,16 +14,18 @@ first=$!
 qb_drive wait "$title" 30000 || fail "first installer shows no window"
 # The window shows before the support cabinet is copied.
 qb_wait_file "$QB_WORK/2.tmp" || fail "first installer wrote no support cabinet copy"
-sleep 0.5
+# The wizard shows once the start-up is done: the copy is complete then.
+qb_wait_wizard "$title" >/dev/null || fail "first installer shows no wizard"
 before=$(md5sum <"$QB_WORK/2.tmp")
 qb_drive minimize "$title" "$QB_WIZARD_CLASS"
-sleep 1
+state_is() { [ "$(qb_drive state "$title" "$QB_WIZARD_CLASS" | tr -d '\r' | cut -d' ' -f"$1")" = "$2" ]; }
+qb_wait_until 10 state_is 2 iconic=1 || fail "the first installer's wizard did not minimise"
 expect_eq "$(qb_drive state "$title" "$QB_WIZARD_CLASS" | tr -d '\r' | cut -d' ' -f1-2)" "visible=1 iconic=1" "first minimised"
 
 rc=0
 wine "$QB_TMP/setup.exe" || rc=$?
 expect_eq "$rc" 4 "second instance exit code"
-sleep 1
+qb_wait_until 10 state_is 2 iconic=0 || fail "the second instance did not restore the first one's wizard"
 expect_eq "$(qb_drive state "$title" "$QB_WIZARD_CLASS" | tr -d '\r' | cut -d' ' -f2)" "iconic=0" "first restored"
 [ -e "$QB_WORK/2.tmp" ] || fail "second instance removed the first one's support files"
 expect_eq "$(md5sum <"$QB_WORK/2.tmp")" "$before" "support file untouched"

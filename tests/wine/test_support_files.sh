@@ -28,7 +28,8 @@ pid=$!
 qb_drive wait "Support Test" 30000 || fail "no installer window"
 # The window shows before the support cabinet is unpacked; 16.tmp comes last.
 qb_wait_file "$QB_WORK/16.tmp" || fail "support files not unpacked"
-sleep 0.5
+# The wizard shows once the start-up is done: every support file is complete.
+qb_wait_wizard "Support Test" >/dev/null || fail "no wizard"
 expect_same_file "$QB_TMP/m/header.bmp" "$QB_WORK/4.tmp" "header picture as support file 4"
 expect_eq "$(cat "$QB_WORK/15.tmp")" \
   "$(printf '{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fswiss Tahoma;}}\\f0\\fs16 Line one\\par\nLine \\{two\\}\\par\n}')" \

@@ -209,8 +209,16 @@ expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/setup.exe")" /S)" 0 "second install
 wineserver -w
 qb_fingerprint_log "$ARP" "$C/QBU/uninstall.log"
 echo "mine" >"$C/QBU/notes.txt"
-sleep 1
+# The uninstaller takes a file written after its log for the user's. The
+# change comes once the clock reads later than the log's time (where the
+# file system keeps coarse times, a change in the same tick would not count).
+after_log() {
+  touch "$QB_TMP/now"
+  [ "$QB_TMP/now" -nt "$C/QBU/uninstall.log" ]
+}
+qb_wait_until 5 after_log || fail "the clock does not pass the log's time"
 echo "changed by the user" >>"$C/QBU/sub/deeper/data.txt"
+[ "$C/QBU/sub/deeper/data.txt" -nt "$C/QBU/uninstall.log" ] || fail "the changed file is not newer than the log"
 wine "$W/qbhold.exe" 'C:\QBU\held.dat' "$(qb_win "$QB_TMP/markers/held")" 60000 &
 holder=$!
 qb_wait_file "$QB_TMP/markers/held" || fail "the file was not held"
@@ -239,7 +247,8 @@ T="Uninstall QB Uninstall Test"
 wine 'C:\QBU\uninstall.exe' &
 pid=$!
 qb_drive wait "$T" 20000 TQuillboxUninstall || fail "no uninstaller window"
-dump=$(qb_drive dump "$T" TQuillboxUninstall | tr -d '\r')
+dump=$(qb_wait_controls "$T" TQuillboxUninstall 20 '|&Remove|visible=1|enabled=1') ||
+  fail "the uninstaller shows no Remove button"
 for want in '|Ready to Remove|visible=1' '|Remove QB Uninstall Test|visible=1' \
   '|&Remove|visible=1|enabled=1' '|Cancel|visible=1|enabled=1' '|< &Back|visible=1|enabled=0'; do
   grep -qF -- "$want" <<<"$dump" || fail "the question page lacks $want: $dump"
@@ -255,12 +264,11 @@ echo "ok: Cancel removes nothing"
 wine 'C:\QBU\uninstall.exe' &
 pid=$!
 qb_drive wait "$T" 20000 TQuillboxUninstall || fail "no uninstaller window the second time"
+qb_wait_controls "$T" TQuillboxUninstall 20 '|&Remove|visible=1|enabled=1' >/dev/null ||
+  fail "the uninstaller shows no Remove button the second time"
 qb_drive click "$T" Remove TQuillboxUninstall
-for _ in $(seq 300); do
-  qb_drive dump "$T" TQuillboxUninstall 2>/dev/null | tr -d '\r' | grep_q '|&Finish|visible=1|enabled=1' && break
-  sleep 0.1
-done
-dump=$(qb_drive dump "$T" TQuillboxUninstall | tr -d '\r')
+dump=$(qb_wait_controls "$T" TQuillboxUninstall 60 '|&Finish|visible=1|enabled=1') ||
+  fail "the removal did not come to its end"
 grep -qF 'QB Uninstall Test has been removed from your computer.' <<<"$dump" ||
   fail "no summary: $dump"
 qb_drive click "$T" Finish TQuillboxUninstall

@@ -43,8 +43,11 @@ qb_drive wait "Volume Test" 30000 '#32770' || fail "no request for the volume"
 text=$(qb_drive text "Volume Test" '#32770' | tr -d '\r')
 expect_eq "$text" "Setup needs the next part of the installation. Please make this file available and click OK: volume 2" \
   "message 47 with the volume number"
+question=$(qb_handle "Volume Test" '#32770')
 qb_drive click "Volume Test" Cancel '#32770'
-sleep 1
+# The message that Setup stopped is a box of the same title: first the
+# question goes.
+qb_wait_gone "$question" || fail "Cancel did not close the question"
 qb_drive wait "Volume Test" 20000 '#32770' || fail "no abandon message"
 expect_eq "$(qb_drive text "Volume Test" '#32770' | tr -d '\r')" \
   "Setup could not finish and has stopped. Files that were already installed stay in place." "message 59"

@@ -47,27 +47,27 @@ qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 T="Pages Test"
 W=$QB_WIZARD_CLASS
 dump() { qb_drive dump "$T" "$W" | tr -d '\r'; }
+# Waits until the wizard shows every line given (the page changes, and its
+# controls are set up, after a button's click is handled).
 expect_page() {
-  local name=$1 d line
+  local name=$1
   shift
-  d=$(dump)
-  for line in "$@"; do
-    grep -qF -- "$line" <<<"$d" || fail "$name page: no \"$line\" in
-$d"
-  done
+  qb_wait_controls "$T" "$W" 20 "$@" >/dev/null || fail "$name page: not every control as expected"
   echo "ok: $name page: ${#@} controls as expected"
 }
-next_enabled() { dump | grep '^control|Button|102|' | sed 's/.*enabled=\([01]\).*/\1/'; }
-field() { dump | grep "^control|Edit|$1|" | cut -d'|' -f4; }
-click() {
-  qb_drive click "$T" "$1" "$W"
-  sleep 0.5
+# Waits until Next is enabled (1) or disabled (0), as a change to a field
+# makes it.
+expect_next() {
+  qb_wait_controls "$T" "$W" 10 "control|Button|102|*|visible=1|enabled=$1" >/dev/null ||
+    fail "$2: Next is not $([ "$1" = 1 ] && echo enabled || echo disabled)"
+  echo "ok: $2"
 }
+field() { dump | grep "^control|Edit|$1|" | cut -d'|' -f4; }
+click() { qb_turn_page "$T" "$1" || fail "\"$1\" did not turn the page"; }
 
 qb_exit_code "$(qb_win "$QB_TMP/setup.exe")" >"$QB_TMP/code" &
 pid=$!
-qb_drive wait "$T" 30000 "$W" || fail "no wizard"
-sleep 1
+qb_wait_wizard "$T" >/dev/null || fail "no wizard"
 # No side picture in this package: the texts start at 20 and span 400.
 expect_page Welcome \
   '|Static|0|Welcome to the Pages Test Setup|visible=1|enabled=1|checked=-1|at=20,16,400,56' \
@@ -108,32 +108,37 @@ expect_page Destination '|Static|0|Choose a Folder|visible=1' \
   'control|Button|112|B&rowse...|visible=1|enabled=1|checked=-1|at=382,149,75,23' \
   'control|Button|102|&Next >|visible=1|enabled=1'
 # The field's checks: at least three characters, on a drive that exists.
+# Between the texts Next goes back on, so each wait sees the answer to its
+# own text.
 for text in "C:" "Q:\\Nowhere"; do
   qb_drive type "$T" "$text" "$W"
-  sleep 0.3
-  expect_eq "$(next_enabled)" 0 "destination \"$text\": Next disabled"
+  expect_next 0 "destination \"$text\": Next disabled"
+  qb_drive type "$T" 'C:\Typed Dest' "$W"
+  expect_next 1 "destination C:\\Typed Dest: Next enabled"
 done
-qb_drive type "$T" 'C:\Typed Dest' "$W"
-sleep 0.3
-expect_eq "$(next_enabled)" 1 "destination C:\\Typed Dest: Next enabled"
 # Browse: the picker opens at the field's folder; OK there adds the
 # application's subfolder outside the default destination.
 qb_drive type "$T" 'C:\Other' "$W"
 qb_drive click "$T" "Browse..." "$W"
-picker=""
-for _ in $(seq 50); do
+picker_open() {
   picker=$(qb_drive list | tr -d '\r' | awk -F'|' '$1 == "#32770" && $3 == "visible=1" {print $2; exit}')
-  [ -n "$picker" ] && break
-  sleep 0.2
-done
-[ -n "$picker" ] || fail "the folder picker did not open"
+  [ -n "$picker" ]
+}
+qb_wait_until 20 picker_open || fail "the folder picker did not open"
 echo "ok: the folder picker opened (\"$picker\")"
-sleep 0.5
+# OK once the picker has selected the field's folder (its name field, hidden
+# in this style of picker, follows the selection).
+qb_wait_controls "$picker" '#32770' 20 'control|Edit|*|Other|' 'control|Button|*|OK|visible=1|enabled=1' \
+  >/dev/null || fail "the folder picker did not start at the field's folder"
+picker_handle=$(qb_handle "$picker" '#32770')
 qb_drive click "$picker" OK '#32770'
-sleep 1
+qb_wait_gone "$picker_handle" || fail "OK did not close the folder picker"
+# The field takes the picked folder once the picker has closed.
+qb_wait_controls "$T" "$W" 10 'control|Edit|111|C:\Other\Pages Test|visible=1' >/dev/null ||
+  fail "a folder picked outside the default did not get the application's subfolder"
 expect_eq "$(field 111)" 'C:\Other\Pages Test' "a folder picked outside the default gets the application's subfolder"
 qb_drive type "$T" 'C:\Typed Dest' "$W"
-sleep 0.3
+expect_next 1 "C:\\Typed Dest typed again: Next enabled"
 click "Next >"
 expect_page "Program group" '|Static|0|Shortcuts|visible=1' \
   '|Where should Setup put the program'"'"'s shortcuts?|visible=1' \
@@ -143,23 +148,22 @@ expect_page "Program group" '|Static|0|Shortcuts|visible=1' \
   "control|Button|115|Don't create a Start menu folder|visible=1|enabled=1|checked=0|at=22,224,"
 dump | grep "^control|SysListView32|114|" | grep -q "visible=1|enabled=1" || fail "the group list is not enabled: $(dump | grep SysListView32)"
 qb_drive pick "$T" 0 "$W"
-sleep 0.3
+# The picked row fills the field: a folder with the package's group in it.
+qb_wait_controls "$T" "$W" 10 'control|Edit|113|*\Pages Group|visible=1' >/dev/null ||
+  fail "a picked row did not fill the group field: \"$(field 113)\""
 case "$(field 113)" in
   *'\Pages Group') echo "ok: a picked Start-menu folder fills the group field ($(field 113))" ;;
   *) fail "a picked row gave the group field \"$(field 113)\"" ;;
 esac
 qb_drive toggle "$T" "Don't create a Start menu folder" "$W"
-sleep 0.3
 expect_page "Program group, no group" 'control|Edit|113|' 'enabled=0|checked=-1|at=22,56,452,21' \
   "control|Button|115|Don't create a Start menu folder|visible=1|enabled=1|checked=1"
 dump | grep '^control|SysListView32|114|' | grep -q 'enabled=0' || fail "the group list stays enabled without a group: $(dump | grep SysListView32)"
 qb_drive toggle "$T" "Don't create a Start menu folder" "$W"
 qb_drive type "$T" "" "$W"
-sleep 0.3
-expect_eq "$(next_enabled)" 0 "an empty group field disables Next"
+expect_next 0 "an empty group field disables Next"
 qb_drive type "$T" "Pages Group" "$W"
-sleep 0.3
-expect_eq "$(next_enabled)" 1 "a group name enables Next"
+expect_next 1 "a group name enables Next"
 click "Next >"
 expect_page Tasks '|Static|0|Shortcuts|visible=1' '|Which extra shortcuts would you like?|visible=1' \
   '|Choose the shortcuts Setup should create, then click Next.|visible=1|enabled=1|checked=-1|at=112,16,360,72' \
@@ -174,16 +178,13 @@ click "< Back"
 expect_page "Tasks again" 'control|Button|102|&Next >|visible=1|enabled=1'
 click "Next >"
 click "Install"
-for _ in $(seq 60); do
-  dump | grep -q '^control|Button|102|&Finish|' && break
-  sleep 0.5
-done
-d=$(dump)
+d=$(qb_wait_controls "$T" "$W" 120 'control|Button|102|&Finish|visible=1|enabled=1') ||
+  fail "the run did not reach the Finish page"
 echo "$d" | grep '|Run Pages Test now|' | grep -q 'visible=1|enabled=1|checked=[01]|at=176,152,' ||
   fail "Finish page: the run box is not first: $(echo "$d" | grep 'Run Pages')"
 expect_page Finish 'control|Button|102|&Finish|visible=1|enabled=1'
-click Finish
-wait $pid
+qb_drive click "$T" Finish "$W"
+qb_wait_exit $pid
 expect_eq "$(cat "$QB_TMP/code")" 0 "the walk ends with exit code 0"
 expect_same_file "$m/app/p.txt" "$C/Typed Dest/p.txt" "the file lands in the folder typed into the field"
 [ -n "$(find "$C/users" -path '*Pages Group/Pages.lnk')" ] || fail "no group shortcut"
@@ -197,18 +198,20 @@ sed -i 's/^destination = "C:\\\\Pages"$/destination = "c:\\\\Pages"/' "$m/m.toml
 qb_tool build "$m/m.toml" -o "$QB_TMP/big.exe" >/dev/null
 wine "$QB_TMP/big.exe" &
 pid=$!
-qb_drive wait "$T" 30000 "$W" || fail "no wizard (big)"
-sleep 1
+qb_wait_wizard "$T" >/dev/null || fail "no wizard (big)"
 click "Next >"
 click "I Agree"
 click "Next >"
-click "Next >"
+expect_page "Destination (big)" '|Static|0|Choose a Folder|visible=1' 'control|Button|102|&Next >|visible=1|enabled=1'
+# Next here stays on the page and brings up the box.
+qb_drive click "$T" "Next >" "$W"
 qb_drive wait "Not enough disk space" 10000 '#32770' || fail "no disk-space box"
 expect_eq "$(qb_drive text "Not enough disk space" '#32770' | tr -d '\r')" \
   "There is not enough free space on drive C. Please free some space or choose another folder." \
   "the disk-space box names the drive in upper case"
+box=$(qb_handle "Not enough disk space" '#32770')
 qb_drive click "Not enough disk space" OK '#32770'
-sleep 0.5
+qb_wait_gone "$box" || fail "OK did not close the disk-space box"
 expect_page "Destination after the box" '|Static|0|Choose a Folder|visible=1'
 qb_cancel_installer "$T" || fail "cancel"
-wait $pid || true
+qb_wait_exit $pid

@@ -24,56 +24,59 @@ source = "app/p.txt"
 TOML
 qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 T="Password Test"
-next_state() {
-  qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep '^control|Button|102|' | sed 's/.*enabled=\([01]\).*/\1/'
+W=$QB_WIZARD_CLASS
+# Waits until Next is enabled (1) or disabled (0), as a change to the
+# password field makes it.
+expect_next() {
+  qb_wait_controls "$T" "$W" 10 "control|Button|102|*|visible=1|enabled=$1" >/dev/null ||
+    fail "$2: Next is not $([ "$1" = 1 ] && echo enabled || echo disabled)"
+  echo "ok: $2"
 }
+# Does the control with the focus have class $1?
+focus_on() { [ "$(qb_drive focus "$T" "$W" | tr -d '\r' | cut -d'|' -f2)" = "$1" ]; }
 qb_exit_code "$(qb_win "$QB_TMP/setup.exe")" >"$QB_TMP/code" &
 pid=$!
-qb_drive wait "$T" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
+qb_drive wait "$T" 30000 "$W" || fail "no wizard"
 # The start-up notice comes shortly after the wizard, once.
 qb_drive wait "$T" 10000 '#32770' || fail "no start-up notice"
 expect_eq "$(qb_drive text "$T" '#32770' | tr -d '\r')" "Have your password at hand." "the start-up notice"
+notice=$(qb_handle "$T" '#32770')
 qb_drive click "$T" OK '#32770'
-sleep 1
-qb_drive wait "$T" 500 '#32770' && fail "the notice came twice"
-sleep 0.5
-# From the welcome page to the password page.
-qb_drive click "$T" "Next >" "$QB_WIZARD_CLASS"
-sleep 0.5
-dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-grep -q '^control|Button|0|Password|visible=1' <<<"$dump" || fail "no password frame: $dump"
-expect_eq "$(next_state)" 0 "on the password page Next starts disabled"
-qb_drive type "$T" "wrong" "$QB_WIZARD_CLASS"
-sleep 0.3
-expect_eq "$(next_state)" 0 "a wrong password keeps Next disabled"
-qb_drive click "$T" "Next >" "$QB_WIZARD_CLASS"
-sleep 0.3
-qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '^control|Button|0|Password|visible=1' ||
+qb_wait_gone "$notice" || fail "OK did not close the notice"
+# From the welcome page to the password page. The click is posted after the
+# notice was answered: once the page has turned, the wizard has handled every
+# tick of the notice timer that came before it, and a second notice would
+# be showing now.
+qb_turn_page "$T" "Next >" || fail "Next did not leave the welcome page"
+qb_wait_controls "$T" "$W" 10 'control|Button|0|Password|visible=1' >/dev/null || fail "no password frame"
+! qb_drive wait "$T" 0 '#32770' 2>/dev/null || fail "the notice came twice"
+echo "ok: the notice came once"
+expect_next 0 "on the password page Next starts disabled"
+qb_drive type "$T" "wrong" "$W"
+expect_next 0 "a wrong password keeps Next disabled"
+# A click on the disabled Next must not leave the page. A Tab posted after
+# the click takes the focus from the field; the wizard handles posted
+# messages in order, so once the focus has moved the click has been handled.
+qb_wait_until 10 focus_on Edit || fail "the password field does not have the focus"
+qb_drive click "$T" "Next >" "$W"
+qb_drive key "$T" tab "$W"
+qb_wait_until 10 ! focus_on Edit || fail "Tab did not take the focus from the password field"
+qb_drive dump "$T" "$W" | tr -d '\r' | grep_q '^control|Button|0|Password|visible=1' ||
   fail "a click on the disabled Next left the password page"
-qb_drive type "$T" "s3cret" "$QB_WIZARD_CLASS"
-sleep 0.3
-expect_eq "$(next_state)" 1 "the right password enables Next"
-qb_drive type "$T" "S3CRET" "$QB_WIZARD_CLASS"
-sleep 0.3
-expect_eq "$(next_state)" 0 "the password is case-sensitive"
-qb_drive type "$T" "s3cret" "$QB_WIZARD_CLASS"
-sleep 0.3
-qb_drive click "$T" "< Back" "$QB_WIZARD_CLASS"
-sleep 0.3
-qb_drive click "$T" "Next >" "$QB_WIZARD_CLASS"
-sleep 0.3
-expect_eq "$(next_state)" 1 "back on the password page, the typed password still counts"
+echo "ok: a click on the disabled Next stays on the password page"
+qb_drive type "$T" "s3cret" "$W"
+expect_next 1 "the right password enables Next"
+qb_drive type "$T" "S3CRET" "$W"
+expect_next 0 "the password is case-sensitive"
+qb_drive type "$T" "s3cret" "$W"
+expect_next 1 "the right password again"
+qb_turn_page "$T" "< Back" || fail "Back did not leave the password page"
+qb_turn_page "$T" "Next >" || fail "Next did not come back to the password page"
+qb_wait_controls "$T" "$W" 10 'control|Button|0|Password|visible=1' >/dev/null ||
+  fail "Next after Back did not show the password page"
+expect_next 1 "back on the password page, the typed password still counts"
 # On to the end.
-for _ in $(seq 16); do
-  sleep 0.5
-  dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-  if grep -q '^control|Button|102|&Finish|' <<<"$dump"; then
-    qb_drive click "$T" Finish "$QB_WIZARD_CLASS"
-    break
-  fi
-  label=$(echo "$dump" | grep '^control|Button|102|' | cut -d'|' -f4 | tr -d '&')
-  qb_drive click "$T" "$label" "$QB_WIZARD_CLASS"
-done
-wait $pid
+qb_walk_wizard "$T"
+qb_wait_exit $pid
 expect_eq "$(cat "$QB_TMP/code")" 0 "the installation with a password completes"
 expect_same_file "$m/app/p.txt" "$WINEPREFIX/drive_c/Protected/p.txt" "its file is installed"

@@ -31,33 +31,30 @@ TOML
 qb_tool build "$m/m.toml" -o "$QB_TMP/setup.exe" >/dev/null
 T="Tasks Test"
 
-wine "$QB_TMP/setup.exe" &
-pid=$!
-qb_drive wait "$T" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
+# On the Tasks page the desktop task is cleared; on the Finish page the bar
+# is read.
 cleared=0
-for _ in $(seq 12); do
-  sleep 0.5
-  dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-  if [ $cleared -eq 0 ] && grep -q '|Create a desktop shortcut|visible=1|enabled=1|checked=1' <<<"$dump"; then
-    qb_drive toggle "$T" "Create a desktop shortcut" "$QB_WIZARD_CLASS"
-    sleep 0.3
-    qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r' | grep_q '|Create a desktop shortcut|visible=1|enabled=1|checked=0' ||
-      fail "the desktop task did not clear"
+on_page() {
+  if [ $cleared -eq 0 ] && grep -q '|Create a desktop shortcut|visible=1|enabled=1|checked=1' <<<"$QB_PAGE"; then
+    qb_drive toggle "$T" "Create a desktop shortcut" "$QB_WIZARD_CLASS" || fail "no desktop task box"
+    qb_wait_controls "$T" "$QB_WIZARD_CLASS" 10 '|Create a desktop shortcut|visible=1|enabled=1|checked=0' \
+      >/dev/null || fail "the desktop task did not clear"
     cleared=1
     echo "ok: desktop task cleared on the Tasks page"
   fi
-  if grep -q '^control|Button|102|&Finish|' <<<"$dump"; then
-    bar=$(echo "$dump" | grep '^control|msctls_progress32|')
-    position=$(echo "$bar" | sed -E 's/.*position=([0-9]+).*/\1/')
-    maximum=$(echo "$bar" | sed -E 's/.*maximum=([0-9]+).*/\1/')
+  if grep -q '^control|Button|102|&Finish|' <<<"$QB_PAGE"; then
+    local bar position maximum
+    bar=$(grep '^control|msctls_progress32|' <<<"$QB_PAGE")
+    position=$(sed -E 's/.*position=([0-9]+).*/\1/' <<<"$bar")
+    maximum=$(sed -E 's/.*maximum=([0-9]+).*/\1/' <<<"$bar")
     expect_eq "$position" "$maximum" "the progress bar ended full ($position of $maximum)"
     expect_eq "$maximum" 3 "one file and two shortcut records"
-    qb_drive click "$T" Finish "$QB_WIZARD_CLASS"
-    break
   fi
-  label=$(echo "$dump" | grep '^control|Button|102|' | cut -d'|' -f4 | tr -d '&')
-  qb_drive click "$T" "$label" "$QB_WIZARD_CLASS"
-done
+}
+wine "$QB_TMP/setup.exe" &
+pid=$!
+qb_drive wait "$T" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
+qb_walk_wizard "$T" on_page
 [ $cleared -eq 1 ] || fail "never saw the Tasks page"
 qb_wait_exit $pid
 expect_eq "$QB_RC" 0 "Finish ends the installer"
