@@ -46,23 +46,48 @@ int CentredOffset(int windowSize, int pictureSize) {
 
 namespace {
 
-uint32_t Le32(const std::vector<uint8_t>& b, size_t at) {
+uint32_t Le32(const uint8_t* b, size_t at) {
   return b[at] | (b[at + 1] << 8) | (static_cast<uint32_t>(b[at + 2]) << 16) |
          (static_cast<uint32_t>(b[at + 3]) << 24);
 }
 
 }  // namespace
 
+uint64_t SystemBmpBytes(const uint8_t* head, size_t headSize) {
+  if (headSize < 26 || head[0] != 'B' || head[1] != 'M') return UINT64_MAX;
+  const uint32_t infoSize = Le32(head, 14);
+  int64_t width, height;
+  uint32_t bits;
+  if (infoSize == 12) {
+    width = head[18] | (head[19] << 8);
+    height = head[20] | (head[21] << 8);
+    bits = head[24] | (head[25] << 8);
+  } else {
+    const uint32_t compression = headSize >= 34 ? Le32(head, 30) : 0;
+    if (infoSize < 40 || (compression != 1 && compression != 2)) return UINT64_MAX;
+    width = static_cast<int32_t>(Le32(head, 18));
+    height = static_cast<int32_t>(Le32(head, 22));
+    bits = head[28] | (head[29] << 8);
+  }
+  if (height < 0) height = -height;
+  if (width <= 0 || height == 0 || bits == 0 || bits > 32) return UINT64_MAX;
+  return (static_cast<uint64_t>(width) * bits + 31) / 32 * 4 * static_cast<uint64_t>(height);
+}
+
 bool CheckBmpImage(const std::vector<uint8_t>& image, BmpLayout& layout) {
-  if (image.size() < 54 || image[0] != 'B' || image[1] != 'M') return false;
-  const uint64_t infoSize = Le32(image, 14);
-  const int32_t width = static_cast<int32_t>(Le32(image, 18));
-  const int32_t height = static_cast<int32_t>(Le32(image, 22));
-  const uint32_t bits = image[28] | (image[29] << 8);
-  const uint32_t compression = Le32(image, 30);
-  const uint64_t coloursUsed = Le32(image, 46);
-  const uint64_t bitsOffset = Le32(image, 10);
-  if (infoSize < 40 || 14 + infoSize > image.size()) return false;
+  return CheckBmpHeader(image.data(), image.size(), image.size(), layout);
+}
+
+bool CheckBmpHeader(const uint8_t* head, size_t headSize, uint64_t fileSize, BmpLayout& layout) {
+  if (headSize < 54 || fileSize < headSize || head[0] != 'B' || head[1] != 'M') return false;
+  const uint64_t infoSize = Le32(head, 14);
+  const int32_t width = static_cast<int32_t>(Le32(head, 18));
+  const int32_t height = static_cast<int32_t>(Le32(head, 22));
+  const uint32_t bits = head[28] | (head[29] << 8);
+  const uint32_t compression = Le32(head, 30);
+  const uint64_t coloursUsed = Le32(head, 46);
+  const uint64_t bitsOffset = Le32(head, 10);
+  if (infoSize < 40 || 14 + infoSize > headSize) return false;
   if (width <= 0 || width > 16384 || height == 0 || height < -16384 || height > 16384) return false;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
   if (compression != 0 && !(compression == 3 && (bits == 16 || bits == 32))) return false;
@@ -70,11 +95,15 @@ bool CheckBmpImage(const std::vector<uint8_t>& image, BmpLayout& layout) {
   if (bits <= 8) table = 4 * (coloursUsed ? coloursUsed : (1u << bits));
   if (compression == 3 && infoSize == 40) table = 12;
   if (coloursUsed > 256 || bitsOffset < 14 + infoSize + table) return false;
+  if (14 + infoSize + table > headSize) return false;
   const uint64_t stride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
   const uint64_t rows = static_cast<uint64_t>(height < 0 ? -static_cast<int64_t>(height) : height);
-  if (bitsOffset > image.size() || stride * rows > image.size() - bitsOffset) return false;
+  const uint64_t pixelBytes = stride * rows;
+  if (pixelBytes > kMaxBmpPixelBytes) return false;
+  if (bitsOffset > fileSize || pixelBytes > fileSize - bitsOffset) return false;
   layout.infoOffset = 14;
   layout.bitsOffset = static_cast<size_t>(bitsOffset);
+  layout.pixelBytes = static_cast<size_t>(pixelBytes);
   return true;
 }
 

@@ -27,12 +27,27 @@ int CentredOffset(int windowSize, int pictureSize);
 struct BmpLayout {
   size_t infoOffset = 14;
   size_t bitsOffset = 0;
+  size_t pixelBytes = 0;  // the pixel rows, padded to four bytes each
 };
+
+// The most pixel data a picture may have (64 MiB, 4096 x 4096 at 32 bits):
+// a header that claims more is refused before anything is allocated.
+constexpr uint64_t kMaxBmpPixelBytes = 64u << 20;
 
 // Checks a BMP file image before the system is handed its parts: "BM", an
 // information header of at least 40 bytes, a size of at most 16384 pixels
 // each way, 1, 4, 8, 16, 24 or 32 bits per pixel, no compression (or bit
-// fields), and a colour table and pixel rows that lie inside the image.
+// fields), at most kMaxBmpPixelBytes of pixel rows, and a colour table and
+// pixel rows that lie inside the image.
 bool CheckBmpImage(const std::vector<uint8_t>& image, BmpLayout& layout);
+// The same for a BMP file of fileSize bytes of which only the first headSize
+// are at hand: they must hold the file and information headers and the
+// colour table; the pixel rows must lie inside the file.
+bool CheckBmpHeader(const uint8_t* head, size_t headSize, uint64_t fileSize, BmpLayout& layout);
+// For the pictures CheckBmpHeader leaves to the system's own reader (RLE
+// compression, or the old 12-byte core header): the pixel data they decode
+// to, rows padded to four bytes; UINT64_MAX for any other or unreadable
+// header, so that only a claim within kMaxBmpPixelBytes is ever decoded.
+uint64_t SystemBmpBytes(const uint8_t* head, size_t headSize);
 
 }  // namespace qb

@@ -6,6 +6,7 @@
 #include "engine/variables.h"
 #include "session/ending.h"
 #include "session/workfolder.h"
+#include "text/command_line.h"
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
@@ -15,7 +16,17 @@ namespace actions {
 
 namespace {
 
-void Open(const std::string& target) { toolkit::ShellOpen(target, SW_SHOW); }
+// Starts a command of the package: the program (or document) it names,
+// passed to the shell as one file, with the rest as its parameters; a path
+// with blanks never starts a program at a shorter part of it.
+void StartCommand(const std::string& command) {
+  std::string file, parameters;
+  qb::SplitCommand(
+      command, [](const std::string& path) { return toolkit::FileExists(path); }, file, parameters);
+  const bool started = toolkit::StartProgram(file, parameters, SW_SHOW, nullptr);
+  toolkit::Log({started ? "started: " : "could not start: ", file, parameters.empty() ? "" : " ",
+                parameters});
+}
 
 // Asks Windows to restart. Programs that still run are asked to close and
 // may save their work; only one that hangs is ended. The reason recorded is
@@ -49,17 +60,18 @@ void CompletionStep(const session::Session& session, const FinishChoices& choice
   if (session.state.background) ShowWindow(session.state.background, SW_HIDE);
   ShowWindow(toolkit::Application.Handle(), SW_HIDE);
   if (pkg.Flag(qb::kRunProgramOffered) && choices.runProgram) {
-    const std::string command = engine::ExpandText(pkg.Text(qb::kProgramToRun));
-    SetCurrentDirectoryA(toolkit::FolderPart(command).c_str());
-    if (WinExec(command.c_str(), SW_SHOW) < 32) Open(command);
+    StartCommand(engine::ExpandText(pkg.Text(qb::kProgramToRun)));
   }
   if (pkg.Flag(qb::kReadmeOffered) && choices.viewReadme) {
+    // A document: the whole text is its path.
     const std::string readme = engine::ExpandText(pkg.Text(qb::kReadmeDocument));
-    SetCurrentDirectoryA(toolkit::FolderPart(readme).c_str());
-    Open(readme);
+    const bool opened = toolkit::StartProgram(readme, "", SW_SHOW, nullptr);
+    toolkit::Log({opened ? "opened: " : "could not open: ", readme});
   }
   if (pkg.Flag(qb::kThirdItemOffered) && choices.openThirdItem) {
-    Open(engine::ExpandText(pkg.Text(qb::kThirdItem)));
+    const std::string item = engine::ExpandText(pkg.Text(qb::kThirdItem));
+    const bool opened = toolkit::ShellOpen(item, SW_SHOW);
+    toolkit::Log({opened ? "opened: " : "could not open: ", item});
   }
   // A restart the package needs and that did not happen is told by the
   // exit code.

@@ -64,8 +64,7 @@ void TBackgroundWindow::Prepare() {
                            toolkit::ResolveColour(pkg.Number(qb::kGradientColour2)));
     brush_ = CreatePatternBrush(canvas_);
   } else {
-    picture_ = static_cast<HBITMAP>(LoadImageA(nullptr, SupportFile(qb::kSupportBackground).c_str(),
-                                               IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    picture_ = toolkit::LoadBitmapFile(SupportFile(qb::kSupportBackground));
     BITMAP size = {};
     if (picture_) GetObjectA(picture_, sizeof size, &size);
     HDC pictureDc = CreateCompatibleDC(screen);

@@ -11,6 +11,7 @@
 #include "startup/state.h"
 #include "text/text.h"
 #include "toolkit/application.h"
+#include "toolkit/drawing.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
 #include "wizard/select_lang.h"
@@ -42,12 +43,34 @@ constexpr char kMutexName[] = "InstallExists";
   EndProgram(qb::ExitReason::kDamagedPackage);
 }
 
+// "test" starts the authoring tool quillbox.exe from the folder above the
+// installer's own, wherever the installer was started from; the tool is
+// started by its full path, never searched for.
 void RunTestMode() {
   const std::vector<std::string> params = Parameters();
-  if (!params.empty() && params[0] == "test") {
-    WinExec("..\\quillbox.exe", SW_SHOWNORMAL);
-    EndProgram(qb::ExitReason::kTestMode);
-  }
+  if (params.empty() || params[0] != "test") return;
+  char path[MAX_PATH + 16];
+  const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  char* name = n > 0 && n < MAX_PATH ? strrchr(path, '\\') : nullptr;
+  if (name) lstrcpyA(name + 1, "..\\quillbox.exe");
+  // The command line is the tool's path in quotes.
+  char tool[MAX_PATH + 2] = "\"";
+  const DWORD length = name ? GetFullPathNameA(path, MAX_PATH, tool + 1, nullptr) : 0;
+  lstrcpyA(path, tool);
+  if (length > 0 && length < MAX_PATH) lstrcatA(path, "\"");
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process = {};
+  const bool started = length > 0 && length < MAX_PATH &&
+                       CreateProcessA(tool + 1, path, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                      &startup, &process);
+  toolkit::Log({started ? "authoring tool started: " : "authoring tool could not start: ", path});
+  if (!started) EndProgram(qb::ExitReason::kDamagedPackage);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EndProgram(qb::ExitReason::kTestMode);
 }
 
 void EnsureSingleInstance() {
@@ -155,8 +178,7 @@ void SettleLanguage() {
 
 HBITMAP LoadPicture(int supportFile, bool wanted) {
   if (!wanted) return nullptr;
-  return static_cast<HBITMAP>(
-      LoadImageA(nullptr, SupportFile(supportFile).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+  return toolkit::LoadBitmapFile(SupportFile(supportFile));
 }
 
 void LoadWizardPictures() {

@@ -6,6 +6,7 @@
 
 #include "cab/safe_name.h"
 #include "startup/state.h"
+#include "text/command_line.h"
 #include "text/text.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
@@ -30,7 +31,8 @@ void StartLog() {
     if (qb::UpperAscii(p).compare(0, 5, "/LOG=") == 0 && toolkit::OpenLog(p.substr(5))) {
       toolkit::Log("Quillbox setup " QB_VERSION);
       toolkit::Log({"program: ", toolkit::ModulePath()});
-      toolkit::Log({"command line: ", GetCommandLineA()});
+      // The password stays out of the log.
+      toolkit::Log({"command line: ", qb::MaskPassword(GetCommandLineA())});
       return;
     }
   }

@@ -160,9 +160,19 @@ HWND CreateRichViewer(HWND parent, int x, int y, int w, int h, COLORREF backgrou
 
 namespace {
 
+// The file a viewer reads in the control's own chunks, and what it may
+// still take of it.
+struct RichSource {
+  TFileStream file;
+  size_t left = kRichTextLimit;
+};
+
 DWORD CALLBACK ReadRichText(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* read) {
-  const size_t n =
-      reinterpret_cast<TFileStream*>(cookie)->Read(buffer, static_cast<size_t>(wanted));
+  RichSource& source = *reinterpret_cast<RichSource*>(cookie);
+  size_t want = wanted > 0 ? static_cast<size_t>(wanted) : 0;
+  if (want > source.left) want = source.left;
+  const size_t n = want ? source.file.Read(buffer, want) : 0;
+  source.left -= n;
   *read = static_cast<LONG>(n);
   return 0;
 }
@@ -170,10 +180,10 @@ DWORD CALLBACK ReadRichText(DWORD_PTR cookie, LPBYTE buffer, LONG wanted, LONG* 
 }  // namespace
 
 bool LoadRichText(HWND viewer, TextArg path) {
-  TFileStream file;
-  if (!viewer || !file.OpenRead(path)) return false;
+  RichSource source;
+  if (!viewer || !source.file.OpenRead(path)) return false;
   EDITSTREAM stream = {};
-  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&file);
+  stream.dwCookie = reinterpret_cast<DWORD_PTR>(&source);
   stream.pfnCallback = ReadRichText;
   SendMessageA(viewer, EM_STREAMIN, SF_RTF, reinterpret_cast<LPARAM>(&stream));
   return stream.dwError == 0;

@@ -35,8 +35,13 @@ HWND CreatePictureArea(HWND parent, int x, int y, int w, int h, PaintFn paint, v
 // selection kept visible, not a tab stop) on the given background. The
 // rich-edit library is loaded from the system folder by its full path.
 HWND CreateRichViewer(HWND parent, int x, int y, int w, int h, COLORREF background);
-// Loads a file into a viewer as rich text (RTF). False when it cannot be read.
+// Loads a file into a viewer as rich text (RTF), streamed in the control's
+// own chunks and never held whole. The control keeps its own form of the
+// whole document (under Wine some 60 bytes per byte of RTF), so it is given
+// at most the first kRichTextLimit bytes: any file is shown in bounded
+// memory, and a longer one is cut there. False when it cannot be read.
 bool LoadRichText(HWND viewer, TextArg path);
+constexpr size_t kRichTextLimit = 1024 * 1024;
 
 // A report-style list without a column header: one column of the given
 // width, one row picked at a time.

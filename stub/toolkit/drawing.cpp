@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "drawing/drawing.h"
+#include "toolkit/files.h"
 
 namespace toolkit {
 
@@ -41,6 +42,37 @@ HBITMAP BitmapFromImage(const std::vector<uint8_t>& image) {
                                   image.data() + layout.bitsOffset, info, DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
   return bitmap;
+}
+
+HBITMAP LoadBitmapFile(TextArg path) {
+  TFileStream file;
+  if (!file.OpenRead(path)) return nullptr;
+  // The headers and colour table: 14 + at most 124 + 1024 bytes.
+  uint8_t head[1280];
+  const uint64_t size = file.Size();
+  const size_t got = file.Read(head, sizeof head);
+  qb::BmpLayout layout;
+  if (!qb::CheckBmpHeader(head, got, size, layout)) {
+    // RLE and core-header pictures are the system's to decode, once their
+    // header's claim is within the limit; into one DIB section too.
+    if (qb::SystemBmpBytes(head, got) > qb::kMaxBmpPixelBytes) return nullptr;
+    file.Close();
+    return static_cast<HBITMAP>(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                           LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  }
+  const auto* info = reinterpret_cast<const BITMAPINFO*>(head + layout.infoOffset);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  // The pixel rows go straight from the file into the bitmap.
+  bool whole = bitmap && bits && file.Seek(layout.bitsOffset);
+  for (size_t done = 0; whole && done < layout.pixelBytes;) {
+    const size_t n = file.Read(static_cast<uint8_t*>(bits) + done, layout.pixelBytes - done);
+    whole = n > 0;
+    done += n;
+  }
+  if (whole) return bitmap;
+  if (bitmap) DeleteObject(bitmap);
+  return nullptr;
 }
 
 void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "toolkit/text_arg.h"
+
 namespace toolkit {
 
 // A colour of the package: 0x00BBGGRR, or with the top bit set the system
@@ -21,6 +23,13 @@ HFONT StyledFont(const std::string& name, int height, int charset, int style);
 // A bitmap made from a BMP file image held in memory, or null when the
 // image is not a whole, plain BMP file.
 HBITMAP BitmapFromImage(const std::vector<uint8_t>& image);
+
+// A bitmap (a DIB section) read from a BMP file: only the headers are read
+// before the check, and the pixel rows of a plain BMP are read straight into
+// the bitmap, so the file is never held twice; RLE and core-header pictures
+// are decoded by the system. Null when the file is damaged or claims more
+// pixel data than qb::kMaxBmpPixelBytes.
+HBITMAP LoadBitmapFile(TextArg path);
 
 // Draws a bitmap at x, y of dc at its own size; keyed leaves the pixels of
 // its top-left pixel's colour out, so that what lies below shows through.

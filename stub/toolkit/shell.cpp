@@ -1,5 +1,6 @@
 #include "toolkit/shell.h"
 
+#include "text/command_line.h"
 #include "toolkit/files.h"
 #include "toolkit/system.h"
 
@@ -82,15 +83,23 @@ std::string ShellDisplayName(const std::string& path) {
   return std::string();
 }
 
-void ShellOpen(TextArg target, int show) {
-  if (Shell().execute) Shell().execute(nullptr, nullptr, target.c_str(), nullptr, nullptr, show);
+bool ShellOpen(const std::string& target, int show) {
+  // In quotes, the shell takes the whole target as one file: a shell may
+  // split an unquoted target with a blank and no parameters at its blanks
+  // and start C:\Program.exe instead of C:\Program Files\...
+  const std::string file = qb::QuotedPath(target);
+  return Shell().execute && reinterpret_cast<INT_PTR>(Shell().execute(
+                                nullptr, nullptr, file.c_str(), nullptr, nullptr, show)) > 32;
 }
 
-bool StartProgram(const std::string& file, const std::string& parameters, int show,
+bool StartProgram(const std::string& path, const std::string& parameters, int show,
                   HANDLE* process) {
   if (process) *process = nullptr;
   if (!Shell().executeEx) return false;
-  const std::string folder = FolderPart(file);
+  const bool quoted = path.size() >= 2 && path.front() == '"' && path.back() == '"';
+  const std::string bare = quoted ? path.substr(1, path.size() - 2) : path;
+  const std::string folder = FolderPart(bare);
+  const std::string file = qb::QuotedPath(bare);
   SHELLEXECUTEINFOA info = {};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_FLAG_NO_UI | (process ? SEE_MASK_NOCLOSEPROCESS | SEE_MASK_DOENVSUBST : 0);

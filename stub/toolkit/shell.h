@@ -20,14 +20,18 @@ std::string ShellFolderPath(int csidl);
 // The name under which the shell shows a file or folder, or "".
 std::string ShellDisplayName(const std::string& path);
 
-// Opens a document, folder or address with its associated program.
-void ShellOpen(TextArg target, int show);
+// Opens a document, folder or address with its associated program; the
+// target is handed over as one file (in quotes when it holds a blank).
+// False when nothing opened.
+bool ShellOpen(const std::string& target, int show);
 
 // Starts a program or opens a document as ShellExecuteEx does, in the
 // file's own folder and without the shell's error boxes; false when nothing
-// started. Given a process pointer, it receives the started program's
-// process (null when there is none) for WaitForProgram.
-bool StartProgram(const std::string& file, const std::string& parameters, int show,
+// started. The path (unquoted) is handed over as one file, in quotes when
+// it holds a blank, so that no shorter part of it can name another program;
+// the parameters go separately. Given a process pointer, it receives the
+// started program's process (null when there is none) for WaitForProgram.
+bool StartProgram(const std::string& path, const std::string& parameters, int show,
                   HANDLE* process);
 
 // Waits until a started program has ended and closes its handle, calling

@@ -112,5 +112,74 @@ TEST(DrawingTest, BmpImagesAreCheckedBeforeUse) {
   for (const Case& c : refused) EXPECT_FALSE(CheckBmpImage(c.image, layout)) << c.why;
 }
 
+// A picture read from a file: only its headers are read before the check,
+// and the header's claim of pixel data is held against the limit and the
+// file's size before anything is allocated.
+TEST(DrawingTest, BmpHeadersAreCheckedBeforeThePixelsAreRead) {
+  BmpLayout layout;
+  const std::vector<uint8_t> small = Bmp(9, 9, 8);
+  ASSERT_TRUE(CheckBmpHeader(small.data(), 54 + 1024, small.size(), layout));
+  EXPECT_EQ(layout.bitsOffset, 54u + 1024u);
+  EXPECT_EQ(layout.pixelBytes, 12u * 9u);
+  const std::vector<uint8_t> big = Bmp(4096, 4096, 32);  // 64 MiB of pixels: the largest allowed
+  ASSERT_TRUE(CheckBmpHeader(big.data(), 54, big.size(), layout));
+  EXPECT_EQ(layout.pixelBytes, uint64_t{64} << 20);
+  auto header = [](int32_t w, int32_t h, uint16_t bits) {
+    std::vector<uint8_t> b = Bmp(1, 1, bits);
+    for (int i = 0; i < 4; ++i)
+      b[18 + i] = static_cast<uint8_t>(static_cast<uint32_t>(w) >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      b[22 + i] = static_cast<uint8_t>(static_cast<uint32_t>(h) >> (8 * i));
+    return b;
+  };
+  const struct {
+    std::vector<uint8_t> head;
+    size_t headSize;
+    uint64_t fileSize;
+    const char* why;
+  } refused[] = {
+      {header(4097, 4096, 32), 54, uint64_t{1} << 32, "more than 64 MiB of pixels"},
+      {header(16384, 16384, 32), 54, uint64_t{1} << 32, "1 GiB of pixels"},
+      {header(16384, -16384, 24), 54, uint64_t{1} << 32, "768 MiB of pixels, top-down"},
+      {header(100, 100, 24), 54, 54 + 100 * 300 - 1, "rows beyond the end of the file"},
+      {small, 54 + 1023, small.size(), "colour table beyond what was read"},
+      {small, 53, small.size(), "headers not read"},
+      {small, 54 + 1024, 54 + 1023, "file shorter than what was read"},
+  };
+  for (const auto& c : refused) {
+    EXPECT_FALSE(CheckBmpHeader(c.head.data(), c.headSize, c.fileSize, layout)) << c.why;
+  }
+}
+
+// The pictures left to the system's reader are measured by what they claim
+// to decode to.
+TEST(DrawingTest, SystemBmpBytesMeasuresRleAndCorePictures) {
+  auto with = [](std::vector<uint8_t> b, size_t at, uint32_t v, int n = 4) {
+    for (int i = 0; i < n; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    return b;
+  };
+  const std::vector<uint8_t> rle8 = with(Bmp(9, 9, 8), 30, 1);
+  std::vector<uint8_t> core = Bmp(1, 1);
+  core = with(with(with(with(core, 14, 12), 18, 100, 2), 20, 50, 2), 24, 24, 2);
+  const struct {
+    std::vector<uint8_t> head;
+    uint64_t bytes;
+    const char* why;
+  } cases[] = {
+      {rle8, 12 * 9, "RLE8, 9 x 9"},
+      {with(with(rle8, 18, 16384), 22, 16384), uint64_t{16384} * 16384, "RLE8 claiming 256 MiB"},
+      {with(with(Bmp(3, 2, 4), 30, 2), 22, static_cast<uint32_t>(-2)), 4 * 2, "RLE4, top-down"},
+      {core, 300 * 50, "core header, 100 x 50 x 24"},
+      {Bmp(3, 2), UINT64_MAX, "plain: not the system's"},
+      {with(Bmp(3, 2), 30, 4), UINT64_MAX, "JPEG inside"},
+      {with(rle8, 18, 0), UINT64_MAX, "no width"},
+      {with(rle8, 28, 0, 2), UINT64_MAX, "no bits"},
+      {with(rle8, 0, 0x4D43, 2), UINT64_MAX, "no BM"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(SystemBmpBytes(c.head.data(), c.head.size()), c.bytes) << c.why;
+  EXPECT_EQ(SystemBmpBytes(rle8.data(), 25), UINT64_MAX) << "header cut short";
+}
+
 }  // namespace
 }  // namespace qb
