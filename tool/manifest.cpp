@@ -148,13 +148,16 @@ class Loader {
   std::map<std::string, std::pair<std::string, int>> placed_;
 };
 
-// Texts and pictures above this size draw a warning: the installer reads
-// them whole before its first window shows.
-constexpr size_t kLargeStartupFile = 4u << 20;
+// Pictures above this size draw a warning: the installer reads them whole
+// before its first window shows. License and readme texts are streamed, but
+// the installer's viewer shows only their first MiB.
+constexpr size_t kLargePicture = 4u << 20;
+constexpr size_t kLargeText = 1u << 20;
 
 void Loader::WarnIfLarge(const toml::node* node, const std::string& path, size_t size,
                          const std::string& what) {
-  if (size <= kLargeStartupFile) return;
+  const bool picture = what == "picture";
+  if (size <= (picture ? kLargePicture : kLargeText)) return;
   char mib[32];
   // Rounded up, so that a size just over the limit does not read as the limit.
   std::snprintf(mib, sizeof mib, "%.1f",
@@ -163,8 +166,10 @@ void Loader::WarnIfLarge(const toml::node* node, const std::string& path, size_t
   project_.warnings.push_back(qb::EscapeControls(
       path_ + (line > 0 ? ":" + std::to_string(line) : "") + ": warning: the " + what + " \"" +
       path + "\" is " + mib +
-      " MiB; the installer reads it whole at start-up, before its first window shows (keep "
-      "texts and pictures under 4 MiB)"));
+      (picture ? " MiB; the installer reads it whole at start-up, before its first window shows "
+                 "(keep pictures under 4 MiB)"
+               : " MiB; the installer shows only its first MiB (keep license and readme texts "
+                 "under 1 MiB)")));
 }
 
 std::vector<std::string> Loader::RegistryDefaults() const {

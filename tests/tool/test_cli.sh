@@ -77,7 +77,7 @@ grep -qF "$tmp/dev/dev.toml:6: the file \"{app}\\Aux.txt\" can never be installe
 [ ! -e "$tmp/dev/dev.exe" ] || fail "a refused manifest left an installer"
 echo "ok: a file the installer could never place is refused"
 
-# A license the installer would read at start-up, over 4 MiB: a warning with
+# A license over the 1 MiB the installer's viewer shows: a warning with
 # file and line, and the build goes on.
 head -c 5000000 /dev/zero | tr '\0' x >"$tmp/dev/license.txt"
 printf '[app]\nname = "Dev"\nversion = "1"\nlicense = "license.txt"\n[[files]]\nsource = "a.txt"\n' \
