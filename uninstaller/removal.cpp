@@ -155,10 +155,12 @@ void Removal::RemoveIniEntries() {
       if (GetPrivateProfileSectionA(e.section.c_str(), probe, sizeof probe, file) == 0)
         WritePrivateProfileStringA(e.section.c_str(), nullptr, nullptr, file);
       WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);  // flushes the cache
-      // A file the installation's entries were all there was to goes too,
-      // when it lies where the installation put its files.
+      // A file the installation's entries were all there was to goes too:
+      // for a proven log (whose entries the installation wrote) wherever it
+      // is, for any other only where the installation put its files.
       if (GetPrivateProfileSectionNamesA(probe, sizeof probe, file) == 0 &&
-          qb::InsideFolders(e.file, scope_.roots) && !ThroughLink(e.file) && IsBlankFile(e.file))
+          (scope_.proven || qb::InsideFolders(e.file, scope_.roots)) && !ThroughLink(e.file) &&
+          IsBlankFile(e.file))
         DeleteOrSchedule(e.file);
     }
     host_.Step();

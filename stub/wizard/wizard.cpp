@@ -264,8 +264,9 @@ void TWizard::SetUp() {
     if (notice) noticeTimer_.Start(Handle(), kNoticeTick, 255);
     Hide();
     toolkit::Application.ProcessMessages();
-    // Nobody saw the Destination page: its checks are made here.
-    if (!DestinationUsable(field)) {
+    // Nobody saw the Destination page: its checks are made here (a package
+    // without a destination has nothing to check).
+    if (!field.empty() && !DestinationUsable(field)) {
       session::RemoveWorkFolder(session_);
       session::EndProgram(session_, qb::ExitReason::kAbandoned);
     }

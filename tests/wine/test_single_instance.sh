@@ -5,7 +5,12 @@ source "$(dirname "$0")/lib.sh"
 qb_begin
 
 title="Single Instance Test"
-head -c 5000 /dev/urandom >"$QB_TMP/support.bin"
+# The support cabinet: a real cabinet (a damaged one is a damaged package)
+# holding one file that is not a support file, which the installer passes over.
+head -c 5000 /dev/urandom >"$QB_TMP/payload.bin"
+mkdir -p "$QB_TMP/sc"
+"$QB_NATIVE/tests/qbcab" "$QB_TMP/sc" 0 extra="$QB_TMP/payload.bin" >/dev/null
+tail -c +5 "$QB_TMP/sc/temp_0.tmp" >"$QB_TMP/support.bin"
 # A Welcome page keeps the first installer waiting for the user.
 "$QB_PACK" "$QB_STUB" "$QB_TMP/setup.exe" --set "65=$title" --set 111=1 --support "$QB_TMP/support.bin"
 
