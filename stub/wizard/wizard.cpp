@@ -265,8 +265,8 @@ void TWizard::SetUp() {
     Hide();
     toolkit::Application.ProcessMessages();
     // Nobody saw the Destination page: its checks are made here (a package
-    // without a destination has nothing to check).
-    if (!field.empty() && !DestinationUsable(field)) {
+    // without files has no destination to check).
+    if (session_.package.Records(qb::List::kFiles).Count() > 0 && !DestinationUsable(field)) {
       session::RemoveWorkFolder(session_);
       session::EndProgram(session_, qb::ExitReason::kAbandoned);
     }

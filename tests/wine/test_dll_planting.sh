@@ -26,7 +26,7 @@ plant "$QB_TMP/downloads"
 head -c 3000 /dev/urandom >"$QB_TMP/payload.bin"
 mkdir -p "$QB_TMP/sc"
 "$QB_NATIVE/tests/qbcab" "$QB_TMP/sc" 0 extra="$QB_TMP/payload.bin" >/dev/null
-tail -c +5 "$QB_TMP/sc/temp_0.tmp" >"$QB_TMP/support.bin"
+cp "$QB_TMP/sc/temp_0.tmp" "$QB_TMP/support.bin"
 # The package closes a running program by its process name, so the process
 # functions are bound (psapi where kernel32 lacks them).
 "$QB_PACK" "$QB_STUB" "$QB_TMP/downloads/setup.exe" --support "$QB_TMP/support.bin" \

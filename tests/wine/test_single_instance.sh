@@ -10,7 +10,7 @@ title="Single Instance Test"
 head -c 5000 /dev/urandom >"$QB_TMP/payload.bin"
 mkdir -p "$QB_TMP/sc"
 "$QB_NATIVE/tests/qbcab" "$QB_TMP/sc" 0 extra="$QB_TMP/payload.bin" >/dev/null
-tail -c +5 "$QB_TMP/sc/temp_0.tmp" >"$QB_TMP/support.bin"
+cp "$QB_TMP/sc/temp_0.tmp" "$QB_TMP/support.bin"
 # A Welcome page keeps the first installer waiting for the user.
 "$QB_PACK" "$QB_STUB" "$QB_TMP/setup.exe" --set "65=$title" --set 111=1 --support "$QB_TMP/support.bin"
 
