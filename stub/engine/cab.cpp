@@ -504,6 +504,7 @@ INT_PTR TCab::FinishFile(void* notification) {
     if (!MoveFileExA(file.written.c_str(), file.destination.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       const DWORD error = GetLastError();
       DeleteFileA(file.written.c_str());
+      SetLastError(error);  // for the handler, which tells why
       bool abort = false;
       if (OnCreateError) OnCreateError.fn(OnCreateError.owner, *this, file.destination, abort);
       if (abort) {
