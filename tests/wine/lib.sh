@@ -25,11 +25,7 @@ qb_start_xvfb() {
   local dir=$1
   Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$dir/display" 2>/dev/null &
   QB_XVFB_PID=$!
-  for _ in $(seq 100); do
-    [ -s "$dir/display" ] && break
-    sleep 0.1
-  done
-  [ -s "$dir/display" ] || { echo "Xvfb did not start"; return 1; }
+  qb_wait_until 10 test -s "$dir/display" || { echo "Xvfb did not start"; return 1; }
   export DISPLAY=":$(head -n1 "$dir/display")"
 }
 
@@ -125,9 +121,10 @@ expect_eq() {
   echo "ok: $what"
 }
 
-# Runs COMMAND every 0.1 s until it succeeds (with "!": until it fails), for
-# at most SECONDS seconds; then gives up, naming what it waited for. COMMAND
-# is a check: it runs in this shell, as the condition of an "if".
+# Runs COMMAND every 0.1 s (QB_POLL_INTERVAL seconds when set) until it
+# succeeds (with "!": until it fails), for at most SECONDS seconds; then
+# gives up, naming what it waited for. COMMAND is a check: it runs in this
+# shell, as the condition of an "if". This is the one place the tests pause.
 #   qb_wait_until SECONDS [!] COMMAND [ARGUMENT...]
 qb_wait_until() {
   local seconds=$1 now deadline want=0
@@ -149,7 +146,7 @@ qb_wait_until() {
       echo "timed out after $seconds s waiting for: $([ $want -eq 0 ] || echo "! ")$*" >&2
       return 1
     fi
-    sleep 0.1
+    sleep "${QB_POLL_INTERVAL:-0.1}"
   done
 }
 

@@ -22,11 +22,12 @@ wine "$QB_TMP/setup.exe" /S &
 pid=$!
 seen=$QB_TMP/seen.txt
 : >"$seen"
-# Watch the working folder for as long as the installer runs.
-while kill -0 $pid 2>/dev/null; do
+# Watch the working folder, every 20 ms, for as long as the installer runs.
+look_until_ended() {
   ls -A "$QB_WORK" 2>/dev/null >>"$seen" || true
-  sleep 0.02
-done
+  ! kill -0 $pid 2>/dev/null
+}
+QB_POLL_INTERVAL=0.02 qb_wait_until 120 look_until_ended || fail "the installer did not end"
 qb_wait_exit $pid
 expect_eq "$QB_RC" 0 "exit code"
 for i in 1 2 3 4; do

@@ -92,14 +92,15 @@ rm -rf "$WINEPREFIX/drive_c/Entries"
 # file that cannot be written, and OK skips it.
 wine "$QB_TMP/entries.exe" /S '/LOG=C:\entries.log' &
 pid=$!
+box_names() {
+  text=$(qb_drive text "Entries Test" '#32770' 2>/dev/null | tr -d '\r' | tr '\n' '|') || true
+  case "$text" in *"$1|"*) return 0 ;; esac
+  return 1
+}
 for path in 'C:\Entries\..\..\escape.txt' 'C:\Entries\NUL.txt' 'C:\Entries\stream.txt:hidden'; do
   # Each message is a new window: wait for the one that names this path.
   text=
-  for _ in $(seq 300); do
-    text=$(qb_drive text "Entries Test" '#32770' 2>/dev/null | tr -d '\r' | tr '\n' '|') || true
-    case "$text" in *"$path|"*) break ;; esac
-    sleep 0.1
-  done
+  qb_wait_until 30 box_names "$path" || true
   # The raw package's messages 95 and 96 are placeholders around the path.
   expect_eq "$text" "Message 95 of language 0$path|Message 96 of language 0|" \
     "the unsafe destination $path is reported"

@@ -101,26 +101,15 @@ rm -f "$C/Trap.exe.ran"
 echo "ok: an unquoted C:\\Trap Dir\\... starts the trap C:\\Trap.exe"
 
 T="Launch Test"
-walk() {
-  local dump label
-  for _ in $(seq 40); do
-    dump=$(qb_drive dump "$T" "$QB_WIZARD_CLASS" | tr -d '\r')
-    if grep -q '^control|Button|102|&Finish|visible=1|enabled=1' <<<"$dump"; then
-      grep -q '|Run Launch Test now|visible=1|enabled=1|checked=1' <<<"$dump" ||
-        fail "the run box is not ticked: $dump"
-      qb_drive click "$T" Finish "$QB_WIZARD_CLASS"
-      return 0
-    fi
-    label=$(echo "$dump" | grep '^control|Button|102|.*|visible=1|enabled=1' | cut -d'|' -f4 | tr -d '&')
-    [ -n "$label" ] && qb_drive click "$T" "$label" "$QB_WIZARD_CLASS"
-    sleep 0.5
-  done
-  fail "never reached the Finish page"
+# On the Finish page, the run box must be ticked.
+run_box_ticked() {
+  grep -q '^control|Button|102|&Finish|' <<<"$QB_PAGE" || return 0
+  grep -q '|Run Launch Test now|visible=1|enabled=1|checked=1' <<<"$QB_PAGE" ||
+    fail "the run box is not ticked: $QB_PAGE"
 }
 wine "$QB_TMP/src/setup.exe" '/LOG=C:\logs\launch.txt' &
 pid=$!
-qb_drive wait "$T" 30000 "$QB_WIZARD_CLASS" || fail "no wizard"
-walk
+qb_walk_wizard "$T" run_box_ticked
 qb_wait_exit $pid
 expect_eq "$QB_RC" 0 "the wizard run's exit code"
 app="$C/Trap Dir/App/Sub Dir"
@@ -207,13 +196,8 @@ echo "peak memory with a 40 MB license: $peak KiB"
 [ -n "$peak" ] && [ "$peak" -lt $((300 << 10)) ] || fail "the installer took $peak KiB for a 40 MB license"
 echo "ok: a 40 MB license is shown in bounded memory"
 qb_drive click "Big License" "Next >" "$QB_WIZARD_CLASS"
-for _ in $(seq 100); do
-  qb_drive dump "Big License" "$QB_WIZARD_CLASS" | tr -d '\r' |
-    grep_q '^control|RichEdit20A|0|Lorem ipsum dolor sit amet.*|visible=1' && break
-  sleep 0.1
-done
-qb_drive dump "Big License" "$QB_WIZARD_CLASS" | tr -d '\r' |
-  grep_q '^control|RichEdit20A|0|Lorem ipsum dolor sit amet.*|visible=1' ||
+qb_wait_controls "Big License" "$QB_WIZARD_CLASS" 10 \
+  'control|RichEdit20A|0|Lorem ipsum dolor sit amet*|visible=1' >/dev/null ||
   fail "the License page does not show the license"
 echo "ok: the License page shows the license's beginning"
 qb_cancel_installer "Big License" || fail "could not cancel"

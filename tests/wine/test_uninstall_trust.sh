@@ -143,16 +143,6 @@ no_copy_left() {
   ! compgen -G "$C/windows/temp/qbu-*" >/dev/null && ! compgen -G "$U/Temp/qbu-*" >/dev/null
 }
 
-# Polls a condition for up to 30 seconds.
-wait_until() {
-  local i
-  for i in $(seq 300); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 silent_uninstall() { qb_exit_code 'C:\QBT\uninstall.exe' /S; }
 
 # Starts the uninstaller with its window, waits for its error message and
@@ -248,7 +238,7 @@ compgen -G "$U/Temp/qbu-*" >/dev/null && fail "a copy is in the user's temporary
 wine taskkill /F /IM quillbox-uninstall.exe >/dev/null 2>&1 || fail "taskkill failed"
 qb_wait_exit $runner
 expect_eq "$(tr -d '\r' <"$QB_TMP/killed.code")" 4 "(d) a killed copy makes the original report 4"
-wait_until no_copy_left || fail "(d) the killed copy's folder is left"
+qb_wait_until 30 no_copy_left || fail "(d) the killed copy's folder is left"
 echo "ok: (d) the original removes the killed copy's folder"
 wineserver -w
 nothing_removed "(d)"
