@@ -37,6 +37,13 @@ int ExitCodeOf(const RemovalResult& result) {
   return qb::kUninstallDone;
 }
 
+// In a temporary copy, hands the code to the original; returns what the
+// copy ends with: the code, or what the original reports when it could not
+// be handed on.
+int Reported(const qb::UninstallerOptions& options, int code) {
+  return ReportResult(options.resultPipe, code) ? code : qb::kUninstallCopyLost;
+}
+
 // Says why nothing was removed, unless the run is silent.
 void Refuse(const qb::UninstallerOptions& options, LogVerdict verdict, const CheckedLog& checked) {
   if (options.silent) return;
@@ -60,8 +67,7 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
   const LogVerdict verdict = ReadCheckedLog(inCopy ? options.original : self, checked);
   if (verdict != LogVerdict::kAccepted) {
     Refuse(options, verdict, checked);
-    ReportResult(options.resultPipe, qb::kUninstallNoLog);
-    return qb::kUninstallNoLog;
+    return Reported(options, qb::kUninstallNoLog);
   }
   const qb::UninstallLog& log = checked.log;
   // The file the uninstaller was started from: this one, or the original
@@ -81,8 +87,7 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
     window->Build();
     if (!window->AskToRemove()) {
       delete window;
-      ReportResult(options.resultPipe, qb::kUninstallCancelled);
-      return qb::kUninstallCancelled;
+      return Reported(options, qb::kUninstallCancelled);
     }
   }
   RemovalHost& host = window ? static_cast<RemovalHost&>(*window) : silent;
@@ -105,7 +110,7 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
     removal.RemoveOwnFile(checked.path);
     int code = ExitCodeOf(removal.Result());
     if (inCopy) {
-      ReportResult(options.resultPipe, code);
+      code = Reported(options, code);
       WaitForOriginal(options.parent);
     }
     if (!original.empty()) removal.RemoveOwnFile(original);
@@ -116,9 +121,8 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
     delete window;
     return code;
   }
-  ReportResult(options.resultPipe, qb::kUninstallCancelled);
   delete window;
-  return qb::kUninstallCancelled;
+  return Reported(options, qb::kUninstallCancelled);
 }
 
 }  // namespace

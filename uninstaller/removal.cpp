@@ -287,8 +287,9 @@ void Removal::RemoveFolders() {
   for (const std::string& folder : qb::FoldersDeepestFirst(candidates)) {
     if (RemoveDirectoryA(folder.c_str())) continue;
     // A folder that still holds a file waiting for the restart goes then.
-    if (result_.restartNeeded && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
-      MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (result_.restartNeeded && GetFileAttributesA(folder.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        !MoveFileExA(folder.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+      result_.leftBehind.push_back(folder);
   }
   host_.Step();
 }

@@ -222,12 +222,14 @@ bool RunFromTemporaryCopy(const std::string& self, bool silent, int& exitCode) {
   return true;
 }
 
-void ReportResult(uint64_t pipe, int exitCode) {
-  if (!pipe) return;
+bool ReportResult(uint64_t pipe, int exitCode) {
+  if (!pipe) return true;
   const int32_t code = exitCode;
   DWORD written = 0;
-  WriteFile(AsHandle(pipe), &code, sizeof code, &written, nullptr);
+  const bool handed =
+      WriteFile(AsHandle(pipe), &code, sizeof code, &written, nullptr) && written == sizeof code;
   CloseHandle(AsHandle(pipe));
+  return handed;
 }
 
 void WaitForOriginal(uint64_t process) {

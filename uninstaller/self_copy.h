@@ -24,8 +24,10 @@ namespace uninstaller {
 // it runs.
 bool RunFromTemporaryCopy(const std::string& self, bool silent, int& exitCode);
 
-// In the copy: hands the exit code to the original, which then ends.
-void ReportResult(uint64_t pipe, int exitCode);
+// In the copy: hands the exit code to the original, which then ends. False
+// when it could not be handed on: the original then reports
+// qb::kUninstallCopyLost.
+bool ReportResult(uint64_t pipe, int exitCode);
 
 // In the copy: waits (at most a few seconds) until the original has ended.
 void WaitForOriginal(uint64_t process);

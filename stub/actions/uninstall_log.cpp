@@ -48,9 +48,12 @@ bool AppendTrailer(const std::string& uninstaller, const std::vector<uint8_t>& t
   }
   LARGE_INTEGER size = {}, zero = {};
   DWORD done = 0;
-  bool ok = GetFileSizeEx(h, &size) && SetFilePointerEx(h, zero, nullptr, FILE_END) &&
-            WriteFile(h, trailer.data(), static_cast<DWORD>(trailer.size()), &done, nullptr) &&
-            done == trailer.size() && FlushFileBuffers(h);
+  bool ok = GetFileSizeEx(h, &size) && SetFilePointerEx(h, zero, nullptr, FILE_END);
+  if (ok) {
+    const BOOL written =
+        WriteFile(h, trailer.data(), static_cast<DWORD>(trailer.size()), &done, nullptr);
+    ok = written && done == trailer.size() && FlushFileBuffers(h);
+  }
   DWORD error = ok ? ERROR_SUCCESS : GetLastError();
   if (!CloseHandle(h) && ok) {
     ok = false;

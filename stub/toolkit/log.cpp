@@ -71,7 +71,13 @@ void Log(std::initializer_list<LogPart> parts) {
   put(9, now.wMilliseconds, 3);
   const std::string text = stamp + OneLine(line) + "\r\n";
   DWORD written = 0;
-  WriteFile(logFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  if (!WriteFile(logFile, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size()) {
+    // A log that can no longer be written (a full disk) ends there, and
+    // with it every further attempt; the installation does not depend on it.
+    CloseHandle(logFile);
+    logFile = INVALID_HANDLE_VALUE;
+  }
 }
 
 void SetUnattended(bool on) { unattended = on; }
