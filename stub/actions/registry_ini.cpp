@@ -17,16 +17,6 @@ namespace actions {
 const char* const kLogSizeValue = "QuillboxLogSize";
 const char* const kLogSha256Value = "QuillboxLogSha256";
 
-std::string ErrorText(unsigned long code) {
-  char text[256] = {};
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           code, 0, text, sizeof text - 1, nullptr);
-  while (n > 0 && (text[n - 1] == '\r' || text[n - 1] == '\n' || text[n - 1] == ' ')) --n;
-  std::string out(text, n);
-  if (!out.empty()) out += ' ';
-  return out + "(error " + qb::Decimal(static_cast<int64_t>(code)) + ")";
-}
-
 namespace {
 
 std::string KeyName(long long root, const std::string& key) {
@@ -50,7 +40,7 @@ RegistryResult WriteRegistryValue(long long root, const std::string& key, const 
   const LONG opened = RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                       KEY_ALL_ACCESS, nullptr, &handle, &disposition);
   if (opened != ERROR_SUCCESS) {
-    toolkit::Log({"registry: FAILED to open ", where, ": ", ErrorText(opened)});
+    toolkit::Log({"registry: FAILED to open ", where, ": ", toolkit::SystemErrorText(opened)});
     return kRegFailed;
   }
   RegistryResult result = kRegKept;
@@ -94,7 +84,7 @@ RegistryResult WriteRegistryValue(long long root, const std::string& key, const 
       toolkit::Log({"registry: ", where, " = ", data});
       result = kRegWritten;
     } else {
-      toolkit::Log({"registry: FAILED to write ", where, ": ", ErrorText(written)});
+      toolkit::Log({"registry: FAILED to write ", where, ": ", toolkit::SystemErrorText(written)});
       result = kRegFailed;
     }
   }
@@ -226,7 +216,8 @@ void WriteIniEntries(engine::RunState& run) {
       run.iniEntryWritten[r] = true;
       toolkit::Log({"INI: ", entry, " = ", value});
     } else {
-      toolkit::Log({"INI: FAILED to write ", entry, ": ", ErrorText(GetLastError())});
+      toolkit::Log(
+          {"INI: FAILED to write ", entry, ": ", toolkit::SystemErrorText(GetLastError())});
     }
     run.ProgressStep();
   }

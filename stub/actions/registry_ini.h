@@ -45,8 +45,4 @@ extern const char* const kLogSha256Value;
 bool WriteUninstallEntry(engine::RunState& run, const std::string& logSize,
                          const std::string& logSha256);
 
-// The system's text for an error code, with the code: "Access denied.
-// (error 5)".
-std::string ErrorText(unsigned long code);
-
 }  // namespace actions

@@ -33,8 +33,8 @@ bool ReadWholeFile(const std::string& path, std::string& bytes, uint64_t limit) 
 }
 
 void Failed(const char* what, const std::string& path, DWORD error) {
-  toolkit::Log(
-      {"uninstall information: FAILED to write ", what, " ", path, ": ", ErrorText(error)});
+  toolkit::Log({"uninstall information: FAILED to write ", what, " ", path, ": ",
+                toolkit::SystemErrorText(error)});
 }
 
 // Appends the trailer and checks that the file ends with it.
@@ -47,21 +47,15 @@ bool AppendTrailer(const std::string& uninstaller, const std::vector<uint8_t>& t
     return false;
   }
   LARGE_INTEGER size = {}, zero = {};
-  DWORD done = 0;
-  bool ok = GetFileSizeEx(h, &size) && SetFilePointerEx(h, zero, nullptr, FILE_END);
-  if (ok) {
-    const BOOL written =
-        WriteFile(h, trailer.data(), static_cast<DWORD>(trailer.size()), &done, nullptr);
-    ok = written && done == trailer.size() && FlushFileBuffers(h);
-  }
-  DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-  if (!CloseHandle(h) && ok) {
-    ok = false;
+  DWORD error = ERROR_SUCCESS;
+  if (!GetFileSizeEx(h, &size) || !SetFilePointerEx(h, zero, nullptr, FILE_END)) {
     error = GetLastError();
+    CloseHandle(h);
+    Failed("the uninstaller", uninstaller, error);
+    return false;
   }
-  if (!ok) {
-    // A short write without an error of its own is a full disk.
-    Failed("the uninstaller", uninstaller, error == ERROR_SUCCESS ? ERROR_DISK_FULL : error);
+  if (!toolkit::WriteAllAndClose(h, trailer.data(), trailer.size(), error)) {
+    Failed("the uninstaller", uninstaller, error);
     return false;
   }
   // Read back: the file grew by the trailer, ends with it, and its reader
@@ -91,16 +85,9 @@ bool WriteLogFile(const std::string& logPath, const std::string& text) {
     Failed("the uninstall log", logPath, GetLastError());
     return false;
   }
-  DWORD done = 0;
-  bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &done, nullptr) &&
-            done == text.size() && FlushFileBuffers(h);
-  DWORD error = ok ? ERROR_SUCCESS : GetLastError();
-  if (!CloseHandle(h) && ok) {
-    ok = false;
-    error = GetLastError();
-  }
-  if (!ok) {
-    Failed("the uninstall log", logPath, error == ERROR_SUCCESS ? ERROR_DISK_FULL : error);
+  DWORD error = ERROR_SUCCESS;
+  if (!toolkit::WriteAllAndClose(h, text.data(), text.size(), error)) {
+    Failed("the uninstall log", logPath, error);
     return false;
   }
   std::string back;

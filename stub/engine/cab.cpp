@@ -369,24 +369,6 @@ void TCab::Fail(ExtractionFault fault, const std::string& path, DWORD systemErro
   failure_.cabinet = readingIndex_;
 }
 
-void TCab::DiscardUnfinished() {
-  // FDI closes the files it was writing when it gives up, or leaves them
-  // open; either way what was not finished goes.
-  for (size_t i = 0; i < openFiles_.size();) {
-    const OpenFile f = openFiles_[i];
-    bool unfinished = false;
-    for (const PendingFile& p : pending_) unfinished |= f.writing && p.written == f.path;
-    if (!unfinished) {
-      ++i;
-      continue;
-    }
-    CloseHandle(f.handle);
-    openFiles_.erase(openFiles_.begin() + static_cast<long>(i));
-  }
-  for (const PendingFile& f : pending_) DeleteFileA(f.written.c_str());
-  pending_.clear();
-}
-
 TCab::~TCab() {
   if (context_ && Fdi().destroy) Fdi().destroy(static_cast<HFDI>(context_));
 }
@@ -616,7 +598,8 @@ void TCab::Extract(const CabinetSource& cabinet, const std::string& destinationF
       const int code = error_[0];
       Fail(code == FDIERROR_ALLOC_FAIL ? ExtractionFault::kMemory : ExtractionFault::kData, "", 0);
       if (failure_.fault == ExtractionFault::kData) failure_.fdiError = code;
-      DiscardUnfinished();
+      // What FDI left open or unfinished goes; the walk ends here.
+      AbandonOpenFiles();
       break;
     }
     if (stopped_) break;

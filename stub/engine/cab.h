@@ -123,9 +123,10 @@ class TCab {
 
   // Whether cabinet.dll could be loaded from the system folder.
   static bool Available();
-  // For a program that ends in the middle of an extraction: closes every file
-  // FDI has open through this reader and deletes the ones it was writing.
-  // The reader must not be used again afterwards.
+  // For a program that ends in the middle of an extraction, and for an
+  // extraction that failed: closes every file FDI has open through this
+  // reader and deletes the ones it was writing. The reader must not be used
+  // again afterwards.
   void AbandonOpenFiles();
 
  private:
@@ -141,8 +142,6 @@ class TCab {
   CabinetSource AskForCabinet(int index, const char* headerName, const char* disk);
   // The first failure of an extraction is kept; later ones follow from it.
   void Fail(ExtractionFault fault, const std::string& path, DWORD systemError);
-  // Closes what FDI left open and deletes every file that was not finished.
-  void DiscardUnfinished();
 
   // Every file FDI has open through the callbacks, so that an installation
   // that ends in the middle of an extraction can close them and remove what

@@ -51,6 +51,22 @@ bool TFileStream::Write(const void* data, size_t size) {
          done == size;
 }
 
+bool WriteAllAndClose(HANDLE h, const void* data, size_t size, DWORD& error) {
+  DWORD done = 0;
+  bool ok = WriteFile(h, data, static_cast<DWORD>(size), &done, nullptr) != FALSE;
+  if (ok && done != size) {
+    ok = false;
+    SetLastError(ERROR_DISK_FULL);
+  }
+  if (ok) ok = FlushFileBuffers(h) != FALSE;
+  error = ok ? ERROR_SUCCESS : GetLastError();
+  if (!CloseHandle(h) && ok) {
+    ok = false;
+    error = GetLastError();
+  }
+  return ok;
+}
+
 bool FileExists(TextArg path) {
   const DWORD a = GetFileAttributesA(path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

@@ -35,6 +35,11 @@ class TFileStream : public qb::ByteSource {
   HANDLE handle_ = INVALID_HANDLE_VALUE;
 };
 
+// Writes all of data through h, flushes it to the disk and closes h. False
+// with the system's error when any of that fails; a write that falls short
+// without an error of its own is a full disk.
+bool WriteAllAndClose(HANDLE h, const void* data, size_t size, DWORD& error);
+
 bool FileExists(TextArg path);
 bool FolderExists(TextArg path);
 // Creates a folder and every missing folder above it. Returns true when the
