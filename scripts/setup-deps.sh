@@ -14,6 +14,7 @@ packages=(
   wine wine32:i386 wine64 xvfb x11-utils imagemagick
   libgtest-dev googletest zlib1g-dev libtomlplusplus-dev
   cabextract gcab clang-format fonts-dejavu-core bc python3 osslsigncode openssl
+  qemu-user-static util-linux
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

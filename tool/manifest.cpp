@@ -316,7 +316,7 @@ void Loader::LoadApp(const toml::table& root) {
   const toml::table& app = Table(*n, "[app]");
   CheckKeys(app, "[app]",
             {"name", "version", "title", "destination", "group", "password", "license", "readme",
-             "id", "publisher", "url", "privileges", "icon", "copyright"});
+             "id", "publisher", "url", "privileges", "icon", "copyright", "architecture"});
   auto& pkg = project_.package;
   appName_ = PackageText(app, "name", "", false, true);
   const std::string version = PackageText(app, "version", "", false, true);
@@ -326,6 +326,11 @@ void Loader::LoadApp(const toml::table& root) {
   url_ = PackageText(app, "url", "", false);
   perUser_ = Choice(app, "privileges", "admin", {{"admin", 0}, {"user", 1}}) == "1";
   project_.executionLevel = perUser_ ? "asInvoker" : "requireAdministrator";
+  // A package for the whole machine puts its group, desktop and Start-menu
+  // shortcuts into all users' folders.
+  if (!perUser_) pkg.SetText(qb::kAllUsersShortcuts, "1");
+  if (Choice(app, "architecture", "x86", {{"x86", 0}, {"x64", 1}}) == "1")
+    pkg.SetText(qb::kNative64, "1");
   if (const std::string icon = Path(app, "icon", false); !icon.empty()) {
     project_.icon = ReadFile(app.get("icon"), icon);
     std::vector<Resource> check;
@@ -363,9 +368,10 @@ void Loader::LoadApp(const toml::table& root) {
               PackageText(app, "title", nameBraced + " " + EscapeBraces(version) + " Setup", true));
   // The default destination is a folder named after the application, without
   // the characters no folder name may hold.
-  pkg.SetText(
-      qb::kDefaultDestination,
-      PackageText(app, "destination", "{pf}\\" + EscapeBraces(FolderNameFor(appName_)), true));
+  pkg.SetText(qb::kDefaultDestination, PackageText(app, "destination",
+                                                   std::string(perUser_ ? "{userpf}" : "{pf}") +
+                                                       "\\" + EscapeBraces(FolderNameFor(appName_)),
+                                                   true));
   {
     const std::string destination = pkg.Text(qb::kDefaultDestination);
     const auto& regs = project_.registryVariableNames;
@@ -677,8 +683,12 @@ void Loader::LoadLists(const toml::table& root) {
     Add(L::kFonts,
         {PackageText(*f, "name", "", true, true), PackageText(*f, "file", "", true, true)});
   }
+  // group, desktop and startmenu follow [app] privileges (the user's
+  // folders, or all users'); the user- and common- words name one of them.
   const std::vector<std::pair<std::string, int>> kLocations = {
-      {"group", 0}, {"desktop", 1}, {"startmenu", 2}, {"quicklaunch", 3}, {"path", 4}};
+      {"group", 0},        {"desktop", 1},        {"startmenu", 2},        {"quicklaunch", 3},
+      {"path", 4},         {"user-group", 5},     {"user-desktop", 6},     {"user-startmenu", 7},
+      {"common-group", 8}, {"common-desktop", 9}, {"common-startmenu", 10}};
   for (const toml::table* s : Array(root, "shortcuts")) {
     CheckKeys(*s, "[[shortcuts]]",
               {"location", "name", "target", "arguments", "description", "icon", "icon_index",
@@ -963,6 +973,11 @@ Project Loader::Load() {
   LoadUninstall(root);
   LoadSigning(root);
   FillDerivedSettings();
+  // Settings added after the first packages are written only when a package
+  // needs them: one without them keeps the size and bytes it had.
+  auto& settings = project_.package.settings;
+  while (settings.size() > static_cast<size_t>(qb::kMinimumSettings) && settings.back() == "0")
+    settings.pop_back();
   return project_;
 }
 

@@ -118,6 +118,7 @@ const std::vector<MessageInfo> kMessages = {
     {94, "overwrite_no_all", "N&o to all"},
     {95, "cannot_create", "Setup cannot write this file:\r\n"},
     {96, "cannot_create_after", "Click OK to skip it, or Cancel to stop Setup."},
+    {97, "needs_64bit_windows", "It needs a 64-bit version of Windows."},
 };
 
 }  // namespace

@@ -168,8 +168,9 @@ void ReadEarlierLog(engine::RunState& run) {
   long long root = 0;
   std::string key;
   if (UninstallEntryKey(run.session.package, root, key)) {
-    const std::string size = engine::ReadRegistryText(root, key, kLogSizeValue);
-    const std::string sha256 = engine::ReadRegistryText(root, key, kLogSha256Value);
+    const REGSAM view = toolkit::RegistryView(run.session.state.native64);
+    const std::string size = engine::ReadRegistryText(root, key, kLogSizeValue, view);
+    const std::string sha256 = engine::ReadRegistryText(root, key, kLogSha256Value, view);
     if ((!size.empty() && size != qb::Decimal(static_cast<int64_t>(bytes.size()))) ||
         (!sha256.empty() && sha256 != qb::Sha256Hex(bytes.data(), bytes.size()))) {
       toolkit::Log({"uninstall information: the earlier log ", logPath,
@@ -214,6 +215,7 @@ bool WriteUninstallLog(engine::RunState& run, LogFingerprint& fingerprint) {
   input.package = &pkg;
   input.installedFiles = run.installedFiles;
   input.destinationFolder = engine::Variable(4);
+  input.native64 = run.session.state.native64;
   input.expand = engine::ExpandText;
   input.registryValuesWritten = run.registryValueWritten;
   input.registryKeysNew = run.registryKeyNew;

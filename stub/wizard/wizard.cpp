@@ -413,10 +413,12 @@ void TWizard::Browse() {
   toolkit::SetText(destinationField_, path);
 }
 
-// The folders of the Start menu's programs folder, as the listing gives them.
+// The folders of the Start menu's programs folder (all users' for a package
+// that puts its shortcuts there), as the listing gives them.
 void TWizard::FillGroupList() {
   WIN32_FIND_DATAA found;
-  const std::string pattern = toolkit::WithBackslash(engine::Variable(8)) + "*.*";
+  const int programs = session_.package.Flag(qb::kAllUsersShortcuts) ? 31 : 8;
+  const std::string pattern = toolkit::WithBackslash(engine::Variable(programs)) + "*.*";
   HANDLE search = FindFirstFileA(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {

@@ -7,11 +7,17 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # The installer is a 32-bit program and is tested as one wherever the machine
-# runs 32-bit code. Where it runs none (wine32 cannot start), the tests run
-# the x86-64 build of the same sources in a 64-bit prefix, and "wine" means
-# wine64 for every script and program they start.
-QB_WINE_ARCH=$(bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-arch.sh")
-if [ "$QB_WINE_ARCH" = win64 ]; then
+# runs 32-bit code: in a 32-bit prefix, and in a 64-bit (WoW64) prefix where
+# a test asks for one (qb_wow64_prefix). Where the machine runs none (wine32
+# cannot start), the tests run the x86-64 build of the same sources in a
+# 64-bit prefix, and "wine" means wine64 for every script and program they
+# start; the WoW64 tests then run the 32-bit programs under emulation when
+# QB_EMULATED=1 asks for it (see scripts/wine-arch.sh).
+QB_WINE_ARCH=${QB_WINE_ARCH:-$(bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-arch.sh")}
+export QB_WINE_ARCH
+QB_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
+QB_WIN32=$QB_WIN
+if [ "$QB_WINE_ARCH" = win64 ] || [ "$QB_WINE_ARCH" = wow64-emulated ]; then
   export WINEARCH=win64
   export WINELOADER=/usr/lib/wine/wine64
   export PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-shim:$PATH"
@@ -67,6 +73,48 @@ qb_end() {
   if [ $status -eq 0 ]; then echo "PASS"; else echo "FAIL (status $status)"; fi
   exit $status
 }
+
+# For a test of the shipped 32-bit programs on 64-bit Windows: where the
+# machine runs no 32-bit code, runs the calling test again under emulation
+# (scripts/with-emulation.sh) when QB_EMULATED=1 asks for it, and otherwise
+# ends it as skipped (ctest's code 77), saying why. Call before qb_begin.
+qb_need_wow64() {
+  case "$QB_WINE_ARCH" in
+    wow64) ;;
+    wow64-emulated)
+      if [ "${QB_IN_EMULATION:-}" != 1 ]; then
+        if [ "${QB_EMULATED:-}" != 1 ]; then
+          echo "SKIPPED: this machine runs no 32-bit code; QB_EMULATED=1 runs this test with"
+          echo "the 32-bit programs under qemu-i386 (minutes per program start)"
+          exit 77
+        fi
+        exec bash "$QB_SCRIPTS/with-emulation.sh" bash "$0" "$@"
+      fi
+      ;;
+    *)
+      echo "SKIPPED: no 64-bit Wine with 32-bit support here ($QB_WINE_ARCH)"
+      exit 77
+      ;;
+  esac
+}
+
+# Makes a 64-bit (WoW64) prefix of the test's own and switches to it, with
+# the shipped 32-bit stub and uninstaller as the programs under test; the
+# helper programs stay those of QB_WIN (native wherever possible).
+qb_wow64_prefix() {
+  qb_wineserver_stop
+  export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
+  export WINEPREFIX=$QB_TMP/wow64
+  export PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-shim:$PATH"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  qb_unlink_home
+  mkdir -p "$(qb_user_dir)/Temp"
+  QB_WIN_TEMP="$(qb_user_dir)/Temp"
+  QB_WORK="$QB_WIN_TEMP/\$inst"
+  QB_STUB="$QB_WIN32/stub/quillbox-stub.exe"
+}
+qb_wineserver_stop() { wineserver -k 2>/dev/null || true; }
 
 qb_begin() {
   set -euo pipefail
