@@ -120,8 +120,8 @@ void CreateShortcuts(engine::RunState& run) {
   for (size_t r = 0; r < shortcuts.Count(); ++r) {
     const int64_t code = qb::ReadNumber(shortcuts.Field(r, 0));
     bool made = false;
-    const std::string location =
-        LocationFolder(run.choices, code, run.session.package.Flag(qb::kAllUsersShortcuts), made);
+    const std::string location = LocationFolder(
+        run.choices, code, run.session.package.LaterFlag(qb::kAllUsersShortcuts), made);
     if (made && (code == kFullPath || !location.empty())) {
       const std::string name = engine::ExpandText(shortcuts.Field(r, 1));
       const std::string path = code == kFullPath ? name : toolkit::WithBackslash(location) + name;

@@ -198,7 +198,7 @@ void CheckWindowsVersion() {
 }
 
 void CheckArchitecture() {
-  if (!Package.Flag(qb::kNative64) || Startup.native64) return;
+  if (!Package.LaterFlag(qb::kNative64) || Startup.native64) return;
   if (!Startup.silent) {
     std::string why = Package.Msg(qb::kMsgNeeds64BitWindows);
     // Packages are made with this message; the text stands in for a

@@ -212,7 +212,7 @@ void StartupRoutine() {
   // A 64-bit package reads and writes the 64-bit registry view and places
   // its files natively, wherever Windows runs x64 programs (elsewhere
   // CheckArchitecture refuses it).
-  Startup.native64 = Package.Flag(qb::kNative64) && toolkit::WindowsRunsX64();
+  Startup.native64 = Package.LaterFlag(qb::kNative64) && toolkit::WindowsRunsX64();
   engine::LoadRegistryVariables(TheSession);
 
   Startup.silent = Package.Flag(qb::kSilentByDefault);

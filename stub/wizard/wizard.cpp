@@ -417,7 +417,7 @@ void TWizard::Browse() {
 // that puts its shortcuts there), as the listing gives them.
 void TWizard::FillGroupList() {
   WIN32_FIND_DATAA found;
-  const int programs = session_.package.Flag(qb::kAllUsersShortcuts) ? 31 : 8;
+  const int programs = session_.package.LaterFlag(qb::kAllUsersShortcuts) ? 31 : 8;
   const std::string pattern = toolkit::WithBackslash(engine::Variable(programs)) + "*.*";
   HANDLE search = FindFirstFileA(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;

@@ -11,7 +11,7 @@ qb_begin
 m=$QB_TMP/m
 C=$WINEPREFIX/drive_c
 U=$(qb_user_dir)
-mkdir -p "$m/app" "$C/Other" "$U/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Existing Folder"
+mkdir -p "$m/app" "$C/Other" "$C/ProgramData/Microsoft/Windows/Start Menu/Programs/Existing Folder"
 echo "payload" >"$m/app/p.txt"
 echo "The license." >"$m/license.txt"
 echo "The notes." >"$m/readme.txt"
@@ -187,8 +187,8 @@ qb_drive click "$T" Finish "$W"
 qb_wait_exit $pid
 expect_eq "$(cat "$QB_TMP/code")" 0 "the walk ends with exit code 0"
 expect_same_file "$m/app/p.txt" "$C/Typed Dest/p.txt" "the file lands in the folder typed into the field"
-[ -n "$(find "$C/users" -path '*Pages Group/Pages.lnk')" ] || fail "no group shortcut"
-[ -z "$(find "$C/users" -name 'Pages Start.lnk')" ] || fail "the cleared Start menu task made its shortcut"
+[ -n "$(find "$C/ProgramData" -path '*Pages Group/Pages.lnk')" ] || fail "no group shortcut"
+[ -z "$(find "$C/users" "$C/ProgramData" -name 'Pages Start.lnk')" ] || fail "the cleared Start menu task made its shortcut"
 echo "ok: the group shortcut is made and the cleared task is not"
 
 # Not enough room: the error box names the drive in upper case, and the

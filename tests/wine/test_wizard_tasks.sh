@@ -59,6 +59,7 @@ qb_walk_wizard "$T" on_page
 qb_wait_exit $pid
 expect_eq "$QB_RC" 0 "Finish ends the installer"
 user=$(qb_user_dir)
-[ -z "$(find "$user" -name 'Tasks Desktop.lnk')" ] || fail "the cleared desktop shortcut was made"
-[ -n "$(find "$user" -name 'Tasks Start.lnk')" ] || fail "the Start menu shortcut is missing"
+C=$WINEPREFIX/drive_c
+[ -z "$(find "$user" "$C/users/Public" "$C/ProgramData" -name 'Tasks Desktop.lnk')" ] || fail "the cleared desktop shortcut was made"
+[ -n "$(find "$C/ProgramData" -name 'Tasks Start.lnk')" ] || fail "the Start menu shortcut is missing"
 echo "ok: only the chosen shortcut was made"
