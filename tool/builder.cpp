@@ -32,7 +32,8 @@ class OutputSet {
   ~OutputSet() {
     for (const auto& o : pending_) std::remove(o.second.c_str());
   }
-  void Add(const std::string& path, const uint8_t* data, size_t size) {
+  // Returns the temporary name the output has until Commit.
+  std::string Add(const std::string& path, const uint8_t* data, size_t size) {
     const std::string temp = path + ".part";
     std::error_code ec;
     const fs::path parent = fs::path(path).parent_path();
@@ -42,6 +43,7 @@ class OutputSet {
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     out.close();
     if (!out) throw BuildError("cannot write \"" + path + "\"");
+    return temp;
   }
   std::vector<std::string> Commit() {
     std::vector<std::string> done;
@@ -125,6 +127,21 @@ static std::vector<uint8_t> UninstallerWithLevel(const Project& project, const P
   return out;
 }
 
+// The uninstaller as it is packed: with the installer's execution level and,
+// when the installer is signed, signed the same way, last of all, so that
+// the packed bytes are the signed ones.
+static std::vector<uint8_t> PackedUninstaller(const Project& project, const PackedFile& file) {
+  std::vector<uint8_t> program = UninstallerWithLevel(project, file);
+  if (!project.signing.Wanted()) return program;
+  SigningOptions options = project.signing;
+  options.description = project.versionInfo.productName + " Uninstall";
+  try {
+    return SignProgram(options, program);
+  } catch (const BuildError& e) {
+    throw BuildError("the uninstaller \"" + file.source + "\": " + e.what());
+  }
+}
+
 BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   qb::Package& pkg = project.package;
   BuildSummary summary;
@@ -132,6 +149,16 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') {
     throw BuildError("\"" + stubPath + "\" is not a setup stub");
   }
+
+  // The uninstaller's packed bytes first: its size counts wherever the
+  // files' sizes do.
+  std::vector<uint8_t> uninstaller;
+  for (PackedFile& f : project.files) {
+    if (!f.uninstaller) continue;
+    uninstaller = PackedUninstaller(project, f);
+    f.size = static_cast<uint32_t>(uninstaller.size());
+  }
+  SetSizesFromFiles(project);
 
   // The file list: record n describes the packed file named n.
   auto& fileRecords = pkg.Records(qb::List::kFiles).items;
@@ -146,9 +173,8 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
     in.sourcePath = f.source;
     in.size = f.size;
     if (f.uninstaller) {
-      in.bytes = UninstallerWithLevel(project, f);
+      in.bytes = uninstaller;
       in.sourcePath.clear();
-      in.size = static_cast<uint32_t>(in.bytes.size());
     }
     qb::cab::ToDosDateTime(f.mtime, in.date, in.time);
     in.attributes = f.readOnly ? 0x21 : 0x20;  // archive, and read-only as on disk
@@ -250,12 +276,20 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   const std::vector<uint8_t> installer = qb::AssembleInstaller(face, pkg, support, inside);
   summary.installerSize = installer.size();
   OutputSet outputs;
-  outputs.Add(project.outputPath, installer.data(), installer.size());
+  const std::string pending = outputs.Add(project.outputPath, installer.data(), installer.size());
   const fs::path folder = fs::path(project.outputPath).parent_path();
   for (size_t v = 0; v < volumes.size(); ++v) {
     std::string name = project.volumePattern;
     name.replace(name.find("@$&%19"), 6, std::to_string(v + 2));
     outputs.Add((folder / name).string(), volumes[v].data(), volumes[v].size());
+  }
+  // Signed before anything takes its final name: a signing that fails
+  // leaves no installer.
+  if (project.signing.Wanted()) {
+    SigningOptions options = project.signing;
+    if (options.description.empty()) options.description = pkg.Text(qb::kInstallerTitle);
+    SignFile(options, pending);
+    summary.installerSize = fs::file_size(pending);
   }
   summary.written = outputs.Commit();
   return summary;

@@ -858,8 +858,6 @@ void Loader::LoadUninstall(const toml::table& root) {
   project_.files.push_back(packed);
 
   // The entry of Add/Remove Programs, removed again by the uninstaller.
-  uint64_t bytes = 0;
-  for (const auto& f : project_.files) bytes += f.size;
   const std::string rootIndex = perUser_ ? "1" : "2";
   const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + appId_;
   AddUninstallEntry(rootIndex, key, "DisplayName", appName_, "0");
@@ -869,7 +867,8 @@ void Loader::LoadUninstall(const toml::table& root) {
   AddUninstallEntry(rootIndex, key, "InstallLocation", "@$&%04", "0");
   AddUninstallEntry(rootIndex, key, "UninstallString", "\"" + uninstaller + "\"", "0");
   AddUninstallEntry(rootIndex, key, "QuietUninstallString", "\"" + uninstaller + "\" /S", "0");
-  AddUninstallEntry(rootIndex, key, "EstimatedSize", std::to_string((bytes + 1023) / 1024), "2");
+  project_.estimatedSizeRecord = pkg.Records(qb::List::kRegistryValues).Count();
+  AddUninstallEntry(rootIndex, key, "EstimatedSize", "", "2");  // from the files' sizes
   AddUninstallEntry(rootIndex, key, "NoModify", "1", "2");
   AddUninstallEntry(rootIndex, key, "NoRepair", "1", "2");
   if (!url_.empty()) AddUninstallEntry(rootIndex, key, "URLInfoAbout", url_, "0");
@@ -933,11 +932,7 @@ void Loader::FillDerivedSettings() {
   if (!userSettings_.count(qb::kAppSubfolder)) {
     pkg.SetText(qb::kAppSubfolder, Convert(nullptr, EscapeBraces(FolderNameFor(appName_)), true));
   }
-  if (!userSettings_.count(qb::kRequiredDiskSpace)) {
-    uint64_t total = 0;
-    for (const auto& f : project_.files) total += f.size;
-    pkg.SetText(qb::kRequiredDiskSpace, std::to_string(total));
-  }
+  project_.requiredSpaceFromFiles = !userSettings_.count(qb::kRequiredDiskSpace);
 }
 
 Project Loader::Load() {
@@ -973,6 +968,7 @@ Project Loader::Load() {
   LoadUninstall(root);
   LoadSigning(root);
   FillDerivedSettings();
+  SetSizesFromFiles(project_);
   // Settings added after the first packages are written only when a package
   // needs them: one without them keeps the size and bytes it had.
   auto& settings = project_.package.settings;
@@ -982,6 +978,20 @@ Project Loader::Load() {
 }
 
 }  // namespace
+
+void SetSizesFromFiles(Project& project) {
+  uint64_t total = 0;
+  for (const auto& f : project.files) total += f.size;
+  if (project.requiredSpaceFromFiles) {
+    project.package.SetText(qb::kRequiredDiskSpace, std::to_string(total));
+  }
+  if (project.estimatedSizeRecord != SIZE_MAX) {
+    // In KiB, rounded up; field 3 of a registry value record is its data.
+    auto& values = project.package.Records(qb::List::kRegistryValues);
+    values.items[project.estimatedSizeRecord * values.width + 3] =
+        std::to_string((total + 1023) / 1024);
+  }
+}
 
 Project LoadManifest(const std::string& path, const std::string& uninstallerPath) {
   std::error_code ec;

@@ -517,6 +517,43 @@ TEST_F(ManifestTest, UninstallerAndAddRemoveProgramsEntry) {
   }
 }
 
+// The builder packs the uninstaller with other bytes than its source (its
+// execution level; a signature): what follows from the files' sizes is set
+// once more from the sizes it packs.
+TEST_F(ManifestTest, SizesFollowThePackedFiles) {
+  const std::string app = "[app]\nname = \"T\"\nversion = \"1\"\n[[files]]\nsource = \"app/**\"\n";
+  const struct {
+    std::string text;
+    bool entry;         // an Add/Remove Programs entry with EstimatedSize
+    const char* fixed;  // required_disk_space set by hand, or nullptr
+  } cases[] = {
+      {app, true, nullptr},
+      {app + "[settings]\nrequired_disk_space = 5000000\n", true, "5000000"},
+      {app + "[uninstall]\nenabled = false\n", false, nullptr},
+      {app + "[uninstall]\nenabled = false\n[settings]\nrequired_disk_space = 7\n", false, "7"},
+  };
+  for (const auto& c : cases) {
+    Project project = LoadManifest(Manifest(c.text), dir_ + "/uninstall.exe");
+    const auto estimated = [&]() -> std::string {
+      const auto& values = project.package.Records(qb::List::kRegistryValues);
+      for (size_t r = 0; r < values.Count(); ++r) {
+        if (values.Field(r, 2) == "EstimatedSize") return values.Field(r, 3);
+      }
+      return "none";
+    };
+    for (const uint32_t grown : {0u, 1u, 1024u, 4000u}) {
+      project.files.back().size += grown;
+      SetSizesFromFiles(project);
+      uint64_t total = 0;
+      for (const PackedFile& f : project.files) total += f.size;
+      EXPECT_EQ(estimated(), c.entry ? std::to_string((total + 1023) / 1024) : "none") << c.text;
+      EXPECT_EQ(project.package.Text(qb::kRequiredDiskSpace),
+                c.fixed ? c.fixed : std::to_string(total))
+          << c.text;
+    }
+  }
+}
+
 TEST_F(ManifestTest, BracesInTheNameStayLiteral) {
   const Project project =
       LoadManifest(Manifest("[app]\nname = \"Tally {Pro}\"\nversion = \"1\"\n"));
