@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 #include "toolkit/drawing.h"
 #include "toolkit/files.h"
 #include "toolkit/system.h"
@@ -67,7 +68,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       HDC memory = CreateCompatibleDC(dc);
       HBITMAP bitmap = CreateCompatibleBitmap(dc, r.right, r.bottom);
       HGDIOBJ old = SelectObject(memory, bitmap);
-      if (area && area->paint) area->paint(memory, r.right, r.bottom, area->data);
+      if (area && area->paint) area->paint(memory, r.right, r.bottom, WindowDpi(hwnd), area->data);
       BitBlt(dc, 0, 0, r.right, r.bottom, memory, 0, 0, SRCCOPY);
       SelectObject(memory, old);
       DeleteObject(bitmap);
@@ -204,13 +205,18 @@ HFONT Font(const char* face, int height, bool bold) {
 
 HWND CreateControl(const char* className, TextArg text, DWORD style, int x, int y, int w, int h,
                    HWND parent, int id, DWORD exStyle) {
-  HWND hwnd = CreateWindowExA(exStyle, className, text.c_str(), WS_CHILD | style, x, y, w, h,
-                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  // Places and sizes are given at 96 DPI and made at the parent's.
+  const RECT r = ScaledRect(x, y, w, h, WindowDpi(parent));
+  HWND hwnd = CreateWindowExA(exStyle, className, text.c_str(), WS_CHILD | style, r.left, r.top,
+                              r.right - r.left, r.bottom - r.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                               GetModuleHandleA(nullptr), nullptr);
+  if (hwnd) RecordLayout(hwnd, x, y, w, h);
   // Controls take their parent's font.
   if (hwnd && parent) {
     if (HFONT font = reinterpret_cast<HFONT>(SendMessageA(parent, WM_GETFONT, 0, 0))) {
       SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+      NoteFont(hwnd, font);
     }
   }
   return hwnd;
@@ -243,7 +249,9 @@ HWND CreatePanel(HWND parent, int x, int y, int w, int h, COLORREF colour, DWORD
 }
 
 void SetFont(HWND control, HFONT font) {
+  font = FontForDpi(font, WindowDpi(control));
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  NoteFont(control, font);
 }
 
 std::string TextOf(HWND control) {
@@ -268,9 +276,11 @@ void SizeToText(HWND control) {
   GetClassNameA(control, cls, sizeof cls);
   const bool button = lstrcmpiA(cls, "BUTTON") == 0;
   // A check box or radio button needs room for its box.
-  const int extra = button ? GetSystemMetrics(SM_CXMENUCHECK) + 8 : 0;
-  SetWindowPos(control, nullptr, 0, 0, r.right + extra, r.bottom + (button ? 4 : 0),
+  const int dpi = WindowDpi(control);
+  const int extra = button ? MetricForDpi(SM_CXMENUCHECK, dpi) + Scaled(8, dpi) : 0;
+  SetWindowPos(control, nullptr, 0, 0, r.right + extra, r.bottom + (button ? Scaled(4, dpi) : 0),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  KeepFittingText(control);
 }
 
 bool IsChecked(HWND control) { return SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }

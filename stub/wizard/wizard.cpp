@@ -17,6 +17,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/dpi.h"
 #include "toolkit/drawing.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
@@ -58,28 +59,29 @@ bool Shown(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIB
 // bitmap, keyed on its top-left pixel or opaque.
 // A page icon: its picture at (0, 0) with black as the transparent colour;
 // the panel's colour where there is none.
-static void PaintPageIcon(HDC dc, int width, int height, void* data) {
+static void PaintPageIcon(HDC dc, int width, int height, int dpi, void* data) {
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
   HBITMAP picture = *static_cast<HBITMAP*>(data);
-  if (picture) toolkit::DrawPictureKeyed(dc, picture, 0, 0, RGB(0, 0, 0));
+  if (picture) toolkit::DrawPictureKeyed(dc, picture, 0, 0, RGB(0, 0, 0), dpi);
 }
 
 // The side picture of the welcome and finish pages: white, and the side
 // bitmap at its settings' place, keyed on its top-left pixel or opaque.
-static void PaintSide(HDC dc, int width, int height, void* data) {
+static void PaintSide(HDC dc, int width, int height, int dpi, void* data) {
   const session::Session& session = *static_cast<const session::Session*>(data);
   const qb::Package& pkg = session.package;
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   if (pkg.Flag(qb::kSideBitmap)) {
-    toolkit::DrawPicture(
-        dc, session.state.sideBitmap, static_cast<int>(pkg.Number(qb::kSideBitmapX)),
-        static_cast<int>(pkg.Number(qb::kSideBitmapY)), pkg.Flag(qb::kSideBitmapTransparent));
+    toolkit::DrawPicture(dc, session.state.sideBitmap,
+                         toolkit::Scaled(static_cast<int>(pkg.Number(qb::kSideBitmapX)), dpi),
+                         toolkit::Scaled(static_cast<int>(pkg.Number(qb::kSideBitmapY)), dpi),
+                         pkg.Flag(qb::kSideBitmapTransparent), dpi);
   }
 }
 
-static void PaintHeader(HDC dc, int width, int height, void* data) {
+static void PaintHeader(HDC dc, int width, int height, int dpi, void* data) {
   const session::Session& session = *static_cast<const session::Session*>(data);
   const qb::Package& pkg = session.package;
   const COLORREF colour = toolkit::ResolveColour(pkg.Number(qb::kHeaderColour));
@@ -88,13 +90,14 @@ static void PaintHeader(HDC dc, int width, int height, void* data) {
   FillRect(dc, &all, brush);
   DeleteObject(brush);
   if (pkg.Flag(qb::kHeaderGradient)) {
-    toolkit::PaintGradient(dc, 170, 58, false,
+    toolkit::PaintGradient(dc, toolkit::Scaled(170, dpi), toolkit::Scaled(58, dpi), false,
                            toolkit::ResolveColour(pkg.Number(qb::kHeaderGradientColour2)), colour);
   }
   if (pkg.Flag(qb::kHeaderBitmap)) {
-    toolkit::DrawPicture(
-        dc, session.state.headerBitmap, static_cast<int>(pkg.Number(qb::kHeaderBitmapX)),
-        static_cast<int>(pkg.Number(qb::kHeaderBitmapY)), pkg.Flag(qb::kHeaderBitmapTransparent));
+    toolkit::DrawPicture(dc, session.state.headerBitmap,
+                         toolkit::Scaled(static_cast<int>(pkg.Number(qb::kHeaderBitmapX)), dpi),
+                         toolkit::Scaled(static_cast<int>(pkg.Number(qb::kHeaderBitmapY)), dpi),
+                         pkg.Flag(qb::kHeaderBitmapTransparent), dpi);
   }
 }
 
@@ -112,9 +115,11 @@ void TWizard::CreateHeaderBand() {
                            static_cast<int>(pkg.Number(qb::kHeaderSubtitleY)), 297, 26);
   toolkit::SetFont(headerSubtitle_, toolkit::Font("Tahoma", -11));
   // The two rules at the band's foot: the upper in the application
-  // workspace colour, the lower white.
-  toolkit::CreatePanel(header_, 0, 58, 497, 1, GetSysColor(COLOR_APPWORKSPACE));
-  toolkit::CreatePanel(header_, 0, 59, 497, 1, kWhite);
+  // workspace colour, the lower white. A panel starts hidden: the rules
+  // show with the band.
+  ShowWindow(toolkit::CreatePanel(header_, 0, 58, 497, 1, GetSysColor(COLOR_APPWORKSPACE)),
+             SW_SHOWNA);
+  ShowWindow(toolkit::CreatePanel(header_, 0, 59, 497, 1, kWhite), SW_SHOWNA);
   ShowWindow(header_, SW_HIDE);
 }
 
@@ -126,8 +131,10 @@ void TWizard::LayOutSeparator() {
   MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&text), 2);
   GetWindowRect(Handle(), &window);
   const int left = text.left + (text.right - text.left);
-  const int width = (window.right - window.left) - text.left - (text.right - text.left) - 20;
-  SetWindowPos(separator_, nullptr, left, 314, width > 0 ? width : 0, 2, SWP_NOZORDER);
+  const int width = (window.right - window.left) - text.left - (text.right - text.left) -
+                    toolkit::Scaled(Handle(), 20);
+  SetWindowPos(separator_, nullptr, left, toolkit::Scaled(Handle(), 314), width > 0 ? width : 0,
+               toolkit::Scaled(Handle(), 2), SWP_NOZORDER);
 }
 
 void TWizard::SetHeader(int title, int subtitle) {
@@ -206,12 +213,13 @@ void TWizard::CreateWelcomePanel() {
   viewReadmeCheck = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
   thirdCheck = toolkit::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
   HWND side = toolkit::CreatePictureArea(welcome, 0, 0, 164, 314, PaintSide, &session_);
-  toolkit::CreatePanel(welcome, 0, 314, 497, 1, GetSysColor(COLOR_APPWORKSPACE));
+  ShowWindow(toolkit::CreatePanel(welcome, 0, 314, 497, 1, GetSysColor(COLOR_APPWORKSPACE)),
+             SW_SHOWNA);
   if (!session_.package.Flag(qb::kSideBitmap)) {
     // No side picture: the texts take the width.
     ShowWindow(side, SW_HIDE);
-    SetWindowPos(bigTitle_, nullptr, 20, 16, 400, 56, SWP_NOZORDER);
-    SetWindowPos(bodyText_, nullptr, 20, 80, 400, 210, SWP_NOZORDER);
+    toolkit::PlaceControl(bigTitle_, 20, 16, 400, 56);
+    toolkit::PlaceControl(bodyText_, 20, 80, 400, 210);
   }
   restartNow =
       toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTORADIOBUTTON | WS_GROUP);
@@ -234,15 +242,12 @@ void TWizard::CreateDestinationControls() {
 }
 
 void TWizard::Build() {
-  RECT r = {0, 0, kClientWidth, kClientHeight};
   const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  AdjustWindowRectEx(&r, style, FALSE, WS_EX_CONTROLPARENT);
-  const int width = r.right - r.left;
-  const int height = r.bottom - r.top;
-  CreateTopLevel(
-      kWizardClass, "*", style, WS_EX_CONTROLPARENT, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, toolkit::Application.Handle());
-  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
+  CreateTopLevel(kWizardClass, "*", style, WS_EX_CONTROLPARENT, 0, 0, 0, 0,
+                 toolkit::Application.Handle());
+  // Sized for the DPI of the monitor it is on, and centred.
+  toolkit::FitClientArea(Handle(), kClientWidth, kClientHeight, true);
+  toolkit::SetFont(Handle(), toolkit::Font("Tahoma", -11));
   // A silent run never shows the wizard and reads none of its controls (the
   // run takes the package's own choices), so it gets none: creating them was
   // a good part of the fixed cost of every silent installation.
@@ -322,6 +327,10 @@ void TWizard::SetUp() {
   // /NC: Cancel is disabled before the window is ever seen.
   EnableWindow(cancel_, !session_.state.noCancel);
   CreateViewers();
+  // The branding text takes its size before the first page shows: the
+  // separator of a first page with the band starts where the text ends.
+  toolkit::SetText(branding_, engine::ExpandText(pkg.Text(qb::kBrandingText)));
+  toolkit::SizeToText(branding_);
   Show();
   ShowCurrentPage();
   SetForegroundWindow(Handle());
@@ -335,8 +344,6 @@ void TWizard::SetUp() {
   toolkit::SetChecked(thirdCheck, Flag(qb::kThirdItemChecked));
   for (HWND c : {runProgramCheck, viewReadmeCheck, thirdCheck}) toolkit::SizeToText(c);
 
-  toolkit::SetText(branding_, engine::ExpandText(pkg.Text(qb::kBrandingText)));
-  toolkit::SizeToText(branding_);
   SetFocus(next_);
   toolkit::Application.ProcessMessages();
 }
@@ -439,9 +446,7 @@ void TWizard::NoGroupClicked() {
 void TWizard::CompactTasks() {
   const bool first = Shown(taskCheck[0]);
   const bool second = Shown(taskCheck[1]);
-  const auto place = [](HWND box, int top) {
-    SetWindowPos(box, nullptr, 22, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  };
+  const auto place = [](HWND box, int top) { toolkit::MoveControl(box, 22, top); };
   if (!first) place(taskCheck[1], 128);
   if (!second) place(taskCheck[2], first ? 152 : 128);
   if (!first && second) place(taskCheck[2], 152);
@@ -451,9 +456,7 @@ void TWizard::CompactTasks() {
 void TWizard::CompactFinishBoxes() {
   const bool run = Shown(runProgramCheck);
   const bool readme = Shown(viewReadmeCheck);
-  const auto place = [](HWND box, int top) {
-    SetWindowPos(box, nullptr, 176, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  };
+  const auto place = [](HWND box, int top) { toolkit::MoveControl(box, 176, top); };
   place(viewReadmeCheck, run ? 176 : 152);
   place(thirdCheck, run && readme ? 198 : (run || readme) ? 176 : 152);
 }
@@ -611,9 +614,8 @@ void TWizard::SetUpFinishPage() {
     toolkit::SetText(bodyText_, Msg(qb::kMsgFinishBody));
   }
   toolkit::SetText(bigTitle_, Msg(qb::kMsgFinishTitle));
-  RECT body;
-  GetWindowRect(bodyText_, &body);
-  SetWindowPos(bodyText_, nullptr, 0, 0, body.right - body.left, 65, SWP_NOMOVE | SWP_NOZORDER);
+  // Without a side picture the text spans 400 pixels, as on the welcome page.
+  toolkit::ResizeControl(bodyText_, Flag(qb::kSideBitmap) ? 300 : 400, 65);
   CompactFinishBoxes();
   SetNextCaption(qb::kMsgFinish);
   EnableWindow(next_, TRUE);

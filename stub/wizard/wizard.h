@@ -67,6 +67,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
 
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void DpiChanged() override { LayOutSeparator(); }
 
  private:
   const std::string& Msg(int m) const { return session_.package.Msg(m); }

@@ -72,9 +72,13 @@ qb_wait_wizard "$T" >/dev/null || fail "no wizard"
 expect_page Welcome \
   '|Static|0|Welcome to the Pages Test Setup|visible=1|enabled=1|checked=-1|at=20,16,400,56' \
   'control|Button|101|< &Back|visible=0' 'control|Button|102|&Next >|visible=1|enabled=1|checked=-1|at=324,327,75,23' \
-  'control|Button|103|Cancel|visible=1|enabled=1|checked=-1|at=410,327,75,23'
+  'control|Button|103|Cancel|visible=1|enabled=1|checked=-1|at=410,327,75,23' \
+  'control|TQuillboxPanel|0||visible=1|enabled=1|checked=-1|at=0,314,497,1'
 click "Next >"
+# The band's foot: two rules of one pixel, seen on every page with the band.
 expect_page License \
+  'control|TQuillboxPanel|0||visible=1|enabled=1|checked=-1|at=0,58,497,1' \
+  'control|TQuillboxPanel|0||visible=1|enabled=1|checked=-1|at=0,59,497,1' \
   '|Static|0|License Agreement|visible=1|enabled=1|checked=-1|at=171,8,302,14' \
   '|Static|0|Please read the license terms before you install Pages Test.|visible=1|enabled=1|checked=-1|at=178,26,297,26' \
   '|Static|0|By clicking I Agree you accept the terms of this license.|visible=1|enabled=1|checked=-1|at=22,12,452,41' \
@@ -83,15 +87,19 @@ expect_page License \
   'control|Button|102|I &Agree|visible=1|enabled=1'
 # The separator runs from the end of the branding text to 20 pixels short of
 # the window's outer right edge.
-d=$(dump)
-brand=$(echo "$d" | grep '^control|Static|0|[^|]*|visible=1|enabled=0|checked=-1|at=12,307,' | sed 's/.*at=//')
-line=$(echo "$d" | grep '^control|TQuillboxPanel|0||visible=1|.*|at=[0-9]*,314,' | sed 's/.*at=//')
-outer=$(qb_drive list | tr -d '\r' | awk -F'|' '$1 == "TQuillboxWizard" && $3 == "visible=1" {split($4, r, ","); print r[3] - r[1]}')
-IFS=, read -r bx by bw bh <<<"$brand"
-IFS=, read -r lx ly lw lh <<<"$line"
-[ -n "$brand" ] && [ -n "$line" ] && [ "$lx" -eq $((bx + bw)) ] && [ $((lx + lw)) -eq $((outer - 20)) ] ||
-  fail "separator at $line for branding at $brand in a window $outer wide"
-echo "ok: the separator runs from the branding text to 20 pixels short of the edge"
+check_separator() {
+  local d brand line outer bx by bw bh lx ly lw lh
+  d=$(dump)
+  brand=$(echo "$d" | grep '^control|Static|0|[^|]*|visible=1|enabled=0|checked=-1|at=12,307,' | sed 's/.*at=//')
+  line=$(echo "$d" | grep '^control|TQuillboxPanel|0||visible=1|.*|at=[0-9]*,314,' | sed 's/.*at=//')
+  outer=$(qb_drive list | tr -d '\r' | awk -F'|' '$1 == "TQuillboxWizard" && $3 == "visible=1" {split($4, r, ","); print r[3] - r[1]}')
+  IFS=, read -r bx by bw bh <<<"$brand"
+  IFS=, read -r lx ly lw lh <<<"$line"
+  [ -n "$brand" ] && [ -n "$line" ] && [ "$lx" -eq $((bx + bw)) ] && [ $((lx + lw)) -eq $((outer - 20)) ] ||
+    fail "$1: separator at $line for branding at $brand in a window $outer wide"
+  echo "ok: $1: the separator runs from the branding text ($brand) to 20 pixels short of the edge"
+}
+check_separator License
 click "< Back"
 expect_page "Welcome again" 'control|Button|102|&Next >|visible=1|enabled=1' 'control|Button|101|< &Back|visible=0'
 click "Next >"
@@ -193,16 +201,21 @@ echo "ok: the group shortcut is made and the cleared task is not"
 
 # Not enough room: the error box names the drive in upper case, and the
 # wizard stays on the Destination page.
-sed -i 's/^\[settings\]$/[settings]\nrequired_disk_space = 9000000000000000/' "$m/m.toml"
+# Without a Welcome page the first page has the band: its separator starts
+# where the branding text ends from the start.
+sed -i 's/^\[settings\]$/[settings]\nrequired_disk_space = 9000000000000000\nwelcome_page = false\nbranding_text = "Pages Brand"/' "$m/m.toml"
 sed -i 's/^destination = "C:\\\\Pages"$/destination = "c:\\\\Pages"/' "$m/m.toml"
 qb_tool build "$m/m.toml" -o "$QB_TMP/big.exe" >/dev/null
 wine "$QB_TMP/big.exe" &
 pid=$!
 qb_wait_wizard "$T" >/dev/null || fail "no wizard (big)"
-click "Next >"
+expect_page "License (big, first page)" '|Static|0|License Agreement|visible=1' '|Pages Brand|visible=1|enabled=0|'
+check_separator "License (big, first page)"
 click "I Agree"
 click "Next >"
 expect_page "Destination (big)" '|Static|0|Choose a Folder|visible=1' 'control|Button|102|&Next >|visible=1|enabled=1'
+qb_drive type "$T" 'C:\Typed Big' "$W"
+expect_next 1 "C:\\Typed Big typed: Next enabled"
 # Next here stays on the page and brings up the box.
 qb_drive click "$T" "Next >" "$W"
 qb_drive wait "Not enough disk space" 10000 '#32770' || fail "no disk-space box"
@@ -212,6 +225,16 @@ expect_eq "$(qb_drive text "Not enough disk space" '#32770' | tr -d '\r')" \
 box=$(qb_handle "Not enough disk space" '#32770')
 qb_drive click "Not enough disk space" OK '#32770'
 qb_wait_gone "$box" || fail "OK did not close the disk-space box"
-expect_page "Destination after the box" '|Static|0|Choose a Folder|visible=1'
+# The wizard stays on the page, with the field as typed, and waits: a
+# posted round trip (minimise, then restore) has passed through its queue
+# and it still shows the page.
+expect_page "Destination after the box" '|Static|0|Choose a Folder|visible=1' \
+  'control|Edit|111|C:\Typed Big|visible=1' 'control|Button|102|&Next >|visible=1|enabled=1'
+qb_drive drain "$T" "$W" || fail "the wizard did not take its queued messages"
+qb_drive restore "$T" "$W"
+expect_page "Destination after the box, still" '|Static|0|Choose a Folder|visible=1' \
+  'control|Edit|111|C:\Typed Big|visible=1' 'control|Button|102|&Next >|visible=1|enabled=1'
+[ -z "$(ls "$C/Typed Big" 2>/dev/null)" ] || fail "files were placed after the disk-space box"
+echo "ok: after the disk-space box the wizard stays on the Destination page with the field kept"
 qb_cancel_installer "$T" || fail "cancel"
 qb_wait_exit $pid
