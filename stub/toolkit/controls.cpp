@@ -283,6 +283,45 @@ void SizeToText(HWND control) {
   KeepFittingText(control);
 }
 
+namespace {
+
+// Does the text, broken between words, fit w x h in the font without a
+// word broken in the middle?
+bool TextFits(const std::string& text, HFONT font, int w, int h) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  RECT r = {0, 0, w, 0};
+  DrawTextA(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return r.right <= w && r.bottom <= h;
+}
+
+}  // namespace
+
+void FitText(HWND control, HFONT font) {
+  const std::string text = TextOf(control);
+  int w96 = 0, h96 = 0;
+  DesignSize(control, &w96, &h96);
+  const int height = DesignHeight(font);
+  const int step = height < 0 ? 1 : -1;
+  // The size is chosen in 96-DPI measure, so that it is the same at every
+  // scale, and made smaller still where the text as drawn at this scale
+  // does not fit; down to 8 pixels at 96 DPI, one pixel at a time.
+  for (int h = height; h != 0; h += step) {
+    HFONT font96 = ResizedFont(font, h);
+    if ((h < 0 ? -h : h) > 8 && !TextFits(text, font96, w96, h96)) continue;
+    SetFont(control, font96);
+    RECT client;
+    GetClientRect(control, &client);
+    if ((h < 0 ? -h : h) <= 8 ||
+        TextFits(text, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)),
+                 client.right, client.bottom)) {
+      return;
+    }
+  }
+}
+
 bool IsChecked(HWND control) { return SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void SetChecked(HWND control, bool checked) {

@@ -59,6 +59,10 @@ void SetText(HWND control, TextArg text);
 // Makes a static text, check box or radio button exactly as large as its
 // caption needs; it stays so when the window's DPI changes.
 void SizeToText(HWND control);
+// Gives a word-wrapping text the font, or the largest smaller size of it
+// (down to 8 pixels) in which its text fits the control, broken between
+// words only.
+void FitText(HWND control, HFONT font);
 bool IsChecked(HWND control);
 void SetChecked(HWND control, bool checked);
 

@@ -146,6 +146,12 @@ void RecordLayout(HWND control, int x, int y, int w, int h) {
   }
 }
 
+void DesignSize(HWND control, int* w, int* h) {
+  const Layout* l = Find(control);
+  *w = l ? l->w : 0;
+  *h = l ? l->h : 0;
+}
+
 void KeepFittingText(HWND control) {
   if (Layout* l = Find(control)) l->fitText = true;
 }
@@ -174,6 +180,21 @@ void FitClientArea(HWND window, int w, int h, bool centre) {
   SetWindowPos(window, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height,
                SWP_NOZORDER | SWP_NOACTIVATE | (centre ? 0 : SWP_NOMOVE));
+}
+
+int OuterWidthAt96(HWND window) {
+  RECT client, outer;
+  GetClientRect(window, &client);
+  GetWindowRect(window, &outer);
+  const int dpi = WindowDpi(window);
+  RECT frame = {0, 0, 0, 0};
+  if (dpi != 96 && Functions().adjust &&
+      Functions().adjust(&frame, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                         static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)), 96)) {
+    return MulDiv(client.right, 96, dpi) + (frame.right - frame.left);
+  }
+  // At 96 DPI (or where the system cannot say): the window as it is.
+  return MulDiv(outer.right - outer.left, 96, dpi);
 }
 
 void RescaleWindow(HWND window, int dpi, const RECT* suggested) {

@@ -34,6 +34,9 @@ int MetricForDpi(int index, int dpi);
 void PlaceControl(HWND control, int x, int y, int w, int h, bool fitText = false);
 // Records the 96-DPI place and size of a control just made at them.
 void RecordLayout(HWND control, int x, int y, int w, int h);
+// The 96-DPI size of a control made or placed through the toolkit (0 x 0
+// for any other).
+void DesignSize(HWND control, int* w, int* h);
 // The control's size follows its text from now on.
 void KeepFittingText(HWND control);
 // Moves a control (96-DPI place) and keeps its size.
@@ -44,6 +47,10 @@ void ResizeControl(HWND control, int w, int h);
 // Gives a top-level window a client area of w x h at 96 DPI, scaled to the
 // window's DPI, and centres it on the screen when centre is set.
 void FitClientArea(HWND window, int w, int h, bool centre);
+
+// The outer width the window would have at 96 DPI: its client area in
+// 96-DPI measure and its frame as the system draws it at 96 DPI.
+int OuterWidthAt96(HWND window);
 
 // Lays a top-level window out again at dpi: the place and size of each
 // control made through the toolkit, and each font, at the new scale; the

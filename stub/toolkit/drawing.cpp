@@ -61,6 +61,22 @@ void NoteFont(HWND window, HFONT font) {
   }
 }
 
+HFONT ResizedFont(HFONT font, int height) {
+  for (const FontEntry& e : Fonts()) {
+    if (e.font != font) continue;
+    const std::string name = e.name;  // the list may grow
+    return MakeFont(name, height, e.charset, e.style, 96);
+  }
+  return font;
+}
+
+int DesignHeight(HFONT font) {
+  for (const FontEntry& e : Fonts()) {
+    if (e.font == font) return e.height;
+  }
+  return 0;
+}
+
 HFONT FontForDpi(HFONT font, int dpi) {
   for (size_t i = 0; i < Fonts().size(); ++i) {
     const FontEntry& e = Fonts()[i];

@@ -21,6 +21,10 @@ COLORREF ResolveColour(int64_t value);
 // this font's form for the control's DPI (FontForDpi, dpi.h).
 HFONT StyledFont(const std::string& name, int height, int charset, int style);
 
+// One of StyledFont's fonts at another 96-DPI height, and its own.
+HFONT ResizedFont(HFONT font, int height);
+int DesignHeight(HFONT font);
+
 // A bitmap made from a BMP file image held in memory, or null when the
 // image is not a whole, plain BMP file.
 HBITMAP BitmapFromImage(const std::vector<uint8_t>& image);

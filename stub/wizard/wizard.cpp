@@ -126,20 +126,23 @@ void TWizard::CreateHeaderBand() {
 // The separator starts where the branding text ends and stops 20 pixels
 // short of the window's outer right edge.
 void TWizard::LayOutSeparator() {
-  RECT text, window;
+  // In pixels: the text's end as it is drawn; the right end, 20 pixels
+  // short of the outer edge at 96 DPI, scaled.
+  RECT text;
   GetWindowRect(branding_, &text);
   MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&text), 2);
-  GetWindowRect(Handle(), &window);
-  const int left = text.left + (text.right - text.left);
-  const int width = (window.right - window.left) - text.left - (text.right - text.left) -
-                    toolkit::Scaled(Handle(), 20);
-  SetWindowPos(separator_, nullptr, left, toolkit::Scaled(Handle(), 314), width > 0 ? width : 0,
-               toolkit::Scaled(Handle(), 2), SWP_NOZORDER);
+  const int right = toolkit::Scaled(Handle(), toolkit::OuterWidthAt96(Handle()) - 20);
+  const int width = right - text.right;
+  SetWindowPos(separator_, nullptr, text.right, toolkit::Scaled(Handle(), 314),
+               width > 0 ? width : 0, toolkit::Scaled(Handle(), 2), SWP_NOZORDER);
 }
 
 void TWizard::SetHeader(int title, int subtitle) {
   toolkit::SetText(headerTitle_, Msg(title));
   toolkit::SetText(headerSubtitle_, Msg(subtitle));
+  // A long title or subtitle takes a smaller font rather than being cut.
+  toolkit::FitText(headerTitle_, toolkit::Font("Tahoma", -11, true));
+  toolkit::FitText(headerSubtitle_, toolkit::Font("Tahoma", -11));
   InvalidateRect(headerPicture_, nullptr, TRUE);
 }
 
@@ -557,6 +560,7 @@ void TWizard::ShowCurrentPage() {
   switch (kind) {
     case kWelcomePage:
       toolkit::SetText(bigTitle_, Msg(qb::kMsgWelcomeTitle));
+      toolkit::FitText(bigTitle_, toolkit::Font("Verdana", -19, true));
       toolkit::SetText(bodyText_, Msg(qb::kMsgWelcomeBody));
       break;
     case kReadyPage:
@@ -614,6 +618,7 @@ void TWizard::SetUpFinishPage() {
     toolkit::SetText(bodyText_, Msg(qb::kMsgFinishBody));
   }
   toolkit::SetText(bigTitle_, Msg(qb::kMsgFinishTitle));
+  toolkit::FitText(bigTitle_, toolkit::Font("Verdana", -19, true));
   // Without a side picture the text spans 400 pixels, as on the welcome page.
   toolkit::ResizeControl(bodyText_, Flag(qb::kSideBitmap) ? 300 : 400, 65);
   CompactFinishBoxes();

@@ -24,7 +24,9 @@
 //                                      control as dump does, followed by
 //                                      |font=HEIGHT (the font's logical height)
 //                                      and |fits=1 when its text, in that font,
-//                                      fits its width (0 when not)
+//                                      fits it (a button's on one line, a
+//                                      wrapping text broken between words;
+//                                      0 when not)
 //   qbdrive handle TITLE [CLASS]       print the window's handle
 //   qbdrive gone HANDLE MS             wait until that window is hidden or destroyed
 //   qbdrive drain TITLE [CLASS]        post the window a minimise command and wait
@@ -150,24 +152,31 @@ std::string DescribeLayout(HWND hwnd) {
   std::string text;
   for (char c : TextOf(hwnd))
     if (c != '&') text += c;
-  SIZE size = {};
-  GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  SelectObject(dc, old);
-  ReleaseDC(nullptr, dc);
-  DeleteObject(mine);
   RECT r;
   GetClientRect(hwnd, &r);
   const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
-  int room = r.right;
-  if (_stricmp(ClassOf(hwnd).c_str(), "Button") == 0) {
+  const std::string cls = ClassOf(hwnd);
+  bool fits = true;
+  if (_stricmp(cls.c_str(), "Button") == 0 && (style & BS_TYPEMASK) != BS_GROUPBOX) {
+    // One line: a push button's with room for its edges, a box's beside
+    // its box.
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
     const LONG kind = style & BS_TYPEMASK;
-    room -=
-        (kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON) ? 4 : GetSystemMetrics(SM_CXMENUCHECK);
+    const int room = r.right - ((kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON)
+                                    ? 4
+                                    : GetSystemMetrics(SM_CXMENUCHECK));
+    fits = size.cx <= room;
+  } else if (_stricmp(cls.c_str(), "Static") == 0 && (style & SS_TYPEMASK) == SS_LEFT) {
+    // Broken between words, within the control, no word cut.
+    RECT need = {0, 0, r.right, 0};
+    DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    fits = need.right <= r.right && need.bottom <= r.bottom;
   }
-  // A text that wraps needs its longest word to fit; a single line its whole.
-  const bool wraps =
-      _stricmp(ClassOf(hwnd).c_str(), "Static") == 0 && (style & SS_TYPEMASK) == SS_LEFT;
-  return line + "|fits=" + ((wraps || size.cx <= room) ? "1" : "0");
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(mine);
+  return line + "|fits=" + (fits ? "1" : "0");
 }
 
 BOOL CALLBACK LayoutChild(HWND hwnd, LPARAM) {
