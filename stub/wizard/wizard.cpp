@@ -49,6 +49,11 @@ constexpr int kClientWidth = 495;
 constexpr int kClientHeight = 359;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
+// The band of a page whose one explanation stands on the page itself: the
+// Readme page's (message 82) is its description above the notes, so the
+// band shows the title alone rather than the same sentence a second time.
+constexpr int kNoSubtitle = -1;
+
 // Shown on its page, whether or not that page is on show now.
 bool Shown(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
@@ -139,7 +144,7 @@ void TWizard::LayOutSeparator() {
 
 void TWizard::SetHeader(int title, int subtitle) {
   toolkit::SetText(headerTitle_, Msg(title));
-  toolkit::SetText(headerSubtitle_, Msg(subtitle));
+  toolkit::SetText(headerSubtitle_, subtitle == kNoSubtitle ? std::string() : Msg(subtitle));
   // A long title or subtitle takes a smaller font rather than being cut.
   toolkit::FitText(headerTitle_, toolkit::Font("Tahoma", -11, true));
   toolkit::FitText(headerSubtitle_, toolkit::Font("Tahoma", -11));
@@ -539,7 +544,7 @@ void TWizard::ShowCurrentPage() {
     static const int kHeaderTexts[][2] = {{0, 0},
                                           {qb::kMsgLicenseTitle, qb::kMsgLicenseSubtitle},
                                           {qb::kMsgPasswordTitle, qb::kMsgPasswordSubtitle},
-                                          {qb::kMsgReadmeTitle, qb::kMsgReadme},
+                                          {qb::kMsgReadmeTitle, kNoSubtitle},
                                           {qb::kMsgDestinationTitle, qb::kMsgDestinationSubtitle},
                                           {qb::kMsgGroupTasksTitle, qb::kMsgGroupSubtitle},
                                           {qb::kMsgGroupTasksTitle, qb::kMsgTasksSubtitle},

@@ -106,7 +106,12 @@ click "Next >"
 click "I Agree"
 expect_page Readme '|Static|0|Read Me|visible=1' \
   '|Static|0|Please read the following notes.|visible=1|enabled=1|checked=-1|at=22,12,452,41' \
-  'control|RichEdit20A|0|The notes.' 'control|Button|102|&Next >|visible=1|enabled=1'
+  'control|RichEdit20A|0|The notes.' 'control|Button|102|&Next >|visible=1|enabled=1' \
+  'control|Static|0||visible=1|enabled=1|checked=-1|at=178,26,297,26'
+# Its explanation shows once: on the page above the notes, not again as the
+# band's subtitle.
+shown=$(dump | grep -c '^control|Static|0|Please read the following notes.|visible=1|')
+expect_eq "$shown" 1 "the Readme page shows its explanation once"
 click "Next >"
 expect_page Destination '|Static|0|Choose a Folder|visible=1' \
   '|Where should Pages Test be installed?|visible=1' \
