@@ -184,13 +184,16 @@ void TWizard::CreateControls() {
                                        10, 10, kNoGroupId, BS_AUTOCHECKBOX);
   toolkit::SizeToText(noGroupCheck);
   HWND tasks = panels_[kTasksPage];
-  tasksDescription_ = toolkit::CreateLabel(tasks, Msg(qb::kMsgTasksDescription), 112, 16, 360, 72);
+  tasksDescription_ =
+      CreateDescription(tasks, Msg(qb::kMsgTasksDescription), 72, session_.state.tasksIcon);
   const int taskTops[3] = {128, 152, 176};
   for (int i = 0; i < 3; ++i) {
     taskCheck[i] = toolkit::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
     toolkit::SetChecked(taskCheck[i], true);
   }
-  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &session_.state.tasksIcon);
+  if (session_.state.tasksIcon) {
+    toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &session_.state.tasksIcon);
+  }
   toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
   HWND progress = panels_[kProgressPage];
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
@@ -200,13 +203,22 @@ void TWizard::CreateControls() {
                    qb::kMsgPasswordFrame);
 }
 
+// The description of a page with an icon: beside the icon (from x = 112),
+// or, when the package has no picture for it, from where the icon would
+// stand (x = 32), so that no empty column is left; its right edge stays at
+// 472 either way.
+HWND TWizard::CreateDescription(HWND page, const std::string& text, int height, HBITMAP icon) {
+  return icon ? toolkit::CreateLabel(page, text, 112, 16, 360, height)
+              : toolkit::CreateLabel(page, text, 32, 16, 440, height);
+}
+
 // A page with a description beside its icon and, below, a frame for its
 // field.
 void TWizard::CreateFramedPage(int kind, int description, int descriptionHeight, HBITMAP* icon,
                                int frame) {
   HWND page = panels_[kind];
-  toolkit::CreateLabel(page, Msg(description), 112, 16, 360, descriptionHeight);
-  toolkit::CreatePictureArea(page, 32, 32, 48, 48, PaintPageIcon, icon);
+  CreateDescription(page, Msg(description), descriptionHeight, *icon);
+  if (*icon) toolkit::CreatePictureArea(page, 32, 32, 48, 48, PaintPageIcon, icon);
   toolkit::CreateControl("BUTTON", Msg(frame), WS_VISIBLE | BS_GROUPBOX, 22, 128, 452, 59, page);
 }
 

@@ -88,6 +88,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   void CreateWelcomePanel();
   void CreateDestinationControls();
   void CreateFramedPage(int kind, int description, int descriptionHeight, HBITMAP* icon, int frame);
+  static HWND CreateDescription(HWND page, const std::string& text, int height, HBITMAP icon);
   void SetHeader(int title, int subtitle);
   void LayOutSeparator();
   // The license, readme and ready viewers, made only for pages in the

@@ -113,13 +113,18 @@ expect_page Readme '|Static|0|Read Me|visible=1' \
 shown=$(dump | grep -c '^control|Static|0|Please read the following notes.|visible=1|')
 expect_eq "$shown" 1 "the Readme page shows its explanation once"
 click "Next >"
+# No page icon in this package: the description starts where the icon would
+# stand and keeps its right edge, and no empty picture is left.
 expect_page Destination '|Static|0|Choose a Folder|visible=1' \
   '|Where should Pages Test be installed?|visible=1' \
-  '|visible=1|enabled=1|checked=-1|at=112,16,360,81' \
+  '|Setup will install Pages Test in the folder below.*|visible=1|enabled=1|checked=-1|at=32,16,440,81' \
   'control|Button|0|Destination folder|visible=1|enabled=1|checked=-1|at=22,128,452,59' \
   'control|Edit|111|C:\Pages|visible=1|enabled=1|checked=-1|at=38,150,329,' \
   'control|Button|112|B&rowse...|visible=1|enabled=1|checked=-1|at=382,149,75,23' \
   'control|Button|102|&Next >|visible=1|enabled=1'
+no_icon() { ! dump | grep -q '^control|TQuillboxPicture|0||visible=1|.*|at=32,32,48,48'; }
+no_icon || fail "Destination page: an empty icon area is left: $(dump | grep TQuillboxPicture)"
+echo "ok: Destination page without an icon: no icon area, the text from x = 32"
 # The field's checks: at least three characters, on a drive that exists.
 # Between the texts Next goes back on, so each wait sees the answer to its
 # own text.
@@ -179,9 +184,11 @@ qb_drive type "$T" "Pages Group" "$W"
 expect_next 1 "a group name enables Next"
 click "Next >"
 expect_page Tasks '|Static|0|Shortcuts|visible=1' '|Which extra shortcuts would you like?|visible=1' \
-  '|Choose the shortcuts Setup should create, then click Next.|visible=1|enabled=1|checked=-1|at=112,16,360,72' \
+  '|Choose the shortcuts Setup should create, then click Next.|visible=1|enabled=1|checked=-1|at=32,16,440,72' \
   '|Create a desktop shortcut|visible=1|enabled=1|checked=1|at=22,128,' \
   '|Create a Start menu shortcut|visible=1|enabled=1|checked=1|at=22,152,'
+no_icon || fail "Tasks page: an empty icon area is left: $(dump | grep TQuillboxPicture)"
+echo "ok: Tasks page without an icon: no icon area, the text from x = 32"
 qb_drive toggle "$T" "Create a Start menu shortcut" "$W"
 click "Next >"
 expect_page Ready '|Static|0|Ready to Install|visible=1' \
@@ -210,6 +217,9 @@ echo "ok: the group shortcut is made and the cleared task is not"
 # where the branding text ends from the start.
 sed -i 's/^\[settings\]$/[settings]\nrequired_disk_space = 9000000000000000\nwelcome_page = false\nbranding_text = "Pages Brand"/' "$m/m.toml"
 sed -i 's/^destination = "C:\\\\Pages"$/destination = "c:\\\\Pages"/' "$m/m.toml"
+# With a page icon the Destination page's description stands beside it.
+cp "$QB_SOURCE/examples/tally/pictures/destination.bmp" "$m/"
+printf '[pictures]\ndestination_icon = "destination.bmp"\n' >>"$m/m.toml"
 qb_tool build "$m/m.toml" -o "$QB_TMP/big.exe" >/dev/null
 wine "$QB_TMP/big.exe" &
 pid=$!
@@ -218,7 +228,9 @@ expect_page "License (big, first page)" '|Static|0|License Agreement|visible=1' 
 check_separator "License (big, first page)"
 click "I Agree"
 click "Next >"
-expect_page "Destination (big)" '|Static|0|Choose a Folder|visible=1' 'control|Button|102|&Next >|visible=1|enabled=1'
+expect_page "Destination (big)" '|Static|0|Choose a Folder|visible=1' 'control|Button|102|&Next >|visible=1|enabled=1' \
+  '|Setup will install Pages Test in the folder below.*|visible=1|enabled=1|checked=-1|at=112,16,360,81' \
+  'control|TQuillboxPicture|0||visible=1|enabled=1|checked=-1|at=32,32,48,48'
 qb_drive type "$T" 'C:\Typed Big' "$W"
 expect_next 1 "C:\\Typed Big typed: Next enabled"
 # Next here stays on the page and brings up the box.
