@@ -202,9 +202,11 @@ enum Message : int {
   kMsgOverwriteNoAll = 94,
   kMsgCannotCreate = 95,
   kMsgCannotCreateAfter = 96,
+  kMsgSpaceRequired = 97,
+  kMsgSpaceAvailable = 98,
 };
 
 // Messages a package supplies per language at least.
-constexpr int kMessageCount = 96;
+constexpr int kMessageCount = 98;
 
 }  // namespace qb

@@ -259,6 +259,56 @@ void TWizard::CreateDestinationControls() {
                              128 + 22, 329, 21, destination, kDestinationFieldId, WS_EX_CLIENTEDGE);
   browseButton_ = toolkit::CreateButton(destination, Msg(qb::kMsgBrowse), 22 + 360, 128 + 21, 75,
                                         23, kBrowseId);
+  // Below the frame: the space the package needs and the space on the
+  // drive of the chosen folder.
+  spaceRequired_ = toolkit::CreateLabel(destination, "", 22, 196, 452, 14);
+  spaceAvailable_ = toolkit::CreateLabel(destination, "", 22, 214, 452, 14);
+}
+
+// The nearest folder that exists on the way up from a full path (a drive's
+// or a share's): the path itself when it is a folder; empty when none is,
+// or when the path is not a full one.
+static std::string NearestExistingFolder(const std::string& path) {
+  const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  const bool share = path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
+  if (!drive && !share) return std::string();
+  // A drive that is not there must not bring up the system's own box.
+  const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  std::string folder = path;
+  while (!folder.empty()) {
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) break;
+    folder = qb::ParentFolder(folder);
+  }
+  SetErrorMode(mode);
+  return folder;
+}
+
+// The two space lines: what the package needs, and what is free on the
+// volume of the nearest existing folder of the field's path (for the user
+// running the installer). The second is empty when no such folder exists.
+void TWizard::ShowSpace(const std::string& text) {
+  const int64_t required = session_.package.Number(qb::kRequiredDiskSpace);
+  toolkit::SetText(spaceRequired_,
+                   Msg(qb::kMsgSpaceRequired) +
+                       qb::ByteSizeText(required > 0 ? static_cast<uint64_t>(required) : 0));
+  std::string available;
+  const std::string folder = NearestExistingFolder(text);
+  if (!folder.empty()) {
+    const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    char root[MAX_PATH + 1] = {};
+    std::string volume = GetVolumePathNameA(folder.c_str(), root, MAX_PATH) ? root : "";
+    if (volume.empty()) volume = folder.substr(0, 3);
+    ULARGE_INTEGER free = {};
+    if (GetDiskFreeSpaceExA(volume.c_str(), &free, nullptr, nullptr)) {
+      // Named as "C:" (a share as "\\server\share").
+      if (volume.size() > 3 && volume.back() == '\\') volume.pop_back();
+      if (volume.size() == 3 && volume[1] == ':') volume.pop_back();
+      available = Msg(qb::kMsgSpaceAvailable) + volume + ": " + qb::ByteSizeText(free.QuadPart);
+    }
+    SetErrorMode(mode);
+  }
+  toolkit::SetText(spaceAvailable_, available);
 }
 
 void TWizard::Build() {
@@ -384,6 +434,7 @@ void TWizard::DestinationChanged() {
                             (attributes & FILE_ATTRIBUTE_DIRECTORY));
     SetErrorMode(mode);
   }
+  if (!session_.state.silent) ShowSpace(text);
   engine::SetDestinationFolder(text.empty() || text.back() != '\\' ? text + '\\' : text);
 }
 

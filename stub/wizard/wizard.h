@@ -98,6 +98,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   // The destination field changed (or its page shows): the destination
   // folder follows it, and Next is enabled for a usable path.
   void DestinationChanged();
+  void ShowSpace(const std::string& text);
   // Can the installation go into this folder: a safe full path (no
   // wildcards, nothing the code page cannot hold) on a drive with the free
   // space the package needs? Says why not when not.
@@ -121,6 +122,8 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   HWND tasksDescription_ = nullptr;
   HWND destinationField_ = nullptr;
   HWND browseButton_ = nullptr;
+  HWND spaceRequired_ = nullptr;   // "Space required: 12.3 MB"
+  HWND spaceAvailable_ = nullptr;  // "Space available on C:: 4.1 GB"; empty when unknown
   HWND licenseViewer_ = nullptr;
   HWND readmeViewer_ = nullptr;
   HWND readyViewer_ = nullptr;

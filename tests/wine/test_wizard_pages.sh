@@ -122,6 +122,25 @@ expect_page Destination '|Static|0|Choose a Folder|visible=1' \
   'control|Edit|111|C:\Pages|visible=1|enabled=1|checked=-1|at=38,150,329,' \
   'control|Button|112|B&rowse...|visible=1|enabled=1|checked=-1|at=382,149,75,23' \
   'control|Button|102|&Next >|visible=1|enabled=1'
+# Below the frame: the space the package needs (its one 8-byte file) and
+# the space free on the drive of the field's folder, as the host's file
+# system reports it for drive C (within 5 %: other programs write too).
+expect_page "Destination, space" \
+  'control|Static|0|Space required: 8 bytes|visible=1|enabled=1|checked=-1|at=22,196,452,14' \
+  'control|Static|0|Space available on C:: *|visible=1|enabled=1|checked=-1|at=22,214,452,14'
+check_available() {
+  local shown bytes free
+  shown=$(dump | grep '^control|Static|0|Space available on ' | cut -d'|' -f4)
+  bytes=$(awk -v t="${shown#Space available on C:: }" 'BEGIN {
+    split(t, p, " "); n = split("KB MB GB TB PB", u, " ")
+    for (i = 1; i <= n; i++) if (p[2] == u[i]) { printf "%.0f", p[1] * 2 ^ (10 * i); exit }
+    print -1 }')
+  free=$(df -B1 --output=avail "$C" | tail -n1 | tr -d ' ')
+  awk -v a="$bytes" -v b="$free" 'BEGIN { d = a - b; if (d < 0) d = -d; exit !(a > 0 && d <= b / 20) }' ||
+    fail "$1: \"$shown\" ($bytes bytes) for $free bytes free"
+  echo "ok: $1: \"$shown\" ($free bytes free)"
+}
+check_available "the space available on C: for C:\\Pages"
 no_icon() { ! dump | grep -q '^control|TQuillboxPicture|0||visible=1|.*|at=32,32,48,48'; }
 no_icon || fail "Destination page: an empty icon area is left: $(dump | grep TQuillboxPicture)"
 echo "ok: Destination page without an icon: no icon area, the text from x = 32"
@@ -131,11 +150,18 @@ echo "ok: Destination page without an icon: no icon area, the text from x = 32"
 for text in "C:" "Q:\\Nowhere"; do
   qb_drive type "$T" "$text" "$W"
   expect_next 0 "destination \"$text\": Next disabled"
+  # Not a full path, or no folder of it exists: no space available to show.
+  expect_page "Destination \"$text\", no space line" 'control|Static|0||visible=1|enabled=1|checked=-1|at=22,214,452,14'
   qb_drive type "$T" 'C:\Typed Dest' "$W"
   expect_next 1 "destination C:\\Typed Dest: Next enabled"
 done
 # Browse: the picker opens at the field's folder; OK there adds the
 # application's subfolder outside the default destination.
+# A folder that is not there yet: the space of the drive its nearest
+# existing folder is on, shown as the field changes.
+qb_drive type "$T" 'C:\Other\Not There\Deeper' "$W"
+expect_page "Destination, new folder" 'control|Static|0|Space available on C:: *|visible=1|'
+check_available "the space available on C: for a folder not there yet"
 qb_drive type "$T" 'C:\Other' "$W"
 qb_drive click "$T" "Browse..." "$W"
 picker_open() {
@@ -230,7 +256,8 @@ click "I Agree"
 click "Next >"
 expect_page "Destination (big)" '|Static|0|Choose a Folder|visible=1' 'control|Button|102|&Next >|visible=1|enabled=1' \
   '|Setup will install Pages Test in the folder below.*|visible=1|enabled=1|checked=-1|at=112,16,360,81' \
-  'control|TQuillboxPicture|0||visible=1|enabled=1|checked=-1|at=32,32,48,48'
+  'control|TQuillboxPicture|0||visible=1|enabled=1|checked=-1|at=32,32,48,48' \
+  'control|Static|0|Space required: 8.0 PB|visible=1|enabled=1|checked=-1|at=22,196,452,14'
 qb_drive type "$T" 'C:\Typed Big' "$W"
 expect_next 1 "C:\\Typed Big typed: Next enabled"
 # Next here stays on the page and brings up the box.
