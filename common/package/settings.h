@@ -206,10 +206,12 @@ enum Message : int {
   kMsgOverwriteNoAll = 94,
   kMsgCannotCreate = 95,
   kMsgCannotCreateAfter = 96,
-  kMsgNeeds64BitWindows = 97,  // not in packages made before 64-bit packages
+  kMsgSpaceRequired = 97,
+  kMsgSpaceAvailable = 98,
+  kMsgNeeds64BitWindows = 99,  // not in packages made before 64-bit packages
 };
 
 // Messages a package supplies per language at least.
-constexpr int kMessageCount = 96;
+constexpr int kMessageCount = 98;
 
 }  // namespace qb
