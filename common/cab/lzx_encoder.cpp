@@ -292,12 +292,16 @@ struct LzxEncoder::Impl {
   int maxChain;
   int niceLength;
 
-  std::vector<uint8_t> window;  // the latest data, from windowStart on
+  // The latest data, from windowStart on, in a buffer of two windows; and
+  // the hash chains: head by hash, chain by position within the window.
+  // Neither buffer needs clearing: only what was written is ever read.
+  const size_t windowCapacity;
+  std::unique_ptr<uint8_t[]> window;
   uint32_t windowStart = 0;
   uint32_t dataEnd = 0;  // bytes of the folder seen so far
   uint32_t inserted = 0;
   std::vector<uint32_t> head;
-  std::vector<uint32_t> chain;
+  std::unique_ptr<uint32_t[]> chain;
   uint32_t repeats[3] = {1, 1, 1};
 
   std::vector<Frame> block;  // frames of the block being gathered
@@ -318,15 +322,16 @@ LzxEncoder::Impl::Impl(int bits, int level, bool translateCalls)
       windowSize(1u << bits),
       maxDistance((1u << bits) - 3),
       mainSymbols(kNumChars + SlotCount(bits) * 8),
-      translate(translateCalls) {
+      translate(translateCalls),
+      windowCapacity(size_t(1) << (bits + 1)),
+      window(new uint8_t[windowCapacity]),
+      chain(new uint32_t[size_t(1) << bits]) {
   static const int kChain[10] = {4, 4, 8, 16, 24, 32, 48, 96, 192, 512};
   static const int kNice[10] = {16, 16, 24, 32, 48, 64, 96, 160, 257, 257};
   level = std::clamp(level, 1, 9);
   maxChain = kChain[level];
   niceLength = kNice[level];
-  window.resize(size_t(windowSize) * 2);
   head.assign(size_t(1) << kHashBits, 0);
-  chain.assign(windowSize, 0);
 }
 
 void LzxEncoder::Impl::InsertUpTo(uint32_t end) {
@@ -443,11 +448,11 @@ void LzxEncoder::Impl::AddFrame(const uint8_t* data, size_t size) {
   Frame frame;
   frame.bytes.assign(data, data + size);
   if (translate) TranslateCalls(frame.bytes.data(), size, dataEnd);
-  if (size_t(dataEnd - windowStart) + size > window.size()) {
+  if (size_t(dataEnd - windowStart) + size > windowCapacity) {
     // Keep the last window's worth of data.
     const uint32_t keep = windowSize;
     const uint32_t drop = dataEnd - windowStart - keep;
-    std::memmove(window.data(), window.data() + drop, keep);
+    std::memmove(window.get(), window.get() + drop, keep);
     windowStart += drop;
   }
   std::memcpy(&window[dataEnd - windowStart], frame.bytes.data(), size);
