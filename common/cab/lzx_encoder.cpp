@@ -19,7 +19,7 @@ constexpr int kMaxMainSymbols = kNumChars + kMaxSlots * 8;
 constexpr int kAlignedSymbols = 8;
 constexpr int kPretreeSymbols = 20;
 constexpr uint32_t kTranslationSize = 12000000;
-constexpr int kHashBits = 17;
+constexpr int kMaxHashBits = 19;
 constexpr size_t kMaxBlockFrames = 32;
 
 enum BlockType { kVerbatim = 1, kAligned = 2, kUncompressed = 3 };
@@ -256,7 +256,7 @@ struct LzxEncoder::Impl {
   uint32_t Hash(uint32_t pos) const {
     const uint8_t* p = &window[pos - windowStart];
     const uint32_t v = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2];
-    return (v * 2654435761u) >> (32 - kHashBits);
+    return (v * 2654435761u) >> (32 - hashBits);
   }
   void InsertUpTo(uint32_t end);
   int MatchLength(uint32_t pos, uint32_t distance, int limit) const {
@@ -289,8 +289,10 @@ struct LzxEncoder::Impl {
   const uint32_t maxDistance;
   const int mainSymbols;
   const bool translate;
+  const int hashBits;
   int maxChain;
   int niceLength;
+  int chainForFrame = 0;  // the search depth for the frame being parsed
 
   // The latest data, from windowStart on, in a buffer of two windows; and
   // the hash chains: head by hash, chain by position within the window.
@@ -323,6 +325,7 @@ LzxEncoder::Impl::Impl(int bits, int level, bool translateCalls)
       maxDistance((1u << bits) - 3),
       mainSymbols(kNumChars + SlotCount(bits) * 8),
       translate(translateCalls),
+      hashBits(std::min(bits - 2, kMaxHashBits)),
       windowCapacity(size_t(1) << (bits + 1)),
       window(new uint8_t[windowCapacity]),
       chain(new uint32_t[size_t(1) << bits]) {
@@ -331,7 +334,7 @@ LzxEncoder::Impl::Impl(int bits, int level, bool translateCalls)
   level = std::clamp(level, 1, 9);
   maxChain = kChain[level];
   niceLength = kNice[level];
-  head.assign(size_t(1) << kHashBits, 0);
+  head.assign(size_t(1) << hashBits, 0);
 }
 
 void LzxEncoder::Impl::InsertUpTo(uint32_t end) {
@@ -361,7 +364,7 @@ LzxEncoder::Impl::Choice LzxEncoder::Impl::Best(uint32_t pos, int limit) const {
   int bestLength = std::max(best.length, 2);
   if (bestLength >= limit) return best;
   uint32_t candidate = head[Hash(pos)];
-  for (int steps = maxChain; candidate && steps > 0; --steps) {
+  for (int steps = chainForFrame; candidate && steps > 0; --steps) {
     const uint32_t c = candidate - 1;
     const uint32_t d = pos - c;
     if (c >= pos || d > maxDistance) break;
@@ -458,6 +461,14 @@ void LzxEncoder::Impl::AddFrame(const uint8_t* data, size_t size) {
   std::memcpy(&window[dataEnd - windowStart], frame.bytes.data(), size);
   const uint32_t start = dataEnd;
   dataEnd += static_cast<uint32_t>(size);
+  // Bytes that look random (almost 8 bits each on their own) are searched
+  // only for the nearest candidate: repeats of earlier data are still
+  // found, and the search costs little where there is nothing to find.
+  uint32_t counts[256] = {};
+  for (size_t i = 0; i < size; ++i) counts[frame.bytes[i]]++;
+  const bool looksRandom =
+      size >= 4096 && EntropyBits(counts, 256) > 7.9 * static_cast<double>(size);
+  chainForFrame = looksRandom ? 1 : maxChain;
   Parse(frame, start, dataEnd);
   std::copy(repeats, repeats + 3, frame.repeatsAfter);
 
