@@ -217,6 +217,7 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   qb::cab::Options options;
   options.compression = project.compression;
   options.level = project.level;
+  options.lzxWindowBits = project.lzxWindowBits;
   options.cabinetSize = project.cabinetSize;
   qb::cab::Result cabs = qb::cab::WriteCabinets(inputs, options);
   if (!cabs.error.empty()) {

@@ -36,13 +36,15 @@ const char kUsage[] =
 
 const char kBuildHelp[] =
     "usage: quillbox build MANIFEST [-o OUTPUT] [--stub STUB] [--uninstaller FILE]\n"
+    "                      [--compression lzx|mszip|none]\n"
     "\n"
     "Builds an installer from a manifest (TOML). OUTPUT defaults to [package] output,\n"
     "or MANIFEST's name with -setup.exe. STUB defaults to quillbox-stub.exe beside\n"
     "this program (or in ../lib/quillbox), FILE (the uninstaller the installer puts beside the "
     "application)\n"
     "to quillbox-uninstall.exe beside STUB. Errors name the manifest, the line and\n"
-    "the reason; nothing is written when the build fails.\n"
+    "the reason; nothing is written when the build fails. --compression overrides\n"
+    "the manifest's [package] compression.\n"
     "\n"
     "Signing (Authenticode, with osslsigncode; overrides the manifest's [signing]):\n"
     "  --sign-pkcs12 FILE          a PKCS#12 file with the certificate and key\n"
@@ -71,7 +73,7 @@ std::string ProgramFolder(const char* argv0) {
 }
 
 int Build(const std::vector<std::string>& args, const char* argv0) {
-  std::string manifest, output, stub, uninstaller;
+  std::string manifest, output, stub, uninstaller, compression;
   tool::SigningOptions signing;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h") {
@@ -84,6 +86,12 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
       stub = args[++i];
     } else if (args[i] == "--uninstaller" && i + 1 < args.size()) {
       uninstaller = args[++i];
+    } else if (args[i] == "--compression" && i + 1 < args.size()) {
+      compression = args[++i];
+      if (compression != "lzx" && compression != "mszip" && compression != "none") {
+        std::fprintf(stderr, "quillbox build: --compression is lzx, mszip or none\n");
+        return 2;
+      }
     } else if (args[i] == "--sign-pkcs12" && i + 1 < args.size()) {
       signing.pkcs12 = args[++i];
     } else if (args[i] == "--sign-cert" && i + 1 < args.size()) {
@@ -124,6 +132,11 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
     for (const std::string& warning : project.warnings)
       std::fprintf(stderr, "%s\n", warning.c_str());
     if (!output.empty()) project.outputPath = output;
+    if (!compression.empty()) {
+      project.compression = compression == "lzx"     ? qb::cab::Compression::kLzx
+                            : compression == "mszip" ? qb::cab::Compression::kMszip
+                                                     : qb::cab::Compression::kNone;
+    }
     tool::SigningOptions& sign = project.signing;
     if (signing.Wanted()) {
       sign.pkcs12 = signing.pkcs12;

@@ -411,11 +411,16 @@ void Loader::LoadPackage(const toml::table& root) {
   if (!n) return;
   const toml::table& p = Table(*n, "[package]");
   CheckKeys(p, "[package]",
-            {"output", "compression", "level", "cabinet_size", "volume_size", "volume_pattern"});
+            {"output", "compression", "level", "lzx_window", "cabinet_size", "volume_size",
+             "volume_pattern"});
   if (const std::string out = Path(p, "output", false); !out.empty()) project_.outputPath = out;
-  project_.compression = Choice(p, "compression", "mszip", {{"mszip", 1}, {"none", 0}}) == "1"
-                             ? qb::cab::Compression::kMszip
-                             : qb::cab::Compression::kNone;
+  project_.compression = static_cast<qb::cab::Compression>(
+      std::stoi(Choice(p, "compression", "lzx", {{"lzx", 3}, {"mszip", 1}, {"none", 0}})));
+  project_.lzxWindowBits = static_cast<int>(Integer(p, "lzx_window", qb::cab::kLzxMaxWindowBits));
+  if (project_.lzxWindowBits < qb::cab::kLzxMinWindowBits ||
+      project_.lzxWindowBits > qb::cab::kLzxMaxWindowBits) {
+    Fail(p.get("lzx_window"), "\"lzx_window\" must be 15 to 21 (a window of 2^n bytes)");
+  }
   project_.level = static_cast<int>(Integer(p, "level", 6));
   if (project_.level < 1 || project_.level > 9) Fail(p.get("level"), "\"level\" must be 1 to 9");
   const int64_t cabinet = Integer(p, "cabinet_size", 0);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cab/cab_writer.h"
+#include "cab/lzx_encoder.h"
 #include "package/package.h"
 #include "pe_resources.h"
 #include "signing.h"
@@ -47,8 +48,9 @@ struct Project {
   qb::Package package;                               // settings and every list but the files
   std::vector<PackedFile> files;                     // the file list, in record order
   std::map<int, std::vector<uint8_t>> supportFiles;  // support file number -> bytes
-  qb::cab::Compression compression = qb::cab::Compression::kMszip;
+  qb::cab::Compression compression = qb::cab::Compression::kLzx;
   int level = 6;
+  int lzxWindowBits = 21;
   uint32_t cabinetSize = 0;   // 0: one cabinet
   uint64_t volumeSize = 0;    // 0: everything inside the installer
   std::string volumePattern;  // file name with {volume}, for volumes 2, 3, ...

@@ -24,7 +24,8 @@ enum FolderIndex : uint16_t {
   kContinuedPrevAndNext = 0xFFFF,
 };
 
-enum class Compression : uint16_t { kNone = 0, kMszip = 1 };
+// The CFFOLDER compression type; LZX also carries its window size there.
+enum class Compression : uint16_t { kNone = 0, kMszip = 1, kLzx = 3 };
 
 // The checksum of a CFDATA block: the XOR of the data taken as little-endian
 // 32-bit words, the last one or three bytes packed in reverse order.

@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,8 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "cab/lzx_encoder.h"
 
 namespace qb::cab {
 
@@ -214,8 +217,11 @@ class Writer {
   static size_t EntrySize(const InputFile& f) { return kFileFixedSize + f.name.size() + 1; }
 
   void OpenCabinet();
+  bool Lzx() const { return options_.compression == Compression::kLzx; }
   void OpenFolder();
-  void CloseFolder() { folderOpen_ = false; }
+  void CloseFolder();
+  // Hands the LZX frames that are ready to their places in the stream.
+  void CollectLzx();
   void AddEntry(int file, uint32_t offset, bool fromPrev);
   bool StartFile(int index);
   void Append(const uint8_t* data, size_t size);
@@ -241,7 +247,11 @@ class Writer {
   size_t maxFilesPerBlock_ = 0;
   std::unique_ptr<CompressionPool> pool_;
   std::deque<InFlight> inFlight_;
-  Bytes previousInput_;  // the folder's last block, for the dictionary
+  Bytes previousInput_;              // the folder's last block, for the dictionary
+  std::unique_ptr<LzxEncoder> lzx_;  // the open folder's LZX stream
+  std::deque<std::promise<std::vector<uint8_t>>> lzxWaiting_;
+  uint64_t totalInput_ = 0;    // bytes of every input file
+  uint64_t emittedInput_ = 0;  // of those, the bytes handed to blocks so far
   std::string error_;
   size_t failedInput_ = kNoInput;
 };
@@ -261,6 +271,21 @@ void Writer::OpenFolder() {
   folderOpen_ = true;
   folderOffset_ = 0;
   previousInput_.reset();
+}
+
+void Writer::CloseFolder() {
+  if (lzx_) {
+    Drain();
+    lzx_.reset();
+  }
+  folderOpen_ = false;
+}
+
+void Writer::CollectLzx() {
+  for (auto& frame : lzx_->TakeFrames()) {
+    lzxWaiting_.front().set_value(std::move(frame));
+    lzxWaiting_.pop_front();
+  }
 }
 
 void Writer::AddEntry(int file, uint32_t offset, bool fromPrev) {
@@ -327,11 +352,44 @@ void Writer::PlaceNext() {
 }
 
 void Writer::Drain() {
+  if (lzx_) {
+    lzx_->Flush();
+    CollectLzx();
+  }
   while (!inFlight_.empty()) PlaceNext();
 }
 
 void Writer::EmitBlock(bool forceSplit) {
   if (pending_.empty()) return;
+  if (Lzx()) {
+    // Frames of one folder form one stream: every frame but the folder's
+    // last holds 32 KiB. The call translation stays off for a folder that
+    // may grow past the frames it covers.
+    if (!lzx_) {
+      const bool translate = totalInput_ - emittedInput_ <= kLzxTranslatedBytes;
+      lzx_ = std::make_unique<LzxEncoder>(options_.lzxWindowBits, options_.level, translate);
+    }
+    InFlight f;
+    lzxWaiting_.emplace_back();
+    f.block = lzxWaiting_.back().get_future();
+    f.uncompressed = static_cast<uint32_t>(pending_.size());
+    f.files = pendingFiles_;
+    f.forceSplit = forceSplit;
+    inFlight_.push_back(std::move(f));
+    lzx_->AddFrame(pending_.data(), pending_.size());
+    if (pending_.size() < kMaxBlock || forceSplit) lzx_->Flush();
+    CollectLzx();
+    folderOffset_ += static_cast<uint32_t>(pending_.size());
+    emittedInput_ += pending_.size();
+    pending_.clear();
+    pendingFiles_.clear();
+    // Frames are placed as soon as the stream has them.
+    while (!inFlight_.empty() &&
+           inFlight_.front().block.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      PlaceNext();
+    }
+    return;
+  }
   if (!pool_) pool_ = std::make_unique<CompressionPool>(options_.compression, options_.level);
   auto input = std::make_shared<const std::vector<uint8_t>>(std::move(pending_));
   InFlight f;
@@ -366,6 +424,11 @@ bool Writer::StartFile(int index) {
   if (pendingFiles_.size() >= maxFilesPerBlock_) {
     EmitBlock(false);
     if (options_.cabinetSize) Drain();
+    // A short LZX frame ends its folder.
+    if (Lzx()) {
+      CloseFolder();
+      closeAfterFile_ = false;
+    }
   }
   if (closeAfterFile_) {
     // The block just placed crossed into a new cabinet: its folder ends with
@@ -430,7 +493,8 @@ std::vector<uint8_t> Writer::Serialize(size_t k, bool last) {
   for (const Folder& f : c.folders) {
     Put32(out, static_cast<uint32_t>(dataStart + f.dataStart));
     Put16(out, f.blocks);
-    Put16(out, static_cast<uint16_t>(options_.compression));
+    Put16(out, Lzx() ? LzxFolderType(options_.lzxWindowBits)
+                     : static_cast<uint16_t>(options_.compression));
   }
   for (const Entry& e : c.entries) {
     const InputFile& f = files_[e.file];
@@ -473,6 +537,12 @@ Result Writer::Run() {
       options_.cabinetSize
           ? std::max<size_t>(8, options_.cabinetSize / 4 / (kFileFixedSize + kMaxName + 1))
           : SIZE_MAX;
+  if (Lzx() &&
+      (options_.lzxWindowBits < kLzxMinWindowBits || options_.lzxWindowBits > kLzxMaxWindowBits)) {
+    result.error = "the LZX window must be 15 to 21 bits";
+    return result;
+  }
+  for (const InputFile& f : files_) totalInput_ += f.size;
   lastEntry_.assign(files_.size(), -1);
   OpenCabinet();
   OpenFolder();
@@ -524,6 +594,7 @@ Result Writer::Run() {
   }
   if (error_.empty()) EmitBlock(false);
   Drain();
+  lzx_.reset();
   pool_.reset();
   if (!error_.empty()) {
     result.error = error_;

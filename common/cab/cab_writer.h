@@ -1,6 +1,9 @@
 // Writes Microsoft Cabinet files and cabinet sets.
 //
-// Files are packed in folders of MSZIP (or stored) blocks of at most 32 KiB.
+// Files are packed in folders of MSZIP, LZX (or stored) blocks of at most
+// 32 KiB. An MSZIP block is compressed on its own (with the block before as
+// its dictionary), so blocks are compressed on every core; an LZX folder is
+// one stream whose window spans all of its files.
 // With a cabinet size, the data continues from one cabinet into the next: the
 // block at the end of a cabinet is split, and the files it holds are marked as
 // continued in both cabinets, so that a decompressor moves to the next
@@ -31,7 +34,8 @@ struct InputFile {
 
 struct Options {
   Compression compression = Compression::kMszip;
-  int level = 6;  // zlib level for MSZIP
+  int level = 6;           // zlib level for MSZIP; how hard LZX looks for matches
+  int lzxWindowBits = 21;  // LZX window: 2^15 to 2^21 bytes
   // Size of every cabinet but the last; 0 puts everything in one cabinet.
   uint32_t cabinetSize = 0;
   // Pad every cabinet but the last to exactly cabinetSize.

@@ -1,9 +1,11 @@
 // qbcab: writes a cabinet (or a set) with the authoring tool's cabinet writer,
 // for tests that need cabinets with particular names, attributes and times.
 //
-//   qbcab OUTDIR CABSIZE [--stored] [--header-names PREFIX]
+//   qbcab OUTDIR CABSIZE [--stored] [--lzx-window BITS] [--header-names PREFIX]
 //         NAME=PATH[,attr=HEX][,date=HEX,time=HEX]...
 //
+// The compression is MSZIP, or what QB_COMPRESSION names (lzx, mszip),
+// so that one test runs over both; --stored stores.
 // Writes OUTDIR/temp_0.tmp, temp_1.tmp, ...; CABSIZE 0 gives one cabinet.
 // --header-names makes the headers call cabinet k PREFIXk instead of
 // temp_k.tmp (the files keep their names).
@@ -23,11 +25,19 @@ int main(int argc, char** argv) {
   }
   qb::cab::Options options;
   options.cabinetSize = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
+  if (const char* c = std::getenv("QB_COMPRESSION"); c && std::string(c) == "lzx") {
+    options.compression = qb::cab::Compression::kLzx;
+  }
   std::vector<qb::cab::InputFile> files;
   for (int i = 3; i < argc; ++i) {
     std::string spec = argv[i];
     if (spec == "--stored") {
       options.compression = qb::cab::Compression::kNone;
+      continue;
+    }
+    if (spec == "--lzx-window" && i + 1 < argc) {
+      options.compression = qb::cab::Compression::kLzx;
+      options.lzxWindowBits = std::atoi(argv[++i]);
       continue;
     }
     if (spec == "--header-names" && i + 1 < argc) {

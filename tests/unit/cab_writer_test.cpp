@@ -41,10 +41,11 @@ std::vector<uint8_t> Contents(std::mt19937& rng, size_t size, bool random) {
 }
 
 struct Case {
-  const char* name;
+  std::string name;
   Compression compression;
   uint32_t cabinetSize;
   std::vector<std::pair<size_t, bool>> files;  // size, random
+  int lzxWindowBits = 21;
 };
 
 class CabWriterPeerTest : public ::testing::TestWithParam<Case> {
@@ -70,6 +71,7 @@ TEST_P(CabWriterPeerTest, ExtractsBitExactly) {
   Options options;
   options.compression = c.compression;
   options.cabinetSize = c.cabinetSize;
+  options.lzxWindowBits = c.lzxWindowBits;
   const Result result = WriteCabinets(files, options);
   ASSERT_EQ(result.error, "");
   ASSERT_FALSE(result.cabinets.empty());
@@ -113,7 +115,7 @@ TEST_P(CabWriterPeerTest, ExtractsBitExactly) {
   }
 }
 
-const Case kCases[] = {
+const Case kBaseCases[] = {
     {"SingleMszip",
      Compression::kMszip,
      0,
@@ -137,8 +139,32 @@ const Case kCases[] = {
      std::vector<std::pair<size_t, bool>>(40, {700, true})},
 };
 
-INSTANTIATE_TEST_SUITE_P(Peers, CabWriterPeerTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+// Every compressed case runs with MSZIP and with LZX; then LZX with other
+// windows and folders across frame edges.
+std::vector<Case> AllCases() {
+  std::vector<Case> cases;
+  for (const Case& c : kBaseCases) {
+    cases.push_back(c);
+    if (c.compression == Compression::kMszip) {
+      Case lzx = c;
+      lzx.name += "Lzx";
+      lzx.compression = Compression::kLzx;
+      cases.push_back(lzx);
+    }
+  }
+  cases.push_back({"LzxWindow15AcrossFrames",
+                   Compression::kLzx,
+                   0,
+                   {{32767, false}, {1, true}, {32768, false}, {100000, false}, {0, false}},
+                   15});
+  cases.push_back({"LzxWindow18Set", Compression::kLzx, 30000,
+                   std::vector<std::pair<size_t, bool>>(12, {9000, false}), 18});
+  cases.push_back({"LzxManyFramesOneFile", Compression::kLzx, 0, {{3 << 20, false}}, 16});
+  return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, CabWriterPeerTest, ::testing::ValuesIn(AllCases()),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(CabWriterTest, HeadersNameTheNeighbours) {
   std::mt19937 rng(1);

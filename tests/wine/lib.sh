@@ -156,7 +156,15 @@ grep_q() { grep "$@" >/dev/null; }
 qb_exit_code() { wine "$QB_WIN/tests/win/qbexit.exe" "$@" | tr -d '\r'; }
 
 # The authoring tool, building on the stub under test.
-qb_tool() { "$QB_NATIVE/tool/quillbox" "$@" --stub "$QB_STUB"; }
+# QB_COMPRESSION (lzx, mszip), set for the tests that run once per
+# compression, chooses the cabinets' compression over the manifest's.
+qb_tool() {
+  if [ -n "${QB_COMPRESSION:-}" ] && [ "${1:-}" = build ]; then
+    "$QB_NATIVE/tool/quillbox" "$@" --stub "$QB_STUB" --compression "$QB_COMPRESSION"
+  else
+    "$QB_NATIVE/tool/quillbox" "$@" --stub "$QB_STUB"
+  fi
+}
 
 fail() {
   echo "FAILED: $*" >&2
