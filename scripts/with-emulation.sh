@@ -6,8 +6,10 @@
 # with the command.
 #   scripts/with-emulation.sh COMMAND [ARGUMENT...]
 set -euo pipefail
-qemu=${QB_QEMU_I386:-/usr/bin/qemu-i386-static}
-[ -x "$qemu" ] || { echo "with-emulation: no $qemu (Debian's qemu-user-static)" >&2; exit 127; }
+# The emulator scripts/get-qemu.sh fetches (Debian's qemu-user from
+# bookworm-backports), unless QB_QEMU_I386 names another.
+qemu=${QB_QEMU_I386:-$(cd "$(dirname "$0")/.." && pwd)/build/qemu/usr/bin/qemu-i386}
+[ -x "$qemu" ] || { echo "with-emulation: no $qemu (scripts/get-qemu.sh fetches it)" >&2; exit 127; }
 if [ "${QB_IN_EMULATION:-}" != 1 ]; then
   exec unshare -U -r -m --propagation private env QB_IN_EMULATION=1 bash "$0" "$@"
 fi

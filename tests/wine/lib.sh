@@ -16,7 +16,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 QB_WINE_ARCH=${QB_WINE_ARCH:-$(bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-arch.sh")}
 export QB_WINE_ARCH
 QB_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
-QB_WIN32=$QB_WIN
+export QB_WIN32=${QB_WIN32:-$QB_WIN}
 if [ "$QB_WINE_ARCH" = win64 ] || [ "$QB_WINE_ARCH" = wow64-emulated ]; then
   export WINEARCH=win64
   export WINELOADER=/usr/lib/wine/wine64
