@@ -14,10 +14,10 @@ trap 'wineserver -k 2>/dev/null || true; qb_stop_xvfb; rm -rf "$work"' EXIT
 wineboot -i >/dev/null 2>&1
 wineserver -w
 qb_unlink_home
-mkdir -p "$work/m/app" "$WINEPREFIX/drive_c/Program Files/Tally/docs" docs
+mkdir -p "$work/m/app" "$WINEPREFIX/drive_c/$QB_PF/Tally/docs" docs
 echo "the new guide, with a chapter on counting backwards" >"$work/m/app/guide.txt"
-echo "old guide" >"$WINEPREFIX/drive_c/Program Files/Tally/docs/guide.txt"
-touch -d '2021-02-03 10:00' "$WINEPREFIX/drive_c/Program Files/Tally/docs/guide.txt"
+echo "old guide" >"$WINEPREFIX/drive_c/$QB_PF/Tally/docs/guide.txt"
+touch -d '2021-02-03 10:00' "$WINEPREFIX/drive_c/$QB_PF/Tally/docs/guide.txt"
 cp examples/tally/pictures/header.bmp "$work/m/"
 cat >"$work/m/m.toml" <<'TOML'
 [app]
@@ -50,7 +50,7 @@ wait "$setup" || true
 wineserver -w
 
 # The uninstaller's question, then Cancel.
-wine 'C:\Program Files\Tally\uninstall.exe' &
+wine "C:\\$QB_PF\\Tally\\uninstall.exe" &
 uninstaller=$!
 qb_drive wait "Uninstall Tally" 30000 TQuillboxUninstall
 sleep 1

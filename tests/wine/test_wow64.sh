@@ -10,9 +10,8 @@
 # folders: a folder that extraction makes for a file outside the
 # application's folder is not in the uninstall log, and stays.)
 source "$(dirname "$0")/lib.sh"
-qb_need_wow64 "$@"
+qb_need_wow64
 qb_begin
-qb_wow64_prefix
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 
 m=$QB_TMP/m
