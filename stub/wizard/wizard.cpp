@@ -465,9 +465,11 @@ bool TWizard::DestinationUsable(const std::string& text) {
   return true;
 }
 
-// The system's folder picker, opened at the current destination.
+// The system's folder picker, opened at the current destination's nearest
+// existing folder (a folder still to be made opens at the one that will
+// hold it); at the picker's own start where there is none.
 static int CALLBACK PickerStarted(HWND picker, UINT message, LPARAM, LPARAM path) {
-  if (message == BFFM_INITIALIZED) SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, path);
+  if (message == BFFM_INITIALIZED && path) SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, path);
   return 0;
 }
 
@@ -481,7 +483,8 @@ void TWizard::Browse() {
   info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   info.lpfn = PickerStarted;
-  info.lParam = reinterpret_cast<LPARAM>(path.c_str());
+  const std::string start = NearestExistingFolder(path);
+  info.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
   std::string picked;
   if (toolkit::PickFolder(info, picked)) {
     path = qb::BrowsedDestination(
