@@ -84,6 +84,12 @@ void CreateShortcuts(engine::RunState& run) {
     const int64_t code = qb::ReadNumber(shortcuts.Field(r, 0));
     bool made = false;
     const std::string location = LocationFolder(run.choices, code, made);
+    if (made && code != kFullPath && location.empty()) {
+      // Its folder is not on this system (a Quick Launch folder that the
+      // user has not got): the log says so.
+      toolkit::Log({"shortcut: left out, its folder is not on this system: ",
+                    engine::ExpandText(shortcuts.Field(r, 1))});
+    }
     if (made && (code == kFullPath || !location.empty())) {
       const std::string name = engine::ExpandText(shortcuts.Field(r, 1));
       const std::string path = code == kFullPath ? name : toolkit::WithBackslash(location) + name;
