@@ -94,6 +94,7 @@ void CreateShortcuts(engine::RunState& run) {
       const std::string name = engine::ExpandText(shortcuts.Field(r, 1));
       const std::string path = code == kFullPath ? name : toolkit::WithBackslash(location) + name;
       if (!qb::IsSafeDestinationPath(path)) {
+        toolkit::Log({"shortcut: left out, not a safe full path: ", path});
         run.ProgressStep();
         continue;
       }

@@ -82,19 +82,28 @@ source = "app/prog.txt"
 location = "quicklaunch"
 name = "Tasks Quick"
 target = "{app}\\prog.txt"
+[[shortcuts]]
+location = "path"
+name = "{quicklaunch}\\Path Quick"
+target = "{app}\\prog.txt"
 TOML
 qb_tool build "$m/q.toml" -o "$QB_TMP/quick.exe" >/dev/null 2>"$QB_TMP/quick.err" || fail "the build with a Quick Launch shortcut failed"
 grep -qF "$m/q.toml:10: warning: the Quick Launch shortcut \"Tasks Quick\" is left out where the user has no Quick Launch folder" \
   "$QB_TMP/quick.err" || fail "no warning with file and line for the Quick Launch shortcut: $(cat "$QB_TMP/quick.err")"
-echo "ok: the tool warns about the Quick Launch shortcut, with file and line"
+grep -qF "$m/q.toml:14: warning: the Quick Launch shortcut \"{quicklaunch}\\Path Quick\" is left out" \
+  "$QB_TMP/quick.err" || fail "no warning for the shortcut in {quicklaunch}: $(cat "$QB_TMP/quick.err")"
+echo "ok: the tool warns about both Quick Launch shortcuts, with file and line"
 quick="$user/AppData/Roaming/Microsoft/Internet Explorer/Quick Launch"
 rm -rf "$quick"
 expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/quick.exe")" /S '/LOG=C:\quick-log.txt')" 0 "silent run without a Quick Launch folder"
 grep -q 'shortcut: left out, its folder is not on this system: Tasks Quick.lnk' "$WINEPREFIX/drive_c/quick-log.txt" ||
   fail "the log does not say the Quick Launch shortcut was left out: $(cat "$WINEPREFIX/drive_c/quick-log.txt")"
-[ -z "$(find "$WINEPREFIX/drive_c" -name 'Tasks Quick.lnk')" ] || fail "a Quick Launch shortcut was made without the folder"
-echo "ok: without a Quick Launch folder the shortcut is left out, and the log says so"
+grep -qF 'shortcut: left out, not a safe full path: \Path Quick.lnk' "$WINEPREFIX/drive_c/quick-log.txt" ||
+  fail "the log does not say the shortcut in {quicklaunch} was left out: $(cat "$WINEPREFIX/drive_c/quick-log.txt")"
+[ -z "$(find "$WINEPREFIX/drive_c" -name '*Quick.lnk')" ] || fail "a Quick Launch shortcut was made without the folder"
+echo "ok: without a Quick Launch folder both shortcuts are left out, and the log says so"
 mkdir -p "$quick"
 expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/quick.exe")" /S)" 0 "silent run with a Quick Launch folder"
-[ -f "$quick/Tasks Quick.lnk" ] || fail "the Quick Launch shortcut is missing where the folder exists"
-echo "ok: with a Quick Launch folder the shortcut is made there"
+[ -f "$quick/Tasks Quick.lnk" ] && [ -f "$quick/Path Quick.lnk" ] ||
+  fail "a Quick Launch shortcut is missing where the folder exists: $(ls "$quick")"
+echo "ok: with a Quick Launch folder both shortcuts are made there"
