@@ -298,7 +298,7 @@ void TWizard::ShowSpace(const std::string& text) {
     const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
     char root[MAX_PATH + 1] = {};
     std::string volume = GetVolumePathNameA(folder.c_str(), root, MAX_PATH) ? root : "";
-    if (volume.empty()) volume = folder.substr(0, 3);
+    if (volume.empty()) volume = toolkit::WithBackslash(folder);
     ULARGE_INTEGER free = {};
     if (GetDiskFreeSpaceExA(volume.c_str(), &free, nullptr, nullptr)) {
       // Named as "C:" (a share as "\\server\share").
@@ -433,8 +433,8 @@ void TWizard::DestinationChanged() {
     EnableWindow(next_, text.size() >= 3 && attributes != INVALID_FILE_ATTRIBUTES &&
                             (attributes & FILE_ATTRIBUTE_DIRECTORY));
     SetErrorMode(mode);
+    ShowSpace(text);
   }
-  if (!session_.state.silent) ShowSpace(text);
   engine::SetDestinationFolder(text.empty() || text.back() != '\\' ? text + '\\' : text);
 }
 
