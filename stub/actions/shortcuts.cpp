@@ -122,10 +122,17 @@ void CreateShortcuts(engine::RunState& run) {
     bool made = false;
     const std::string location = LocationFolder(
         run.choices, code, run.session.package.LaterFlag(qb::kAllUsersShortcuts), made);
+    if (made && code != kFullPath && location.empty()) {
+      // Its folder is not on this system (a Quick Launch folder that the
+      // user has not got): the log says so.
+      toolkit::Log({"shortcut: left out, its folder is not on this system: ",
+                    engine::ExpandText(shortcuts.Field(r, 1))});
+    }
     if (made && (code == kFullPath || !location.empty())) {
       const std::string name = engine::ExpandText(shortcuts.Field(r, 1));
       const std::string path = code == kFullPath ? name : toolkit::WithBackslash(location) + name;
       if (!qb::IsSafeDestinationPath(path)) {
+        toolkit::Log({"shortcut: left out, not a safe full path: ", path});
         run.ProgressStep();
         continue;
       }

@@ -298,7 +298,7 @@ void TWizard::ShowSpace(const std::string& text) {
     const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
     char root[MAX_PATH + 1] = {};
     std::string volume = GetVolumePathNameA(folder.c_str(), root, MAX_PATH) ? root : "";
-    if (volume.empty()) volume = folder.substr(0, 3);
+    if (volume.empty()) volume = toolkit::WithBackslash(folder);
     ULARGE_INTEGER free = {};
     if (GetDiskFreeSpaceExA(volume.c_str(), &free, nullptr, nullptr)) {
       // Named as "C:" (a share as "\\server\share").
@@ -433,8 +433,8 @@ void TWizard::DestinationChanged() {
     EnableWindow(next_, text.size() >= 3 && attributes != INVALID_FILE_ATTRIBUTES &&
                             (attributes & FILE_ATTRIBUTE_DIRECTORY));
     SetErrorMode(mode);
+    ShowSpace(text);
   }
-  if (!session_.state.silent) ShowSpace(text);
   engine::SetDestinationFolder(text.empty() || text.back() != '\\' ? text + '\\' : text);
 }
 
@@ -465,9 +465,11 @@ bool TWizard::DestinationUsable(const std::string& text) {
   return true;
 }
 
-// The system's folder picker, opened at the current destination.
+// The system's folder picker, opened at the current destination's nearest
+// existing folder (a folder still to be made opens at the one that will
+// hold it); at the picker's own start where there is none.
 static int CALLBACK PickerStarted(HWND picker, UINT message, LPARAM, LPARAM path) {
-  if (message == BFFM_INITIALIZED) SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, path);
+  if (message == BFFM_INITIALIZED && path) SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, path);
   return 0;
 }
 
@@ -481,7 +483,8 @@ void TWizard::Browse() {
   info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   info.lpfn = PickerStarted;
-  info.lParam = reinterpret_cast<LPARAM>(path.c_str());
+  const std::string start = NearestExistingFolder(path);
+  info.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
   std::string picked;
   if (toolkit::PickFolder(info, picked)) {
     path = qb::BrowsedDestination(

@@ -304,6 +304,32 @@ TEST_F(ManifestTest, DefaultDestinationIsAFolderName) {
   }
 }
 
+// A Quick Launch shortcut, by location or by a path in the Quick Launch
+// folder: a warning with file and line (of its location); other shortcuts
+// none.
+TEST_F(ManifestTest, WarnsAboutQuickLaunchShortcuts) {
+  const Project p = LoadManifest(
+      Manifest(
+          "[app]\nname = \"T\"\nversion = \"1\"\n[[shortcuts]]\nname = \"Quick\"\nlocation = "
+          "\"quicklaunch\"\ntarget = \"{app}\\\\t.exe\"\n[[shortcuts]]\nlocation = "
+          "\"desktop\"\nname "
+          "= \"Desk\"\ntarget = \"{app}\\\\t.exe\"\n[[shortcuts]]\nlocation = \"path\"\nname = "
+          "\"{quicklaunch}\\\\Other\"\ntarget = \"{app}\\\\t.exe\"\n"),
+      dir_ + "/uninstall.exe");
+  ASSERT_EQ(p.warnings.size(), 2u);
+  const std::string m = dir_ + "/m.toml";
+  EXPECT_EQ(
+      p.warnings[0],
+      m + ":6: warning: the Quick Launch shortcut \"Quick\" is left out where the user has no "
+          "Quick Launch folder, and Windows 7 and later show no Quick Launch bar (a desktop "
+          "or Start menu shortcut reaches every user)");
+  EXPECT_EQ(
+      p.warnings[1].rfind(
+          m + ":13: warning: the Quick Launch shortcut \"{quicklaunch}\\Other\" is left out", 0),
+      0u)
+      << p.warnings[1];
+}
+
 // Large texts and pictures the installer reads at start-up: a warning with
 // file and line; the build goes on.
 TEST_F(ManifestTest, WarnsAboutLargeStartupFiles) {

@@ -155,19 +155,32 @@ for text in "C:" "Q:\\Nowhere"; do
   qb_drive type "$T" 'C:\Typed Dest' "$W"
   expect_next 1 "destination C:\\Typed Dest: Next enabled"
 done
-# Browse: the picker opens at the field's folder; OK there adds the
-# application's subfolder outside the default destination.
+# The folder picker, once open, in $picker.
+picker_open() {
+  picker=$(qb_drive list | tr -d '\r' | awk -F'|' '$1 == "#32770" && $3 == "visible=1" {print $2; exit}')
+  [ -n "$picker" ]
+}
 # A folder that is not there yet: the space of the drive its nearest
 # existing folder is on, shown as the field changes.
 qb_drive type "$T" 'C:\Other\Not There\Deeper' "$W"
 expect_page "Destination, new folder" 'control|Static|0|Space available on C:: *|visible=1|'
 check_available "the space available on C: for a folder not there yet"
+# Browse opens at the nearest folder that exists; Cancel keeps the field.
+qb_drive click "$T" "Browse..." "$W"
+qb_wait_until 20 picker_open || fail "the folder picker did not open for a folder not there yet"
+qb_wait_controls "$picker" '#32770' 20 'control|Edit|*|Other|' 'control|Button|*|Cancel|visible=1|enabled=1' \
+  >/dev/null || fail "the folder picker did not start at the nearest existing folder (C:\\Other)"
+echo "ok: for C:\\Other\\Not There\\Deeper the folder picker starts at C:\\Other"
+picker_handle=$(qb_handle "$picker" '#32770')
+qb_drive click "$picker" Cancel '#32770'
+qb_wait_gone "$picker_handle" || fail "Cancel did not close the folder picker"
+qb_wait_controls "$T" "$W" 10 'control|Edit|111|C:\Other\Not There\Deeper|visible=1' >/dev/null ||
+  fail "Cancel in the folder picker changed the field: \"$(field 111)\""
+echo "ok: Cancel in the folder picker keeps the field"
+# Browse: the picker opens at the field's folder; OK there adds the
+# application's subfolder outside the default destination.
 qb_drive type "$T" 'C:\Other' "$W"
 qb_drive click "$T" "Browse..." "$W"
-picker_open() {
-  picker=$(qb_drive list | tr -d '\r' | awk -F'|' '$1 == "#32770" && $3 == "visible=1" {print $2; exit}')
-  [ -n "$picker" ]
-}
 qb_wait_until 20 picker_open || fail "the folder picker did not open"
 echo "ok: the folder picker opened (\"$picker\")"
 # OK once the picker has selected the field's folder (its name field, hidden
