@@ -52,6 +52,11 @@ destination = "{sys32}"
 source = "qbwow-other.txt"
 destination = "{sys64}"
 
+[[shortcuts]]
+location = "common-desktop"
+name = "QB Wow App"
+target = "{app}\\\\app.txt"
+
 [[registry]]
 root = "HKLM"
 key = "Software\\\\QB Wow"
@@ -92,6 +97,11 @@ installed_value() {  # installed_value VIEW NAME
     sed -n "s/^ *$2  *REG_SZ  *//p"
 }
 
+lnk_target() {
+  wine "$QB_WIN/tests/win/lnkinfo.exe" 'C:\users\Public\Desktop\QB Wow App.lnk' | tr -d '\r' |
+    sed -n 's/^target=//p'
+}
+
 round_trip() {  # round_trip ARCHITECTURE
   local arch=$1 exe=$QB_TMP/wow-$1.exe
   manifest "$arch" >"$m/$arch.toml"
@@ -112,6 +122,7 @@ expect_same_file "$m/qbwow-other.txt" "$C/Program Files/qbwow-other.txt" "x86: {
 expect_same_file "$m/qbwow-other.txt" "$C/windows/syswow64/qbwow-other.txt" "x86: {sys32}"
 expect_same_file "$m/qbwow-other.txt" "$C/windows/system32/qbwow-other.txt" "x86: {sys64}"
 expect_eq "$(installed_value 32 Where)" 'C:\Program Files (x86)\QB Wow' "x86: the value is in the 32-bit view"
+expect_eq "$(lnk_target)" 'C:\Program Files (x86)\QB Wow\app.txt' "x86: the shortcut's target"
 expect_eq "$(installed_value 64 Where)" "" "x86: nothing in the 64-bit view"
 wine reg query "HKLM\\$ARP" /v UninstallString /reg:32 >/dev/null 2>&1 ||
   fail "x86: no Add/Remove Programs entry in the 32-bit view"
@@ -137,6 +148,7 @@ expect_same_file "$m/qbwow-other.txt" "$C/Program Files (x86)/qbwow-other.txt" "
 expect_same_file "$m/qbwow-other.txt" "$C/windows/syswow64/qbwow-other.txt" "x64: {sys32}"
 expect_same_file "$m/qbwow-other.txt" "$C/windows/system32/qbwow-other.txt" "x64: {sys64}"
 expect_eq "$(installed_value 64 Where)" 'C:\Program Files\QB Wow' "x64: the value is in the 64-bit view"
+expect_eq "$(lnk_target)" 'C:\Program Files\QB Wow\app.txt' "x64: the shortcut's target"
 expect_eq "$(installed_value 64 Sys)" 'C:\windows\system32' "x64: {sys} reads as System32"
 expect_eq "$(installed_value 32 Where)" "" "x64: nothing in the 32-bit view"
 wine reg query "HKLM\\$ARP" /v UninstallString /reg:64 >/dev/null 2>&1 ||
