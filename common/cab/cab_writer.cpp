@@ -57,6 +57,15 @@ void ToDosDateTime(int64_t unixTime, uint16_t& date, uint16_t& time) {
   time = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
 }
 
+// What the writer sets up in a set.
+struct CabinetSetAccess {
+  using Piece = CabinetSet::Piece;
+  static CabinetSet* Make() { return new CabinetSet(); }
+  static std::FILE*& Spool(CabinetSet& s) { return s.spool_; }
+  static std::string& SpoolPath(CabinetSet& s) { return s.spoolPath_; }
+  static std::vector<Piece>& Cabinets(CabinetSet& s) { return s.cabinets_; }
+};
+
 namespace {
 
 void Put16(std::vector<uint8_t>& out, uint16_t v) {
@@ -199,15 +208,16 @@ struct Cabinet {
   size_t headerSize = 0;
   std::vector<Folder> folders;
   std::vector<Entry> entries;
-  std::vector<uint8_t> data;  // CFDATA blocks
-  size_t used = 0;            // bytes taken so far, header included
+  uint64_t spoolOffset = 0;  // its CFDATA blocks, in the spool
+  uint64_t dataSize = 0;
+  size_t used = 0;  // bytes taken so far, header included
 };
 
 class Writer {
  public:
   Writer(const std::vector<InputFile>& files, const Options& options)
       : files_(files), options_(options) {}
-  Result Run();
+  SetResult Run();
 
  private:
   size_t Capacity() const { return options_.cabinetSize ? options_.cabinetSize : SIZE_MAX / 2; }
@@ -233,7 +243,8 @@ class Writer {
   void PlaceBlock(const std::vector<uint8_t>& block, const InFlight& info);
   void AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed);
   void SpanIntoNextCabinet(const std::vector<int>& files);
-  std::vector<uint8_t> Serialize(size_t k, bool last);
+  CabinetSetAccess::Piece Serialize(size_t k, bool last);
+  void Spool(const void* data, size_t size);
 
   const std::vector<InputFile>& files_;
   const Options& options_;
@@ -254,6 +265,8 @@ class Writer {
   uint64_t emittedInput_ = 0;  // of those, the bytes handed to blocks so far
   std::string error_;
   size_t failedInput_ = kNoInput;
+  std::unique_ptr<CabinetSet> set_;
+  uint64_t spoolEnd_ = 0;
 };
 
 void Writer::OpenCabinet() {
@@ -262,11 +275,12 @@ void Writer::OpenCabinet() {
   c.headerSize = kHeaderSize + options_.cabinetName(k + 1).size() + 2;
   if (k > 0) c.headerSize += options_.cabinetName(k - 1).size() + 2;
   c.used = c.headerSize;
+  c.spoolOffset = spoolEnd_;
   cabinets_.push_back(std::move(c));
 }
 
 void Writer::OpenFolder() {
-  cab().folders.push_back(Folder{cab().data.size()});
+  cab().folders.push_back(Folder{cab().dataSize});
   cab().used += kFolderSize;
   folderOpen_ = true;
   folderOffset_ = 0;
@@ -296,13 +310,26 @@ void Writer::AddEntry(int file, uint32_t offset, bool fromPrev) {
   cab().used += EntrySize(files_[file]);
 }
 
+void Writer::Spool(const void* data, size_t size) {
+  if (!error_.empty()) return;
+  if (std::fwrite(data, 1, size, CabinetSetAccess::Spool(*set_)) != size) {
+    const std::string& path = CabinetSetAccess::SpoolPath(*set_);
+    error_ = "cannot write the cabinets' data to " +
+             (path.empty() ? std::string("a temporary file") : path);
+    return;
+  }
+  spoolEnd_ += size;
+}
+
 void Writer::AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed) {
-  std::vector<uint8_t>& out = cab().data;
+  std::vector<uint8_t> out;
   uint8_t header[4] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
                        static_cast<uint8_t>(uncompressed), static_cast<uint8_t>(uncompressed >> 8)};
   Put32(out, Checksum(header, 4, Checksum(data, size, 0)));
   out.insert(out.end(), header, header + 4);
-  out.insert(out.end(), data, data + size);
+  Spool(out.data(), out.size());
+  Spool(data, size);
+  cab().dataSize += kDataHeaderSize + size;
   cab().folders.back().blocks++;
   cab().used += kDataHeaderSize + size;
 }
@@ -456,9 +483,10 @@ void Writer::Append(const uint8_t* data, size_t size) {
   }
 }
 
-std::vector<uint8_t> Writer::Serialize(size_t k, bool last) {
+CabinetSetAccess::Piece Writer::Serialize(size_t k, bool last) {
   const Cabinet& c = cabinets_[k];
-  std::vector<uint8_t> out;
+  CabinetSetAccess::Piece piece;
+  std::vector<uint8_t>& out = piece.header;
   const std::string prev = k > 0 ? options_.cabinetName(static_cast<int>(k) - 1) : "";
   const std::string next = last ? "" : options_.cabinetName(static_cast<int>(k) + 1);
   size_t header = kHeaderSize + (k > 0 ? prev.size() + 2 : 0) + (last ? 0 : next.size() + 2);
@@ -466,7 +494,7 @@ std::vector<uint8_t> Writer::Serialize(size_t k, bool last) {
   for (const Entry& e : c.entries) filesSize += EntrySize(files_[e.file]);
   const size_t coffFiles = header + kFolderSize * c.folders.size();
   const size_t dataStart = coffFiles + filesSize;
-  size_t total = dataStart + c.data.size();
+  uint64_t total = dataStart + c.dataSize;
   if (!last && options_.pad && options_.cabinetSize > total) total = options_.cabinetSize;
 
   out.insert(out.end(), {'M', 'S', 'C', 'F'});
@@ -514,13 +542,27 @@ std::vector<uint8_t> Writer::Serialize(size_t k, bool last) {
     Put16(out, f.attributes);
     PutName(out, f.name);
   }
-  out.insert(out.end(), c.data.begin(), c.data.end());
-  out.resize(total, 0);
-  return out;
+  piece.spoolOffset = c.spoolOffset;
+  piece.dataSize = c.dataSize;
+  piece.padding = total - dataStart - c.dataSize;
+  return piece;
 }
 
-Result Writer::Run() {
-  Result result;
+SetResult Writer::Run() {
+  SetResult result;
+  set_.reset(CabinetSetAccess::Make());
+  std::FILE*& spool = CabinetSetAccess::Spool(*set_);
+  if (options_.spoolPath.empty()) {
+    spool = std::tmpfile();
+  } else {
+    spool = std::fopen(options_.spoolPath.c_str(), "w+b");
+    if (spool) CabinetSetAccess::SpoolPath(*set_) = options_.spoolPath;
+  }
+  if (!spool) {
+    result.error = "cannot create a file for the cabinets' data" +
+                   (options_.spoolPath.empty() ? std::string() : ": " + options_.spoolPath);
+    return result;
+  }
   if (options_.cabinetSize && options_.cabinetSize < kMinimumCabinetSize) {
     result.error = "the cabinet size must be at least " + std::to_string(kMinimumCabinetSize);
     return result;
@@ -603,21 +645,106 @@ Result Writer::Run() {
   }
   // A cabinet that ended up without entries or data (a split exactly at the
   // end) is dropped.
-  while (cabinets_.size() > 1 && cabinets_.back().data.empty() &&
+  if (error_.empty() && std::fflush(CabinetSetAccess::Spool(*set_)) != 0)
+    error_ = "cannot write the cabinets' data";
+  if (!error_.empty()) {
+    result.error = error_;
+    return result;
+  }
+  while (cabinets_.size() > 1 && cabinets_.back().dataSize == 0 &&
          cabinets_.back().entries.empty()) {
     cabinets_.pop_back();
   }
   for (size_t k = 0; k < cabinets_.size(); ++k) {
-    result.cabinets.push_back(Serialize(k, k + 1 == cabinets_.size()));
+    CabinetSetAccess::Cabinets(*set_).push_back(Serialize(k, k + 1 == cabinets_.size()));
   }
+  result.set = std::move(set_);
   return result;
 }
 
 }  // namespace
 
-Result WriteCabinets(const std::vector<InputFile>& files, const Options& options) {
+CabinetSet::~CabinetSet() {
+  if (spool_) std::fclose(spool_);
+  if (!spoolPath_.empty()) std::remove(spoolPath_.c_str());
+}
+
+uint64_t CabinetSet::Size(size_t k) const {
+  const Piece& p = cabinets_[k];
+  return p.header.size() + p.dataSize + p.padding;
+}
+
+bool CabinetSet::Write(size_t k, uint64_t from, uint64_t length, const Output& out,
+                       std::string& error) const {
+  const Piece& p = cabinets_[k];
+  const uint64_t end = from + length;
+  // The header.
+  if (from < p.header.size()) {
+    const uint64_t n = std::min<uint64_t>(end, p.header.size()) - from;
+    if (!out(p.header.data() + from, static_cast<size_t>(n))) return false;
+    from += n;
+  }
+  // The data from the spool.
+  const uint64_t dataEnd = p.header.size() + p.dataSize;
+  if (from < end && from < dataEnd) {
+    uint64_t at = p.spoolOffset + (from - p.header.size());
+    uint64_t left = std::min(end, dataEnd) - from;
+    std::vector<uint8_t> buffer(std::min<uint64_t>(left, 1 << 20));
+    while (left > 0) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+#ifdef _WIN32
+      const bool placed = _fseeki64(spool_, static_cast<__int64>(at), SEEK_SET) == 0;
+#else
+      const bool placed = fseeko(spool_, static_cast<off_t>(at), SEEK_SET) == 0;
+#endif
+      if (!placed || std::fread(buffer.data(), 1, n, spool_) != n) {
+        error = "cannot read the cabinets' data back";
+        return false;
+      }
+      if (!out(buffer.data(), n)) return false;
+      at += n;
+      left -= n;
+      from += n;
+    }
+  }
+  // The padding.
+  static const uint8_t kZeros[4096] = {};
+  while (from < end) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(end - from, sizeof kZeros));
+    if (!out(kZeros, n)) return false;
+    from += n;
+  }
+  return true;
+}
+
+SetResult WriteCabinetSet(const std::vector<InputFile>& files, const Options& options) {
   Writer writer(files, options);
   return writer.Run();
+}
+
+Result WriteCabinets(const std::vector<InputFile>& files, const Options& options) {
+  SetResult written = WriteCabinetSet(files, options);
+  Result result;
+  result.error = written.error;
+  result.failedInput = written.failedInput;
+  if (!written.set) return result;
+  for (size_t k = 0; k < written.set->Count(); ++k) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(static_cast<size_t>(written.set->Size(k)));
+    const bool ok = written.set->Write(
+        k, 0, written.set->Size(k),
+        [&](const uint8_t* p, size_t n) {
+          bytes.insert(bytes.end(), p, p + n);
+          return true;
+        },
+        result.error);
+    if (!ok) {
+      result.cabinets.clear();
+      return result;
+    }
+    result.cabinets.push_back(std::move(bytes));
+  }
+  return result;
 }
 
 }  // namespace qb::cab
