@@ -183,12 +183,95 @@ class CompressionPool {
   bool stop_ = false;
 };
 
+// An LZX folder compressed on a thread of its own: frames queue up (a few
+// MiB at most) and come back compressed, in order.
+class LzxFolderJob {
+ public:
+  using Result = std::promise<std::vector<uint8_t>>;
+  LzxFolderJob(int windowBits, int level, bool translate)
+      : thread_([this, windowBits, level, translate] { Run(windowBits, level, translate); }) {}
+  ~LzxFolderJob() {
+    Finish();
+    thread_.join();
+  }
+  LzxFolderJob(const LzxFolderJob&) = delete;
+  LzxFolderJob& operator=(const LzxFolderJob&) = delete;
+
+  void Add(const std::vector<uint8_t>& frame, Result result) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait(lock, [&] { return queued_ + frame.size() <= kMaxQueued || queue_.empty(); });
+    queued_ += frame.size();
+    queue_.push_back(Item{frame, std::move(result), false});
+    ready_.notify_one();
+  }
+  // Ends the current block, so that every frame added so far comes back.
+  void Flush() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(Item{{}, {}, true});
+    ready_.notify_one();
+  }
+  // No more frames: the folder's stream ends.
+  void Finish() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finish_ = true;
+    ready_.notify_one();
+  }
+
+ private:
+  static constexpr size_t kMaxQueued = 8 << 20;
+  struct Item {
+    std::vector<uint8_t> frame;
+    Result result;
+    bool flush;
+  };
+  void Run(int windowBits, int level, bool translate) {
+    LzxEncoder encoder(windowBits, level, translate);
+    std::deque<Result> waiting;
+    const auto deliver = [&] {
+      for (auto& frame : encoder.TakeFrames()) {
+        waiting.front().set_value(std::move(frame));
+        waiting.pop_front();
+      }
+    };
+    for (;;) {
+      Item item;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [&] { return finish_ || !queue_.empty(); });
+        if (queue_.empty()) break;
+        item = std::move(queue_.front());
+        queue_.pop_front();
+        queued_ -= item.frame.size();
+      }
+      room_.notify_all();
+      if (item.flush) {
+        encoder.Flush();
+      } else {
+        waiting.push_back(std::move(item.result));
+        encoder.AddFrame(item.frame.data(), item.frame.size());
+        if (item.frame.size() < kLzxFrame) encoder.Flush();
+      }
+      deliver();
+    }
+    encoder.Flush();
+    deliver();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  std::deque<Item> queue_;
+  size_t queued_ = 0;
+  bool finish_ = false;
+  std::thread thread_;
+};
+
 // A block on its way to a cabinet: being compressed, in stream order.
 struct InFlight {
   std::future<std::vector<uint8_t>> block;
   uint32_t uncompressed;
   std::vector<int> files;  // files with data in the block
   bool forceSplit;
+  int folder = -1;  // its folder in a single cabinet, when folders run side by side
 };
 
 struct Entry {
@@ -230,8 +313,8 @@ class Writer {
   bool Lzx() const { return options_.compression == Compression::kLzx; }
   void OpenFolder();
   void CloseFolder();
-  // Hands the LZX frames that are ready to their places in the stream.
-  void CollectLzx();
+  // Folders of one cabinet run side by side.
+  bool SideBySide() const { return Lzx() && options_.cabinetSize == 0; }
   void AddEntry(int file, uint32_t offset, bool fromPrev);
   bool StartFile(int index);
   void Append(const uint8_t* data, size_t size);
@@ -258,9 +341,10 @@ class Writer {
   size_t maxFilesPerBlock_ = 0;
   std::unique_ptr<CompressionPool> pool_;
   std::deque<InFlight> inFlight_;
-  Bytes previousInput_;              // the folder's last block, for the dictionary
-  std::unique_ptr<LzxEncoder> lzx_;  // the open folder's LZX stream
-  std::deque<std::promise<std::vector<uint8_t>>> lzxWaiting_;
+  Bytes previousInput_;                // the folder's last block, for the dictionary
+  std::unique_ptr<LzxFolderJob> lzx_;  // the open folder's LZX stream
+  std::deque<std::unique_ptr<LzxFolderJob>> lzxEnded_;  // folders still compressing
+  int placingFolder_ = -1;
   uint64_t totalInput_ = 0;    // bytes of every input file
   uint64_t emittedInput_ = 0;  // of those, the bytes handed to blocks so far
   std::string error_;
@@ -289,17 +373,15 @@ void Writer::OpenFolder() {
 
 void Writer::CloseFolder() {
   if (lzx_) {
-    Drain();
-    lzx_.reset();
+    if (SideBySide()) {
+      lzx_->Finish();
+      lzxEnded_.push_back(std::move(lzx_));
+    } else {
+      Drain();
+      lzx_.reset();
+    }
   }
   folderOpen_ = false;
-}
-
-void Writer::CollectLzx() {
-  for (auto& frame : lzx_->TakeFrames()) {
-    lzxWaiting_.front().set_value(std::move(frame));
-    lzxWaiting_.pop_front();
-  }
 }
 
 void Writer::AddEntry(int file, uint32_t offset, bool fromPrev) {
@@ -330,7 +412,9 @@ void Writer::AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed)
   Spool(out.data(), out.size());
   Spool(data, size);
   cab().dataSize += kDataHeaderSize + size;
-  cab().folders.back().blocks++;
+  Folder& folder = placingFolder_ >= 0 ? cab().folders[placingFolder_] : cab().folders.back();
+  if (folder.blocks == 0) folder.dataStart = cab().dataSize - kDataHeaderSize - size;
+  folder.blocks++;
   cab().used += kDataHeaderSize + size;
 }
 
@@ -375,15 +459,15 @@ void Writer::PlaceNext() {
   InFlight next = std::move(inFlight_.front());
   inFlight_.pop_front();
   const std::vector<uint8_t> block = next.block.get();
+  placingFolder_ = next.folder;
   PlaceBlock(block, next);
+  placingFolder_ = -1;
 }
 
 void Writer::Drain() {
-  if (lzx_) {
-    lzx_->Flush();
-    CollectLzx();
-  }
+  if (lzx_) lzx_->Flush();
   while (!inFlight_.empty()) PlaceNext();
+  lzxEnded_.clear();
 }
 
 void Writer::EmitBlock(bool forceSplit) {
@@ -393,19 +477,23 @@ void Writer::EmitBlock(bool forceSplit) {
     // last holds 32 KiB. The call translation stays off for a folder that
     // may grow past the frames it covers.
     if (!lzx_) {
+      // As many folders at a time as there are cores.
+      unsigned cores = std::thread::hardware_concurrency();
+      cores = cores < 1 ? 1 : cores > 8 ? 8 : cores;
+      if (lzxEnded_.size() + 1 >= cores) Drain();
       const bool translate = totalInput_ - emittedInput_ <= kLzxTranslatedBytes;
-      lzx_ = std::make_unique<LzxEncoder>(options_.lzxWindowBits, options_.level, translate);
+      lzx_ = std::make_unique<LzxFolderJob>(options_.lzxWindowBits, options_.level, translate);
     }
     InFlight f;
-    lzxWaiting_.emplace_back();
-    f.block = lzxWaiting_.back().get_future();
+    LzxFolderJob::Result result;
+    f.block = result.get_future();
     f.uncompressed = static_cast<uint32_t>(pending_.size());
     f.files = pendingFiles_;
     f.forceSplit = forceSplit;
+    if (SideBySide()) f.folder = static_cast<int>(cab().folders.size()) - 1;
     inFlight_.push_back(std::move(f));
-    lzx_->AddFrame(pending_.data(), pending_.size());
-    if (pending_.size() < kMaxBlock || forceSplit) lzx_->Flush();
-    CollectLzx();
+    lzx_->Add(pending_, std::move(result));
+    if (forceSplit) lzx_->Flush();
     folderOffset_ += static_cast<uint32_t>(pending_.size());
     emittedInput_ += pending_.size();
     pending_.clear();
@@ -462,6 +550,11 @@ bool Writer::StartFile(int index) {
     // the file before this one.
     CloseFolder();
     closeAfterFile_ = false;
+  }
+  if (SideBySide() && folderOpen_ && folderOffset_ + pending_.size() >= options_.lzxFolderSize) {
+    // The folder ends here; the next one is compressed beside it.
+    EmitBlock(false);
+    CloseFolder();
   }
   if (!folderOpen_) OpenFolder();
   AddEntry(index, folderOffset_ + static_cast<uint32_t>(pending_.size()), false);

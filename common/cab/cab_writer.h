@@ -38,6 +38,9 @@ struct Options {
   Compression compression = Compression::kMszip;
   int level = 6;           // zlib level for MSZIP; how hard LZX looks for matches
   int lzxWindowBits = 21;  // LZX window: 2^15 to 2^21 bytes
+  // With one cabinet, an LZX folder that holds this much ends at the next
+  // file, and the next folder is compressed beside it on another core.
+  uint64_t lzxFolderSize = 32 << 20;
   // Size of every cabinet but the last; 0 puts everything in one cabinet.
   uint32_t cabinetSize = 0;
   // Pad every cabinet but the last to exactly cabinetSize.
