@@ -481,7 +481,18 @@ void Writer::EmitBlock(bool forceSplit) {
       unsigned cores = std::thread::hardware_concurrency();
       cores = cores < 1 ? 1 : cores > 8 ? 8 : cores;
       if (lzxEnded_.size() + 1 >= cores) Drain();
-      const bool translate = totalInput_ - emittedInput_ <= kLzxTranslatedBytes;
+      // The folder holds at most the rest of the input; side by side, it
+      // ends with the file that takes it to lzxFolderSize.
+      uint64_t most = totalInput_ - emittedInput_;
+      if (SideBySide()) {
+        uint64_t sum = 0;
+        for (size_t k = static_cast<size_t>(pendingFiles_.front());
+             k < files_.size() && sum < options_.lzxFolderSize; ++k) {
+          sum += files_[k].size;
+        }
+        most = std::min(most, sum);
+      }
+      const bool translate = most <= kLzxTranslatedBytes;
       lzx_ = std::make_unique<LzxFolderJob>(options_.lzxWindowBits, options_.level, translate);
     }
     InFlight f;
