@@ -23,7 +23,7 @@ build: deps
 stub:
 	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 	cmake --build $(WIN_BUILD) -j $(JOBS)
-	@if [ "$$(bash scripts/wine-arch.sh)" = win64 ]; then \
+	@if bash scripts/wine-arch.sh | grep -qxE 'win64|wow64-emulated'; then \
 	  echo "this machine runs no 32-bit code: building the x86-64 test build for Wine"; \
 	  cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake >/dev/null && \
 	  cmake --build $(WIN64_BUILD) -j $(JOBS); \

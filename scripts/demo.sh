@@ -15,6 +15,10 @@ if [ -z "${DISPLAY:-}" ]; then
   qb_start_xvfb build/demo
   trap 'wineserver -k 2>/dev/null || true; qb_stop_xvfb' EXIT
 fi
+# A prefix of another architecture (from an earlier version) is made anew.
+if [ -f "$WINEPREFIX/system.reg" ] && ! grep -q "^#arch=$WINEARCH" "$WINEPREFIX/system.reg"; then
+  rm -rf "$WINEPREFIX"
+fi
 if [ ! -d "$WINEPREFIX/drive_c" ]; then
   echo "demo: creating the Wine prefix"
   wineboot -i >/dev/null 2>&1
@@ -36,7 +40,7 @@ fi
 wait $pid || true
 echo
 # Start from a machine without Tally, whatever an earlier demo left.
-rm -rf "$WINEPREFIX/drive_c/Program Files/Tally"
+rm -rf "$WINEPREFIX/drive_c/$QB_PF/Tally"
 echo "== installing: tally-setup.exe /S"
 rc=0
 wine build/demo/tally-setup.exe /S || rc=$?
@@ -44,14 +48,14 @@ wineserver -w
 echo "tally-setup.exe ended with exit code $rc"
 C=$WINEPREFIX/drive_c
 echo
-echo "== files in C:\\Program Files\\Tally"
-(cd "$C/Program Files/Tally" && find . -print | sed 's|^\./||' | sort)
+echo "== files in C:\\$QB_PF\\Tally"
+(cd "$C/$QB_PF/Tally" && find . -print | sed 's|^\./||' | sort)
 echo
 echo "== registry: HKCU\\Software\\Quillbox Examples\\Tally"
 wine reg query 'HKCU\Software\Quillbox Examples\Tally' | tr -d '\r' | grep REG_
 echo
 echo "== tally.ini"
-tr -d '\r' <"$C/Program Files/Tally/tally.ini"
+tr -d '\r' <"$C/$QB_PF/Tally/tally.ini"
 echo
 echo "== shortcuts"
 find "$C/users" -name 'Tally.lnk' | sed "s|$C|C:|"
@@ -60,7 +64,7 @@ echo "== font entry"
 wine reg query 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\Fonts' /v 'Tally Digits (TrueType)' | tr -d '\r' | grep REG_
 echo
 echo "== uninstall log (first lines)"
-tr -d '\r' <"$C/Program Files/Tally/uninstall.log" | head -20
+tr -d '\r' <"$C/$QB_PF/Tally/uninstall.log" | head -20
 echo
 ARP='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tally'
 echo "== Add/Remove Programs: $ARP"
@@ -74,8 +78,8 @@ wineserver -w
 echo "the uninstaller ended with exit code $rc"
 echo
 echo "== what is left"
-[ -e "$C/Program Files/Tally" ] && echo "C:\Program Files\Tally: $(ls "$C/Program Files/Tally")" ||
-  echo "C:\Program Files\Tally: gone"
+[ -e "$C/$QB_PF/Tally" ] && echo "C:\\$QB_PF\\Tally: $(ls "$C/$QB_PF/Tally")" ||
+  echo "C:\\$QB_PF\\Tally: gone"
 wine reg query "$ARP" >/dev/null 2>&1 && echo "Add/Remove Programs entry: still there" ||
   echo "Add/Remove Programs entry: gone"
 wine reg query 'HKCU\Software\Quillbox Examples\Tally' >/dev/null 2>&1 &&

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from a private Xvfb display under Wine:
-# docs/overwrite-dialog.png, docs/uninstaller.png and every page of the
-# example installer's wizard, docs/wizard-*.png.
+# docs/overwrite-dialog.png, docs/uninstaller.png, every page of the
+# example installer's wizard, docs/wizard-*.png, and two of them at 150 %,
+# docs/wizard-*-150.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 QB_WIN=$PWD/build/win
@@ -14,10 +15,10 @@ trap 'wineserver -k 2>/dev/null || true; qb_stop_xvfb; rm -rf "$work"' EXIT
 wineboot -i >/dev/null 2>&1
 wineserver -w
 qb_unlink_home
-mkdir -p "$work/m/app" "$WINEPREFIX/drive_c/Program Files/Tally/docs" docs
+mkdir -p "$work/m/app" "$WINEPREFIX/drive_c/$QB_PF/Tally/docs" docs
 echo "the new guide, with a chapter on counting backwards" >"$work/m/app/guide.txt"
-echo "old guide" >"$WINEPREFIX/drive_c/Program Files/Tally/docs/guide.txt"
-touch -d '2021-02-03 10:00' "$WINEPREFIX/drive_c/Program Files/Tally/docs/guide.txt"
+echo "old guide" >"$WINEPREFIX/drive_c/$QB_PF/Tally/docs/guide.txt"
+touch -d '2021-02-03 10:00' "$WINEPREFIX/drive_c/$QB_PF/Tally/docs/guide.txt"
 cp examples/tally/pictures/header.bmp "$work/m/"
 cat >"$work/m/m.toml" <<'TOML'
 [app]
@@ -50,7 +51,7 @@ wait "$setup" || true
 wineserver -w
 
 # The uninstaller's question, then Cancel.
-wine 'C:\Program Files\Tally\uninstall.exe' &
+wine "C:\\$QB_PF\\Tally\\uninstall.exe" &
 uninstaller=$!
 qb_drive wait "Uninstall Tally" 30000 TQuillboxUninstall
 sleep 1
@@ -92,4 +93,24 @@ for _ in $(seq 60); do
 done
 page finish
 qb_drive click "$T" "Finish" TQuillboxWizard
+wait "$setup" || true
+
+# The same wizard at 150 % (LogPixels 144, which Wine reads for the
+# system's DPI): its Welcome and Destination pages, then Cancel.
+# docs/wizard-*-150.png.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null
+wineserver -k 2>/dev/null || true
+wineserver -w
+wine "$work/tally-setup.exe" &
+setup=$!
+qb_drive wait "$T" 30000 TQuillboxWizard
+sleep 1
+page welcome-150
+qb_drive click "$T" "Next >" TQuillboxWizard
+sleep 1
+qb_drive click "$T" "I Agree" TQuillboxWizard
+sleep 1
+qb_drive click "$T" "Next >" TQuillboxWizard
+page destination-150
+qb_cancel_installer "$T"
 wait "$setup" || true

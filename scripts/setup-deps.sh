@@ -13,7 +13,7 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine32:i386 wine64 xvfb x11-utils imagemagick
   libgtest-dev googletest zlib1g-dev libtomlplusplus-dev
-  cabextract gcab clang-format fonts-dejavu-core bc python3 osslsigncode openssl
+  cabextract gcab clang-format fonts-dejavu-core bc python3 osslsigncode openssl util-linux
 )
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -31,5 +31,11 @@ if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+fi
+# Where the kernel runs no 32-bit code, the tests run the shipped 32-bit
+# programs under user-mode emulation (scripts/with-emulation.sh).
+if [ "$(bash "$(dirname "$0")/wine-arch.sh")" != wow64 ] && [ -x /usr/lib/wine/wine64 ]; then
+  echo "setup: this machine runs no 32-bit code; fetching Debian's qemu-i386 into build/qemu"
+  bash "$(dirname "$0")/get-qemu.sh" >/dev/null
 fi
 echo "setup: all dependencies present"

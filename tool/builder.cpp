@@ -47,7 +47,8 @@ class OutputSet {
   }
   using Sink = qb::cab::CabinetSet::Output;
   // Writes an output in pieces: produce hands them to the sink it is given.
-  void AddWith(const std::string& path, const std::function<bool(const Sink&)>& produce) {
+  // Returns the temporary name the output has until Commit.
+  std::string AddWith(const std::string& path, const std::function<bool(const Sink&)>& produce) {
     const std::string temp = path + ".part";
     std::error_code ec;
     const fs::path parent = fs::path(path).parent_path();
@@ -61,6 +62,7 @@ class OutputSet {
     const bool produced = out && produce(sink);
     out.close();
     if (!produced || !out) throw BuildError("cannot write \"" + path + "\"");
+    return temp;
   }
   std::vector<std::string> Commit() {
     std::vector<std::string> done;
@@ -144,6 +146,21 @@ static std::vector<uint8_t> UninstallerWithLevel(const Project& project, const P
   return out;
 }
 
+// The uninstaller as it is packed: with the installer's execution level and,
+// when the installer is signed, signed the same way, last of all, so that
+// the packed bytes are the signed ones.
+static std::vector<uint8_t> PackedUninstaller(const Project& project, const PackedFile& file) {
+  std::vector<uint8_t> program = UninstallerWithLevel(project, file);
+  if (!project.signing.Wanted()) return program;
+  SigningOptions options = project.signing;
+  options.description = project.versionInfo.productName + " Uninstall";
+  try {
+    return SignProgram(options, program);
+  } catch (const BuildError& e) {
+    throw BuildError("the uninstaller \"" + file.source + "\": " + e.what());
+  }
+}
+
 BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   qb::Package& pkg = project.package;
   BuildSummary summary;
@@ -151,6 +168,16 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   if (stub.size() < 2 || stub[0] != 'M' || stub[1] != 'Z') {
     throw BuildError("\"" + stubPath + "\" is not a setup stub");
   }
+
+  // The uninstaller's packed bytes first: its size counts wherever the
+  // files' sizes do.
+  std::vector<uint8_t> uninstaller;
+  for (PackedFile& f : project.files) {
+    if (!f.uninstaller) continue;
+    uninstaller = PackedUninstaller(project, f);
+    f.size = static_cast<uint32_t>(uninstaller.size());
+  }
+  SetSizesFromFiles(project);
 
   // The file list: record n describes the packed file named n.
   auto& fileRecords = pkg.Records(qb::List::kFiles).items;
@@ -165,9 +192,8 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
     in.sourcePath = f.source;
     in.size = f.size;
     if (f.uninstaller) {
-      in.bytes = UninstallerWithLevel(project, f);
+      in.bytes = uninstaller;
       in.sourcePath.clear();
-      in.size = static_cast<uint32_t>(in.bytes.size());
     }
     qb::cab::ToDosDateTime(f.mtime, in.date, in.time);
     in.attributes = f.readOnly ? 0x21 : 0x20;  // archive, and read-only as on disk
@@ -292,7 +318,7 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   const size_t headSize = frame.size() - qb::Trailer::kSize;
   summary.installerSize = frame.size() + inside;
   OutputSet outputs;
-  outputs.AddWith(project.outputPath, [&](const OutputSet::Sink& sink) {
+  const std::string pending = outputs.AddWith(project.outputPath, [&](const OutputSet::Sink& sink) {
     return sink(frame.data(), headSize) && copyData(0, inside, sink) &&
            sink(frame.data() + headSize, qb::Trailer::kSize);
   });
@@ -304,6 +330,14 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
     const uint64_t n = std::min<uint64_t>(project.volumeSize, dataSize - at);
     outputs.AddWith((folder / name).string(),
                     [&](const OutputSet::Sink& sink) { return copyData(at, n, sink); });
+  }
+  // Signed before anything takes its final name: a signing that fails
+  // leaves no installer.
+  if (project.signing.Wanted()) {
+    SigningOptions options = project.signing;
+    if (options.description.empty()) options.description = pkg.Text(qb::kInstallerTitle);
+    SignFile(options, pending);
+    summary.installerSize = fs::file_size(pending);
   }
   summary.written = outputs.Commit();
   return summary;

@@ -148,18 +148,9 @@ int Build(const std::vector<std::string>& args, const char* argv0) {
     if (!signing.passwordEnv.empty())
       sign.passwordEnv = signing.passwordEnv, sign.passwordFile = "";
     if (!signing.timestamp.empty()) sign.timestamp = signing.timestamp;
+    // Signing (the uninstaller it packs, then the installer) is part of the
+    // build: one that fails leaves nothing behind.
     const tool::BuildSummary s = tool::BuildInstaller(project, stub);
-    if (sign.Wanted()) {
-      if (sign.description.empty()) sign.description = project.package.Text(qb::kInstallerTitle);
-      try {
-        tool::SignFile(sign, s.written[0]);
-      } catch (...) {
-        // A failed build leaves nothing behind.
-        std::error_code ec;
-        for (const std::string& f : s.written) fs::remove(f, ec);
-        throw;
-      }
-    }
     std::printf("built %s: %llu bytes, %zu files (%llu bytes) in %zu cabinet(s) of %llu bytes\n",
                 s.written[0].c_str(), static_cast<unsigned long long>(s.installerSize),
                 project.files.size(), static_cast<unsigned long long>(s.fileBytes), s.cabinets,

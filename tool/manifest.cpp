@@ -104,6 +104,8 @@ class Loader {
   // it is large.
   void WarnIfLarge(const toml::node* node, const std::string& path, size_t size,
                    const std::string& what);
+  // A Quick Launch shortcut: a warning that many systems cannot show it.
+  void WarnQuickLaunch(const toml::node* node, const std::string& name);
   std::vector<std::string> RegistryDefaults() const;
   // A file's full destination: refused when the installer could never write
   // it, when it is too long on a typical machine, or when it is another
@@ -170,6 +172,19 @@ void Loader::WarnIfLarge(const toml::node* node, const std::string& path, size_t
                  "(keep pictures under 4 MiB)"
                : " MiB; the installer shows only its first MiB (keep license and readme texts "
                  "under 1 MiB)")));
+}
+
+// The installer makes a Quick Launch shortcut only where the user has a
+// Quick Launch folder (elsewhere it leaves the shortcut out, and the Tasks
+// page does not offer it), and no Windows since Vista shows a Quick Launch
+// bar: the author hears of it now rather than from a user.
+void Loader::WarnQuickLaunch(const toml::node* node, const std::string& name) {
+  const int line = node ? static_cast<int>(node->source().begin.line) : 0;
+  project_.warnings.push_back(qb::EscapeControls(
+      path_ + (line > 0 ? ":" + std::to_string(line) : "") +
+      ": warning: the Quick Launch shortcut \"" + name +
+      "\" is left out where the user has no Quick Launch folder, and Windows 7 and later show no "
+      "Quick Launch bar (a desktop or Start menu shortcut reaches every user)"));
 }
 
 std::vector<std::string> Loader::RegistryDefaults() const {
@@ -316,7 +331,7 @@ void Loader::LoadApp(const toml::table& root) {
   const toml::table& app = Table(*n, "[app]");
   CheckKeys(app, "[app]",
             {"name", "version", "title", "destination", "group", "password", "license", "readme",
-             "id", "publisher", "url", "privileges", "icon", "copyright"});
+             "id", "publisher", "url", "privileges", "icon", "copyright", "architecture"});
   auto& pkg = project_.package;
   appName_ = PackageText(app, "name", "", false, true);
   const std::string version = PackageText(app, "version", "", false, true);
@@ -326,6 +341,11 @@ void Loader::LoadApp(const toml::table& root) {
   url_ = PackageText(app, "url", "", false);
   perUser_ = Choice(app, "privileges", "admin", {{"admin", 0}, {"user", 1}}) == "1";
   project_.executionLevel = perUser_ ? "asInvoker" : "requireAdministrator";
+  // A package for the whole machine puts its group, desktop and Start-menu
+  // shortcuts into all users' folders.
+  if (!perUser_) pkg.SetText(qb::kAllUsersShortcuts, "1");
+  if (Choice(app, "architecture", "x86", {{"x86", 0}, {"x64", 1}}) == "1")
+    pkg.SetText(qb::kNative64, "1");
   if (const std::string icon = Path(app, "icon", false); !icon.empty()) {
     project_.icon = ReadFile(app.get("icon"), icon);
     std::vector<Resource> check;
@@ -363,9 +383,10 @@ void Loader::LoadApp(const toml::table& root) {
               PackageText(app, "title", nameBraced + " " + EscapeBraces(version) + " Setup", true));
   // The default destination is a folder named after the application, without
   // the characters no folder name may hold.
-  pkg.SetText(
-      qb::kDefaultDestination,
-      PackageText(app, "destination", "{pf}\\" + EscapeBraces(FolderNameFor(appName_)), true));
+  pkg.SetText(qb::kDefaultDestination, PackageText(app, "destination",
+                                                   std::string(perUser_ ? "{userpf}" : "{pf}") +
+                                                       "\\" + EscapeBraces(FolderNameFor(appName_)),
+                                                   true));
   {
     const std::string destination = pkg.Text(qb::kDefaultDestination);
     const auto& regs = project_.registryVariableNames;
@@ -682,19 +703,27 @@ void Loader::LoadLists(const toml::table& root) {
     Add(L::kFonts,
         {PackageText(*f, "name", "", true, true), PackageText(*f, "file", "", true, true)});
   }
+  // group, desktop and startmenu follow [app] privileges (the user's
+  // folders, or all users'); the user- and common- words name one of them.
   const std::vector<std::pair<std::string, int>> kLocations = {
-      {"group", 0}, {"desktop", 1}, {"startmenu", 2}, {"quicklaunch", 3}, {"path", 4}};
+      {"group", 0},        {"desktop", 1},        {"startmenu", 2},        {"quicklaunch", 3},
+      {"path", 4},         {"user-group", 5},     {"user-desktop", 6},     {"user-startmenu", 7},
+      {"common-group", 8}, {"common-desktop", 9}, {"common-startmenu", 10}};
   for (const toml::table* s : Array(root, "shortcuts")) {
     CheckKeys(*s, "[[shortcuts]]",
               {"location", "name", "target", "arguments", "description", "icon", "icon_index",
                "working_folder"});
     std::string name = PackageText(*s, "name", "", true, true);
     if (name.size() < 4 || qb::UpperAscii(name.substr(name.size() - 4)) != ".LNK") name += ".lnk";
+    const std::string location = Choice(*s, "location", "group", kLocations);
+    if (location == "3" ||
+        (location == "4" && String(*s, "name", "").find("{quicklaunch}") != std::string::npos)) {
+      WarnQuickLaunch(s->get("location"), String(*s, "name", ""));
+    }
     Add(L::kShortcuts,
-        {Choice(*s, "location", "group", kLocations), name,
-         PackageText(*s, "target", "", true, true), PackageText(*s, "arguments", "", true),
-         PackageText(*s, "description", "", true), PackageText(*s, "icon", "", true),
-         std::to_string(Integer(*s, "icon_index", 0)),
+        {location, name, PackageText(*s, "target", "", true, true),
+         PackageText(*s, "arguments", "", true), PackageText(*s, "description", "", true),
+         PackageText(*s, "icon", "", true), std::to_string(Integer(*s, "icon_index", 0)),
          PackageText(*s, "working_folder", "", true)});
   }
   for (const toml::table* d : Array(root, "folders")) {
@@ -853,8 +882,6 @@ void Loader::LoadUninstall(const toml::table& root) {
   project_.files.push_back(packed);
 
   // The entry of Add/Remove Programs, removed again by the uninstaller.
-  uint64_t bytes = 0;
-  for (const auto& f : project_.files) bytes += f.size;
   const std::string rootIndex = perUser_ ? "1" : "2";
   const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + appId_;
   AddUninstallEntry(rootIndex, key, "DisplayName", appName_, "0");
@@ -864,7 +891,8 @@ void Loader::LoadUninstall(const toml::table& root) {
   AddUninstallEntry(rootIndex, key, "InstallLocation", "@$&%04", "0");
   AddUninstallEntry(rootIndex, key, "UninstallString", "\"" + uninstaller + "\"", "0");
   AddUninstallEntry(rootIndex, key, "QuietUninstallString", "\"" + uninstaller + "\" /S", "0");
-  AddUninstallEntry(rootIndex, key, "EstimatedSize", std::to_string((bytes + 1023) / 1024), "2");
+  project_.estimatedSizeRecord = pkg.Records(qb::List::kRegistryValues).Count();
+  AddUninstallEntry(rootIndex, key, "EstimatedSize", "", "2");  // from the files' sizes
   AddUninstallEntry(rootIndex, key, "NoModify", "1", "2");
   AddUninstallEntry(rootIndex, key, "NoRepair", "1", "2");
   if (!url_.empty()) AddUninstallEntry(rootIndex, key, "URLInfoAbout", url_, "0");
@@ -928,11 +956,7 @@ void Loader::FillDerivedSettings() {
   if (!userSettings_.count(qb::kAppSubfolder)) {
     pkg.SetText(qb::kAppSubfolder, Convert(nullptr, EscapeBraces(FolderNameFor(appName_)), true));
   }
-  if (!userSettings_.count(qb::kRequiredDiskSpace)) {
-    uint64_t total = 0;
-    for (const auto& f : project_.files) total += f.size;
-    pkg.SetText(qb::kRequiredDiskSpace, std::to_string(total));
-  }
+  project_.requiredSpaceFromFiles = !userSettings_.count(qb::kRequiredDiskSpace);
 }
 
 Project Loader::Load() {
@@ -968,10 +992,30 @@ Project Loader::Load() {
   LoadUninstall(root);
   LoadSigning(root);
   FillDerivedSettings();
+  SetSizesFromFiles(project_);
+  // Settings added after the first packages are written only when a package
+  // needs them: one without them keeps the size and bytes it had.
+  auto& settings = project_.package.settings;
+  while (settings.size() > static_cast<size_t>(qb::kMinimumSettings) && settings.back() == "0")
+    settings.pop_back();
   return project_;
 }
 
 }  // namespace
+
+void SetSizesFromFiles(Project& project) {
+  uint64_t total = 0;
+  for (const auto& f : project.files) total += f.size;
+  if (project.requiredSpaceFromFiles) {
+    project.package.SetText(qb::kRequiredDiskSpace, std::to_string(total));
+  }
+  if (project.estimatedSizeRecord != SIZE_MAX) {
+    // In KiB, rounded up; field 3 of a registry value record is its data.
+    auto& values = project.package.Records(qb::List::kRegistryValues);
+    values.items[project.estimatedSizeRecord * values.width + 3] =
+        std::to_string((total + 1023) / 1024);
+  }
+}
 
 Project LoadManifest(const std::string& path, const std::string& uninstallerPath) {
   std::error_code ec;

@@ -118,6 +118,11 @@ const std::vector<MessageInfo> kMessages = {
     {94, "overwrite_no_all", "N&o to all"},
     {95, "cannot_create", "Setup cannot write this file:\r\n"},
     {96, "cannot_create_after", "Click OK to skip it, or Cancel to stop Setup."},
+    // The Destination page's two space lines; the size follows each, and the
+    // drive and ": " follow message 98 ("Space available on C:: 4.1 GB").
+    {97, "space_required", "Space required: "},
+    {98, "space_available", "Space available on "},
+    {99, "needs_64bit_windows", "It needs a 64-bit version of Windows."},
 };
 
 }  // namespace

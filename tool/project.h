@@ -39,6 +39,7 @@ struct PackedFile {
   bool readOnly = false;     // the source has no write permission
   int line = 0;              // the manifest line of its [[files]] entry
   bool uninstaller = false;  // the uninstaller: packed with the package's execution level
+                             // (and signed when the installer is)
 };
 
 struct Project {
@@ -55,12 +56,19 @@ struct Project {
   std::string volumePattern;  // file name with {volume}, for volumes 2, 3, ...
   std::vector<std::string> registryVariableNames;
   size_t installProgramCount = 0;  // the first records of the program list
-  SigningOptions signing;          // [signing]: sign the installer once built
+  SigningOptions signing;          // [signing]: sign the installer and its uninstaller
   // The installer's own face: its icon ([app] icon; empty keeps the stub's),
   // its version resource, and the execution level its manifest requests.
   std::vector<uint8_t> icon;
   VersionInfo versionInfo;
   std::string executionLevel = "requireAdministrator";
+  // What follows from the files' sizes, set once more by the builder from
+  // the bytes it packs (a signed uninstaller is larger than its source): the
+  // registry value record of the Add/Remove Programs entry's EstimatedSize
+  // (SIZE_MAX: none), and whether required_disk_space is the files' total
+  // (the manifest does not set it).
+  size_t estimatedSizeRecord = SIZE_MAX;
+  bool requiredSpaceFromFiles = false;
   // What the build should know but that does not stop it, each as
   // "file:line: warning: reason", ready for the terminal.
   std::vector<std::string> warnings;
@@ -82,6 +90,9 @@ struct BuildSummary {
 // Builds the installer (and its volumes) from a project and the stub.
 // Throws BuildError; leaves no partial output behind.
 BuildSummary BuildInstaller(Project& project, const std::string& stubPath);
+
+// Sets what follows from the files' sizes (see Project).
+void SetSizesFromFiles(Project& project);
 
 // Reads and checks a manifest. uninstallerPath is the uninstaller program
 // that a package with [uninstall] on installs with the application. Throws

@@ -167,6 +167,8 @@ const std::vector<SettingInfo> kSettings = {
     {qb::kFinishPage, "finish_page", K::kFlag, "1", "show the Finish page"},
     {qb::kLastCabinetNumber, "last_cabinet_number", K::kComputed, "0", "from the cabinet set"},
     {qb::kLastCabinetSize, "last_cabinet_size", K::kComputed, "0", "from the cabinet set"},
+    {qb::kNative64, "native_64", K::kComputed, "0", "from [app] architecture"},
+    {qb::kAllUsersShortcuts, "all_users_shortcuts", K::kComputed, "0", "from [app] privileges"},
 };
 
 }  // namespace

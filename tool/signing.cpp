@@ -10,8 +10,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 
 #include "project.h"
@@ -104,37 +106,57 @@ int Run(const std::vector<std::string>& args, std::string& errors) {
 }
 #endif
 
-// A password from the environment goes to the signer in a file only this
-// user can read, never on its command line.
-class PasswordFile {
+// A temporary file only this user can read, removed again when it goes: a
+// password from the environment reaches the signer in one, never on its
+// command line, and a program held in memory is signed in one. failure is
+// the message when it cannot be written.
+class ScratchFile {
  public:
-  explicit PasswordFile(const std::string& password) {
+  ScratchFile(const void* data, size_t size, const std::string& failure) {
 #ifdef _WIN32
     char folder[MAX_PATH + 1] = {}, name[MAX_PATH + 1] = {};
-    if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "qbp", 0, name))
-      throw BuildError("cannot pass the signing password on");
+    if (!GetTempPathA(MAX_PATH, folder) || !GetTempFileNameA(folder, "qbs", 0, name))
+      throw BuildError(failure);
     path_ = name;
     std::ofstream out(path_, std::ios::binary | std::ios::trunc);
-    out << password;
-    if (!out) throw BuildError("cannot pass the signing password on");
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    out.close();
+    if (!out) Abandon(failure);
 #else
-    char pattern[] = "/tmp/quillbox-pass.XXXXXX";
-    const int fd = mkstemp(pattern);
-    if (fd < 0) throw BuildError("cannot pass the signing password on");
+    std::error_code ec;
+    const fs::path folder = fs::temp_directory_path(ec);  // TMPDIR, or /tmp
+    std::string pattern = ((ec ? fs::path("/tmp") : folder) / "quillbox-scratch.XXXXXX").string();
+    const int fd = mkstemp(&pattern[0]);
+    if (fd < 0) throw BuildError(failure);
     path_ = pattern;
-    const bool written =
-        write(fd, password.data(), password.size()) == static_cast<ssize_t>(password.size());
-    close(fd);
-    if (!written) throw BuildError("cannot pass the signing password on");
+    const char* next = static_cast<const char*>(data);
+    size_t left = size;
+    while (left > 0) {
+      const ssize_t n = write(fd, next, left);
+      if (n <= 0) break;
+      next += n;
+      left -= static_cast<size_t>(n);
+    }
+    const bool closed = close(fd) == 0;
+    if (left > 0 || !closed) Abandon(failure);
 #endif
   }
-  ~PasswordFile() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove(path_, ec);
-  }
+  ~ScratchFile() { Remove(); }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
   const std::string& Path() const { return path_; }
 
  private:
+  void Remove() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove(path_, ec);
+  }
+  // A file that was made but not written goes before the constructor fails
+  // (no destructor runs then).
+  [[noreturn]] void Abandon(const std::string& failure) {
+    Remove();
+    throw BuildError(failure);
+  }
   std::string path_;
 };
 
@@ -148,7 +170,7 @@ void SignFile(const SigningOptions& o, const std::string& path) {
     if (o.key.empty()) throw BuildError("signing with a certificate needs its key as well");
     args.insert(args.end(), {"-certs", o.certificate, "-key", o.key});
   }
-  std::unique_ptr<PasswordFile> fromEnvironment;
+  std::unique_ptr<ScratchFile> fromEnvironment;
   if (!o.passwordFile.empty()) {
     args.insert(args.end(), {"-readpass", o.passwordFile});
   } else if (!o.passwordEnv.empty()) {
@@ -157,7 +179,8 @@ void SignFile(const SigningOptions& o, const std::string& path) {
       throw BuildError("the signing password's environment variable " + o.passwordEnv +
                        " is not set");
     }
-    fromEnvironment = std::make_unique<PasswordFile>(password);
+    fromEnvironment = std::make_unique<ScratchFile>(password, std::strlen(password),
+                                                    "cannot pass the signing password on");
     args.insert(args.end(), {"-readpass", fromEnvironment->Path()});
   }
   if (!o.description.empty()) args.insert(args.end(), {"-n", o.description});
@@ -179,6 +202,18 @@ void SignFile(const SigningOptions& o, const std::string& path) {
                      (lastLine == std::string::npos ? errors : errors.substr(lastLine + 1)));
   }
   fs::rename(signedPath, path);
+}
+
+std::vector<uint8_t> SignProgram(const SigningOptions& options,
+                                 const std::vector<uint8_t>& program) {
+  ScratchFile scratch(program.data(), program.size(), "cannot write a copy to sign");
+  SignFile(options, scratch.Path());
+  std::ifstream in(scratch.Path(), std::ios::binary);
+  if (!in) throw BuildError("cannot read back the signed copy");
+  std::vector<uint8_t> signedProgram((std::istreambuf_iterator<char>(in)), {});
+  // A signature only ever adds its certificate table.
+  if (signedProgram.size() <= program.size()) throw BuildError("cannot read back the signed copy");
+  return signedProgram;
 }
 
 }  // namespace tool

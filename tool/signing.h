@@ -1,6 +1,8 @@
-// Signing a finished installer with Authenticode, through osslsigncode.
+// Signing the installer and the uninstaller it carries with Authenticode,
+// through osslsigncode.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,5 +23,11 @@ struct SigningOptions {
 // Signs the file in place. Throws BuildError with the signer's own message
 // when signing fails; the file is then left as it was.
 void SignFile(const SigningOptions& options, const std::string& path);
+
+// Signs a program held in memory through SignFile, by way of a temporary
+// file only this user can read (gone again when this returns); returns the
+// signed program. Throws BuildError as SignFile does.
+std::vector<uint8_t> SignProgram(const SigningOptions& options,
+                                 const std::vector<uint8_t>& program);
 
 }  // namespace tool

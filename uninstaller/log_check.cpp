@@ -56,11 +56,11 @@ struct Entry {
 // The entry whose UninstallString names the uninstaller. HKLM first: an
 // entry below HKCU, which any program of the user can write, never speaks
 // for an installation that HKLM holds.
-Entry FindEntry(const std::string& uninstaller) {
+Entry FindEntry(const std::string& uninstaller, REGSAM view) {
   Entry entry;
   for (const int64_t root : {2, 1}) {
     HKEY list = nullptr;
-    if (RegOpenKeyExA(toolkit::RegistryRoot(root), qb::kUninstallKey, 0, KEY_READ, &list) !=
+    if (RegOpenKeyExA(toolkit::RegistryRoot(root), qb::kUninstallKey, 0, KEY_READ | view, &list) !=
         ERROR_SUCCESS) {
       continue;
     }
@@ -71,7 +71,7 @@ Entry FindEntry(const std::string& uninstaller) {
       if (listed == ERROR_NO_MORE_ITEMS) break;
       HKEY key = nullptr;
       if (listed != ERROR_SUCCESS ||
-          RegOpenKeyExA(list, name, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+          RegOpenKeyExA(list, name, 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) {
         continue;
       }
       bool present = false;
@@ -98,7 +98,7 @@ Entry FindEntry(const std::string& uninstaller) {
 // uninstaller or that has none (there is nothing of another program's there
 // to remove).
 std::vector<qb::RegistryKeyName> OwnEntries(const qb::UninstallLog& log, const Entry& found,
-                                            const std::string& uninstaller) {
+                                            const std::string& uninstaller, REGSAM view) {
   std::vector<qb::RegistryKeyName> own;
   if (found.found) own.push_back(found.key);
   for (const qb::LoggedRegistryValue& value : log.registry) {
@@ -106,8 +106,8 @@ std::vector<qb::RegistryKeyName> OwnEntries(const qb::UninstallLog& log, const E
     if (entry.empty() || (value.root != 1 && value.root != 2)) continue;
     HKEY key = nullptr;
     bool ours = true;
-    if (RegOpenKeyExA(toolkit::RegistryRoot(value.root), entry.c_str(), 0, KEY_QUERY_VALUE, &key) ==
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExA(toolkit::RegistryRoot(value.root), entry.c_str(), 0, KEY_QUERY_VALUE | view,
+                      &key) == ERROR_SUCCESS) {
       bool present = false;
       std::string command;
       ReadValue(key, "UninstallString", true, present, command);
@@ -195,6 +195,24 @@ void AddBounds(qb::RemovalBounds& bounds, const std::string& uninstaller,
     bounds.systemFolders.push_back(toolkit::ShellFolderPath(csidl));
   }
   for (const std::string& folder : QuickLaunchFolders()) bounds.systemFolders.push_back(folder);
+  // The native folders of 64-bit Windows, as this 32-bit program names them.
+  if (toolkit::RunsUnderWow64()) {
+    for (const char* name : {"ProgramW6432", "CommonProgramW6432"}) {
+      n = GetEnvironmentVariableA(name, buffer, MAX_PATH);
+      if (n > 0 && n < MAX_PATH) bounds.systemFolders.emplace_back(buffer, n);
+    }
+    bounds.systemFolders.push_back(toolkit::UnredirectedPath(system));
+    bounds.systemFolders.push_back(toolkit::System32BitFolder());
+  }
+}
+
+// A 64-bit package's paths in the system folder, as the native ones.
+void UseNativePaths(qb::UninstallLog& log, std::vector<std::string>& roots) {
+  for (std::string& path : log.files) path = toolkit::UnredirectedPath(path);
+  for (std::string& path : log.folders) path = toolkit::UnredirectedPath(path);
+  for (std::string& path : log.components) path = toolkit::UnredirectedPath(path);
+  for (qb::LoggedIniEntry& entry : log.ini) entry.file = toolkit::UnredirectedPath(entry.file);
+  for (std::string& path : roots) path = toolkit::UnredirectedPath(path);
 }
 
 }  // namespace
@@ -215,7 +233,9 @@ LogVerdict ReadCheckedLog(const std::string& uninstaller, CheckedLog& checked) {
   if (qb::ReadFlag(checked.log.Setting(31)))
     qb::ReadTrailerBitmap(file, pathStart, checked.headerImage);
 
-  const Entry entry = FindEntry(uninstaller);
+  checked.native64 = checked.log.Setting(qb::kLogNative64) == "64";
+  const REGSAM view = toolkit::RegistryView(checked.native64);
+  const Entry entry = FindEntry(uninstaller, view);
   checked.entryFound = entry.found;
   checked.entry = entry.key;
   switch (qb::CheckLogFingerprint(entry.fingerprint, text)) {
@@ -232,13 +252,14 @@ LogVerdict ReadCheckedLog(const std::string& uninstaller, CheckedLog& checked) {
   AddBounds(bounds, uninstaller, checked.path);
   bounds.installLocation = entry.installLocation;
   bounds.proven = checked.proven;
-  bounds.ownEntries = OwnEntries(checked.log, entry, uninstaller);
+  bounds.ownEntries = OwnEntries(checked.log, entry, uninstaller, view);
   const qb::BoundsCheck bounded = qb::CheckRemovalBounds(checked.log, bounds);
   if (!bounded.inside) {
     checked.outside = bounded.outside;
     return LogVerdict::kOutside;
   }
   checked.roots = bounded.roots;
+  if (checked.native64) UseNativePaths(checked.log, checked.roots);
   return LogVerdict::kAccepted;
 }
 

@@ -34,6 +34,10 @@ struct CheckedLog {
   bool proven = false;
   std::vector<std::string> roots;  // the only folders files and folders go from
   std::string outside;             // for a log out of bounds: the first record outside
+  // The log of a 64-bit package: its entry and registry records are in the
+  // 64-bit view; its paths in the system folder are given as this 32-bit
+  // program reaches the native ones (toolkit::UnredirectedPath).
+  bool native64 = false;
 };
 
 enum class LogVerdict {

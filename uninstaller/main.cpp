@@ -96,6 +96,7 @@ int Uninstall(const qb::UninstallerOptions& options, const std::string& self) {
   scope.roots = checked.roots;
   scope.entryFound = checked.entryFound;
   scope.entry = checked.entry;
+  scope.native64 = checked.native64;
   Removal removal(log, scope, host, original, checked.path);
   if (window) window->ShowProgress(removal.StepCount());
   removal.RunProgramsBefore();

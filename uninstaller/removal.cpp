@@ -6,6 +6,7 @@
 
 #include "cab/safe_name.h"
 #include "text/text.h"
+#include "toolkit/application.h"
 #include "toolkit/files.h"
 #include "toolkit/shell.h"
 #include "toolkit/system.h"
@@ -27,14 +28,28 @@ const char* FontsKey() {
                    : "Software\\Microsoft\\Windows\\CurrentVersion\\Fonts";
 }
 
-bool KeyIsEmpty(HKEY root, const std::string& key) {
+bool KeyIsEmpty(HKEY root, const std::string& key, REGSAM view) {
   HKEY h = nullptr;
-  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &h) != ERROR_SUCCESS) return false;
   DWORD subkeys = 1, values = 1;
   const bool read = RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                      &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
   RegCloseKey(h);
   return read && subkeys == 0 && values == 0;
+}
+
+// Deletes an empty key in the given view (RegDeleteKeyExA, which Windows
+// before XP x64 lacks, is needed only for a view other than our own).
+void DeleteKey(HKEY root, const std::string& key, REGSAM view) {
+  if (!view) {
+    RegDeleteKeyA(root, key.c_str());
+    return;
+  }
+  using DeleteKeyExFn = LONG(WINAPI*)(HKEY, LPCSTR, REGSAM, DWORD);
+  if (const auto deleteKeyEx = toolkit::LibraryFunction<DeleteKeyExFn>(
+          GetModuleHandleA("advapi32.dll"), "RegDeleteKeyExA")) {
+    deleteKeyEx(root, key.c_str(), view, 0);
+  }
 }
 
 // An INI file with nothing but blanks left in it.
@@ -100,7 +115,16 @@ void Removal::UnregisterComponents() {
     WIN32_FILE_ATTRIBUTE_DATA data;
     // Unregistering runs the component's code: only for a proven log.
     if (scope_.proven && qb::IsSafeDestinationPath(path) && IsFile(path, data)) {
-      if (HMODULE library = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+      if (scope_.native64) {
+        // A 64-bit component: the native regsvr32 unregisters it.
+        HANDLE process = nullptr;
+        if (toolkit::StartProgram(
+                toolkit::UnredirectedPath(toolkit::SystemFolder() + "\\regsvr32.exe"),
+                "/u /s \"" + path + "\"", SW_HIDE, &process))
+          toolkit::WaitForProgram(
+              process, [](void*) { toolkit::Application.ProcessMessages(); }, nullptr);
+      } else if (HMODULE library =
+                     LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
         using Entry = HRESULT(WINAPI*)();
         if (auto unregister = toolkit::LibraryFunction<Entry>(library, "DllUnregisterServer")) {
           unregister();
@@ -122,8 +146,9 @@ void Removal::RemoveFonts() {
       // installation wrote it (by name inside the Fonts folder, by full path
       // elsewhere); an entry of another font of the same name stays.
       HKEY key = nullptr;
-      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, FontsKey(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) ==
-          ERROR_SUCCESS) {
+      if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, FontsKey(), 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE | toolkit::RegistryView(scope_.native64),
+                        &key) == ERROR_SUCCESS) {
         char data[MAX_PATH * 2] = {};
         DWORD size = sizeof data - 1, type = 0;
         if (RegQueryValueExA(key, font.name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(data),
@@ -173,13 +198,14 @@ void Removal::RemoveRegistryEntries() {
     std::string key;
   };
   std::vector<Candidate> keys;
+  const REGSAM view = toolkit::RegistryView(scope_.native64);
   for (const qb::LoggedRegistryValue& value : log_.registry) {
     if (Stopping()) return;
     host_.ShowStatus(value.key);
     HKEY root = toolkit::RegistryRoot(value.root);
     HKEY h = nullptr;
     if (root && !value.key.empty() &&
-        RegOpenKeyExA(root, value.key.c_str(), 0, KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+        RegOpenKeyExA(root, value.key.c_str(), 0, KEY_SET_VALUE | view, &h) == ERROR_SUCCESS) {
       RegDeleteValueA(h, value.name.c_str());
       RegCloseKey(h);
     }
@@ -193,7 +219,7 @@ void Removal::RemoveRegistryEntries() {
   if (scope_.entryFound) {
     HKEY h = nullptr;
     if (RegOpenKeyExA(toolkit::RegistryRoot(scope_.entry.first), scope_.entry.second.c_str(), 0,
-                      KEY_SET_VALUE, &h) == ERROR_SUCCESS) {
+                      KEY_SET_VALUE | view, &h) == ERROR_SUCCESS) {
       RegDeleteValueA(h, qb::kLogSizeValue);
       RegDeleteValueA(h, qb::kLogSha256Value);
       RegCloseKey(h);
@@ -205,7 +231,7 @@ void Removal::RemoveRegistryEntries() {
            std::count(b.key.begin(), b.key.end(), '\\');
   });
   for (const Candidate& c : keys) {
-    if (KeyIsEmpty(c.root, c.key)) RegDeleteKeyA(c.root, c.key.c_str());
+    if (KeyIsEmpty(c.root, c.key, view)) DeleteKey(c.root, c.key, view);
   }
 }
 

@@ -36,6 +36,9 @@ struct RemovalScope {
   // two values go with the entry's logged ones.
   bool entryFound = false;
   qb::RegistryKeyName entry;
+  // The log of a 64-bit package: its registry records are in the 64-bit
+  // view, and its paths in the system folder are the native ones.
+  bool native64 = false;
 };
 
 class Removal {

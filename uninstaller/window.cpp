@@ -6,6 +6,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/dpi.h"
 #include "toolkit/drawing.h"
 
 namespace uninstaller {
@@ -67,14 +68,12 @@ TUninstallWindow::~TUninstallWindow() {
 
 void TUninstallWindow::Build() {
   const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-  RECT frame = {0, 0, kClientWidth, kClientHeight};
-  AdjustWindowRectEx(&frame, style, FALSE, WS_EX_CONTROLPARENT);
-  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-  CreateTopLevel("TQuillboxUninstall", Text(kCaption).c_str(), style, WS_EX_CONTROLPARENT,
-                 (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2,
-                 w, h, nullptr);
+  CreateTopLevel("TQuillboxUninstall", Text(kCaption).c_str(), style, WS_EX_CONTROLPARENT, 0, 0, 0,
+                 0, nullptr);
   HWND win = Handle();
-  SendMessageA(win, WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
+  // Sized for the DPI of its monitor, and centred.
+  toolkit::FitClientArea(win, kClientWidth, kClientHeight, true);
+  toolkit::SetFont(win, toolkit::Font("Tahoma", -11));
 
   title_ = toolkit::CreateLabel(win, "", Number(log_, kTitleX), Number(log_, kTitleY),
                                 kClientWidth - Number(log_, kTitleX) - 8, 16, SS_NOPREFIX);
@@ -100,7 +99,8 @@ void TUninstallWindow::Build() {
     EnableWindow(label, FALSE);
     RECT r;
     GetWindowRect(label, &r);
-    lineLeft = 12 + (r.right - r.left) + 4;
+    // In 96-DPI measure, as every place given to the toolkit.
+    lineLeft = 12 + MulDiv(r.right - r.left, 96, toolkit::WindowDpi(win)) + 4;
   }
   toolkit::CreateControl("STATIC", "", SS_ETCHEDHORZ, lineLeft, 314, 485 - lineLeft, 2, win);
 
@@ -113,7 +113,8 @@ void TUninstallWindow::Build() {
 void TUninstallWindow::SetHeader(const std::string& title, const std::string& subtitle) {
   toolkit::SetText(title_, title);
   toolkit::SetText(subtitle_, subtitle);
-  RECT band = {0, 0, kClientWidth, kHeaderHeight};
+  RECT band = {0, 0, toolkit::Scaled(Handle(), kClientWidth),
+               toolkit::Scaled(Handle(), kHeaderHeight)};
   InvalidateRect(Handle(), &band, TRUE);
 }
 
@@ -196,17 +197,19 @@ void TUninstallWindow::OnCancel() {
 
 void TUninstallWindow::PaintHeader(HDC dc) {
   const COLORREF colour = toolkit::ResolveColour(qb::ReadNumber(Text(kHeaderColour)));
-  RECT band = {0, 0, kClientWidth, kHeaderHeight};
+  const int dpi = toolkit::WindowDpi(Handle());
+  RECT band = {0, 0, toolkit::Scaled(kClientWidth, dpi), toolkit::Scaled(kHeaderHeight, dpi)};
   HBRUSH brush = CreateSolidBrush(colour);
   FillRect(dc, &band, brush);
   DeleteObject(brush);
   if (qb::ReadFlag(Text(kHeaderGradient))) {
-    toolkit::PaintGradient(dc, 170, kHeaderHeight, false, colour,
+    toolkit::PaintGradient(dc, toolkit::Scaled(170, dpi), band.bottom, false, colour,
                            toolkit::ResolveColour(qb::ReadNumber(Text(kGradientEnd))));
   }
   if (header_) {
-    toolkit::DrawPicture(dc, header_, Number(log_, kHeaderBitmapX), Number(log_, kHeaderBitmapY),
-                         qb::ReadFlag(Text(kHeaderKeyed)));
+    toolkit::DrawPicture(dc, header_, toolkit::Scaled(Number(log_, kHeaderBitmapX), dpi),
+                         toolkit::Scaled(Number(log_, kHeaderBitmapY), dpi),
+                         qb::ReadFlag(Text(kHeaderKeyed)), dpi);
   }
 }
 

@@ -44,6 +44,13 @@ int CentredOffset(int windowSize, int pictureSize) {
   return static_cast<int>(half);
 }
 
+int ScaleForDpi(int value, int dpi) {
+  const int64_t product = static_cast<int64_t>(value) * dpi;
+  // Rounded once: half of 96 is added to the magnitude before the division.
+  const int64_t scaled = product >= 0 ? (product + 48) / 96 : -((-product + 48) / 96);
+  return static_cast<int>(scaled);
+}
+
 namespace {
 
 uint32_t Le32(const uint8_t* b, size_t at) {

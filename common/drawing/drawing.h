@@ -21,6 +21,11 @@ std::vector<Rgb> GradientStrip(int n, Rgb a, Rgb b);
 // (101 in 1024 gives 462, 461.5 rounded).
 int CentredOffset(int windowSize, int pictureSize);
 
+// A length laid out for 96 DPI at another DPI: value x dpi / 96, rounded
+// once to the nearest integer, halves away from zero (11 at 144 DPI is 17,
+// -11 is -17). At 96 DPI every value stays as it is.
+int ScaleForDpi(int value, int dpi);
+
 // Where the parts of a BMP file image lie, once it is known to be whole:
 // the bitmap information header right after the 14-byte file header, and
 // the pixel bits at the offset the file header names.

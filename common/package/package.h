@@ -86,6 +86,9 @@ class Package {
 
   const std::string& Text(int index) const;  // empty when missing
   bool Flag(int index) const;
+  // A flag among the settings added later (kNative64 on): on only when it
+  // is "1", so that a package that ends before it reads as off.
+  bool LaterFlag(int index) const { return Text(index) == "1"; }
   int64_t Number(int index) const;
   void SetText(int index, const std::string& text);
 

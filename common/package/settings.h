@@ -116,11 +116,15 @@ enum Setting : int {
   kFinishPage = 116,
   kLastCabinetNumber = 117,
   kLastCabinetSize = 118,
+  kNative64 = 119,           // "1": a 64-bit application, installed in the native places
+  kAllUsersShortcuts = 120,  // "1": group, desktop and Start-menu shortcuts for all users
 };
 
-// The highest index the stub reads; a package carries at least this many + 1.
-constexpr int kHighestSetting = 118;
-constexpr int kMinimumSettings = kHighestSetting + 1;
+// The highest index the stub reads. A package carries at least
+// kMinimumSettings; the settings added later (from kNative64 on) read as
+// empty, "off", in a package that ends before them.
+constexpr int kHighestSetting = 120;
+constexpr int kMinimumSettings = kLastCabinetSize + 1;
 
 // Message indexes of the language string table.
 enum Message : int {
@@ -202,9 +206,12 @@ enum Message : int {
   kMsgOverwriteNoAll = 94,
   kMsgCannotCreate = 95,
   kMsgCannotCreateAfter = 96,
+  kMsgSpaceRequired = 97,
+  kMsgSpaceAvailable = 98,
+  kMsgNeeds64BitWindows = 99,  // not in packages made before 64-bit packages
 };
 
 // Messages a package supplies per language at least.
-constexpr int kMessageCount = 96;
+constexpr int kMessageCount = 98;
 
 }  // namespace qb

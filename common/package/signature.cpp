@@ -15,7 +15,15 @@ uint32_t Le32(const uint8_t* b) {
 
 }  // namespace
 
-bool FindCertificateTable(ByteSource& file, CertificateTable& table) {
+namespace {
+
+struct SecurityDirectory {
+  uint64_t checksumField = 0;  // file offset of the PE checksum
+  uint64_t entry = 0;          // file offset of the security directory entry
+  CertificateTable table;
+};
+
+bool FindSecurityDirectory(ByteSource& file, SecurityDirectory& found) {
   const uint64_t size = file.Size();
   uint8_t dos[64];
   if (!ReadAt(file, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
@@ -35,8 +43,62 @@ bool FindCertificateTable(ByteSource& file, CertificateTable& table) {
   if (!ReadAt(file, optional + directories + 4 * 8, entry, 8)) return false;
   const uint64_t offset = Le32(entry), length = Le32(entry + 4);
   if (offset == 0 || length == 0 || offset > size || length != size - offset) return false;
-  table.offset = offset;
-  table.size = length;
+  found.checksumField = optional + 64;
+  found.entry = optional + directories + 4 * 8;
+  found.table.offset = offset;
+  found.table.size = length;
+  return true;
+}
+
+// A program in memory as a byte source, without a copy.
+class ProgramView : public ByteSource {
+ public:
+  explicit ProgramView(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  size_t Read(void* buffer, size_t size) override {
+    if (position_ >= bytes_.size()) return 0;
+    const uint64_t left = bytes_.size() - position_;
+    const size_t n = static_cast<size_t>(size < left ? size : left);
+    for (size_t i = 0; i < n; ++i) static_cast<uint8_t*>(buffer)[i] = bytes_[position_ + i];
+    position_ += n;
+    return n;
+  }
+  bool Seek(uint64_t position) override {
+    position_ = position;
+    return true;
+  }
+  uint64_t Size() override { return bytes_.size(); }
+
+ private:
+  const std::vector<uint8_t>& bytes_;
+  uint64_t position_ = 0;
+};
+
+void Put32(std::vector<uint8_t>& b, uint64_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+// The last entry of a certificate table. Entries (a 32-bit length that
+// counts their own eight bytes of header, then revision and type) follow
+// each other at multiples of eight bytes. False when one does not fit in
+// the table.
+bool LastEntry(const std::vector<uint8_t>& program, const CertificateTable& table, uint64_t& last) {
+  const uint64_t end = table.offset + table.size;
+  for (uint64_t at = table.offset; at < end;) {
+    if (end - at < 8) return false;
+    const uint64_t length = Le32(&program[at]);
+    if (length < 8 || length > end - at) return false;
+    last = at;
+    at += (length + 7) / 8 * 8;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FindCertificateTable(ByteSource& file, CertificateTable& table) {
+  SecurityDirectory found;
+  if (!FindSecurityDirectory(file, found)) return false;
+  table = found.table;
   return true;
 }
 
@@ -50,6 +112,39 @@ uint64_t PackageEnd(ByteSource& file) {
     for (size_t i = n; i > 0 && tail[i - 1] == 0; --i) --end;
   }
   return end;
+}
+
+bool AppendKeepingSignature(std::vector<uint8_t>& program, const std::vector<uint8_t>& data) {
+  ProgramView view(program);
+  SecurityDirectory found;
+  uint64_t last = 0;
+  bool inside = FindSecurityDirectory(view, found) && LastEntry(program, found.table, last);
+  const uint64_t padding = inside ? (8 - (found.table.size + data.size()) % 8) % 8 : 0;
+  const uint64_t grown = found.table.size + padding + data.size();
+  if (grown > UINT32_MAX) inside = false;
+  if (inside) program.insert(program.end(), static_cast<size_t>(padding), 0);
+  program.insert(program.end(), data.begin(), data.end());
+  if (!inside) return false;
+  Put32(program, found.entry + 4, static_cast<uint32_t>(grown));
+  Put32(program, last, static_cast<uint32_t>(program.size() - last));
+  if (Le32(&program[found.checksumField]) != 0) {
+    Put32(program, found.checksumField, PeChecksum(program, found.checksumField));
+  }
+  return true;
+}
+
+uint32_t PeChecksum(const std::vector<uint8_t>& program, uint64_t checksumField) {
+  // The checksum's own four bytes count as zero.
+  const auto byte = [&](size_t i) -> uint32_t {
+    return i >= program.size() || i - checksumField < 4 ? 0 : program[i];
+  };
+  uint64_t sum = 0;
+  for (size_t i = 0; i < program.size(); i += 2) {
+    sum += byte(i) | (byte(i + 1) << 8);
+    sum = (sum & 0xFFFF) + (sum >> 16);
+  }
+  sum = (sum & 0xFFFF) + (sum >> 16);
+  return static_cast<uint32_t>(sum + program.size());
 }
 
 }  // namespace qb

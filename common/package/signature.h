@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "package/source.h"
 
@@ -24,5 +25,21 @@ bool FindCertificateTable(ByteSource& file, CertificateTable& table);
 // when a certificate table follows, its offset less the zero bytes of
 // padding (at most seven) in front of it.
 uint64_t PackageEnd(ByteSource& file);
+
+// Appends data to a program held in memory so that the data ends the file
+// (the uninstaller's trailer, added at installation to an uninstaller the
+// authoring tool may have signed). Past the certificate table of a signed
+// program the data would break its signature; so there it goes inside the
+// table, which the signature's digest leaves out: zero bytes first keep the
+// table a multiple of eight bytes long, and the table and its last
+// certificate entry grow to take them and the data. A PE checksum the
+// program carries is then made again (one of 0 says there is none and
+// stays). Any other file just gets the data at its end. Returns whether the
+// data went inside a signature.
+bool AppendKeepingSignature(std::vector<uint8_t>& program, const std::vector<uint8_t>& data);
+
+// The PE checksum of a program: its 16-bit words summed with end-around
+// carry, the checksum field itself counting as zero, plus its length.
+uint32_t PeChecksum(const std::vector<uint8_t>& program, uint64_t checksumField);
 
 }  // namespace qb

@@ -213,4 +213,36 @@ std::string BrowsedDestination(const std::string& picked, const std::string& def
   return path;
 }
 
+std::string ByteSizeText(uint64_t bytes) {
+  if (bytes < 1024) return Decimal(static_cast<int64_t>(bytes)) + (bytes == 1 ? " byte" : " bytes");
+  static const char* const kUnits[] = {"KB", "MB", "GB", "TB", "PB", "EB"};
+  for (int k = 0; k < 6; ++k) {
+    // The size in the unit below (bytes for KB), cut to whole ones; the
+    // rest is below a thousandth of the unit shown.
+    const uint64_t below = bytes >> (10 * k);
+    if (below >= (1u << 20) && k < 5) continue;  // 1024 units or more
+    const uint32_t tenths = static_cast<uint32_t>((below * 10 + 512) >> 10);
+    if (tenths >= 10240 && k < 5) continue;  // rounds to 1024.0
+    return Decimal(tenths / 10) + "." + static_cast<char>('0' + tenths % 10) + " " + kUnits[k];
+  }
+  return std::string();  // not reached: every size is below 16 EB
+}
+
+std::string ParentFolder(const std::string& path) {
+  const auto separator = [](char c) { return c == '\\' || c == '/'; };
+  std::string s = path;
+  while (s.size() > 1 && separator(s.back()) && !(s.size() == 3 && s[1] == ':')) s.pop_back();
+  if (s.size() >= 2 && s.size() <= 3 && s[1] == ':') return std::string();  // a drive's root
+  const size_t at = s.find_last_of("\\/");
+  if (at == std::string::npos || at == 0) return std::string();
+  if (s.size() >= 2 && separator(s[0]) && separator(s[1])) {
+    // "\\server\share" is a root: its folders come after a third separator.
+    const size_t first = s.find_first_of("\\/", 2);
+    if (first == std::string::npos || first >= at) return std::string();
+  }
+  std::string parent = s.substr(0, at);
+  if (parent.size() == 2 && parent[1] == ':') parent += '\\';
+  return parent;
+}
+
 }  // namespace qb

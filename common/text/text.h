@@ -72,4 +72,15 @@ std::string LongPathForm(const std::string& typed,
 std::string BrowsedDestination(const std::string& picked, const std::string& defaultDestination,
                                const std::string& subfolder);
 
+// A size as the wizard shows it: "N bytes" below 1 KB, otherwise in the
+// largest unit of 1024 (KB, MB, GB, TB, PB, EB) that leaves at least 1, with
+// one decimal, rounded to the nearest tenth ("12.3 MB"). Works without
+// 64-bit division, as DivideInPlace.
+std::string ByteSizeText(uint64_t bytes);
+
+// The folder that holds path ("C:\a\b" -> "C:\a", "C:\a" -> "C:\"),
+// trailing backslashes or slashes not counting; empty for a root ("C:\",
+// "C:", "\\server\share") and for a path without a folder part.
+std::string ParentFolder(const std::string& path);
+
 }  // namespace qb

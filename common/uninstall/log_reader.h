@@ -37,6 +37,10 @@ struct LoggedExtra {
 };
 
 // The records of a log, each list in the order of its numbering.
+// The [s] entry that marks the log of a 64-bit package ("64"); logs of
+// 32-bit packages do not have it.
+constexpr int kLogNative64 = 52;
+
 struct UninstallLog {
   std::vector<std::string> files;             // [f]
   std::vector<std::string> folders;           // [e]

@@ -242,6 +242,7 @@ std::vector<std::string> BuildUninstallLog(const UninstallLogInput& in) {
     }
     log.Entry(key++, value);
   }
+  if (in.native64) log.Entry(kLogNative64, "64");
   return log.lines;
 }
 

@@ -44,6 +44,9 @@ struct UninstallLogInput {
   // in their sections, each left out when the run's own entries (or an
   // earlier one of it) name the same thing already.
   const UninstallLog* earlier = nullptr;
+  // A 64-bit package's run: the log says so (kLogNative64 in [s]), and the
+  // uninstaller removes its registry records from the 64-bit view.
+  bool native64 = false;
 };
 
 // The lines of the log, without line ends.

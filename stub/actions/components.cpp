@@ -6,6 +6,7 @@
 #include "engine/variables.h"
 #include "toolkit/application.h"
 #include "toolkit/log.h"
+#include "toolkit/shell.h"
 #include "toolkit/system.h"
 
 namespace actions {
@@ -27,6 +28,19 @@ void RegisterComponent(const std::string& path) {
   FreeLibrary(module);
 }
 
+// A 64-bit component cannot be loaded into this 32-bit process: the native
+// regsvr32 registers it. Returns whether it could be started.
+bool RegisterNativeComponent(const std::string& path) {
+  const std::string regsvr32 =
+      toolkit::UnredirectedPath(toolkit::SystemFolder() + "\\regsvr32.exe");
+  HANDLE process = nullptr;
+  if (!toolkit::StartProgram(regsvr32, "/s \"" + path + "\"", SW_HIDE, &process) || !process)
+    return false;
+  toolkit::WaitForProgram(
+      process, [](void*) { toolkit::Application.ProcessMessages(); }, nullptr);
+  return true;
+}
+
 }  // namespace
 
 void RegisterComponents(engine::RunState& run) {
@@ -37,7 +51,12 @@ void RegisterComponents(engine::RunState& run) {
                path.substr(path.find_last_of('\\') + 1));
     toolkit::Application.ProcessMessages();
     toolkit::Log({"component: ", path});
-    RegisterComponent(path);
+    if (run.session.state.native64) {
+      if (!RegisterNativeComponent(toolkit::UnredirectedPath(path)))
+        toolkit::Log({"component: FAILED to start the native regsvr32 for ", path});
+    } else {
+      RegisterComponent(path);
+    }
     run.ProgressStep();
   }
 }

@@ -9,6 +9,7 @@
 #include "toolkit/application.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/system.h"
 
 namespace actions {
 
@@ -27,7 +28,8 @@ void InstallFonts(engine::RunState& run) {
       const bool inFonts =
           !fontsFolder.empty() && qb::UpperAscii(file).find(fontsFolder) != std::string::npos;
       const std::string data = inFonts ? toolkit::NamePart(file) : file;
-      WriteRegistryValue(2, key, engine::ExpandText(fonts.Field(r, 0)), data, kRegString, false);
+      WriteRegistryValue(2, key, engine::ExpandText(fonts.Field(r, 0)), data, kRegString, false,
+                         toolkit::RegistryView(run.session.state.native64));
       AddFontResourceA(file.c_str());
       toolkit::Log({"font: ", file});
       SendMessageA(HWND_BROADCAST, WM_FONTCHANGE, 0, 0);

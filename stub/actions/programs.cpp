@@ -8,6 +8,7 @@
 #include "toolkit/application.h"
 #include "toolkit/log.h"
 #include "toolkit/shell.h"
+#include "toolkit/system.h"
 
 namespace actions {
 
@@ -22,7 +23,9 @@ void RunPrograms(engine::RunState& run, ProgramPhase phase) {
   for (int64_t r = 0; r < installTime && static_cast<size_t>(r) < programs.Count(); ++r) {
     const size_t i = static_cast<size_t>(r);
     if (qb::ReadNumber(programs.Field(i, 4)) != phase) continue;
-    const std::string file = engine::ExpandText(programs.Field(i, 1));
+    std::string file = engine::ExpandText(programs.Field(i, 1));
+    // A 64-bit package's programs in the system folder are the native ones.
+    if (run.session.state.native64) file = toolkit::UnredirectedPath(file);
     const std::string parameters = engine::ExpandText(programs.Field(i, 2));
     const bool wait = qb::ReadNumber(programs.Field(i, 5)) == 1;
     HANDLE process = nullptr;

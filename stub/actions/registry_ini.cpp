@@ -27,7 +27,8 @@ std::string KeyName(long long root, const std::string& key) {
 }  // namespace
 
 RegistryResult WriteRegistryValue(long long root, const std::string& key, const std::string& name,
-                                  const std::string& data, long long type, bool overwrite) {
+                                  const std::string& data, long long type, bool overwrite,
+                                  REGSAM view) {
   const bool keyOnly = type != kRegString && type != kRegBinary && type != kRegDword;
   const std::string where = KeyName(root, key) + (keyOnly ? "" : " value \"" + name + "\"");
   HKEY rootKey = toolkit::RegistryRoot(root);
@@ -38,7 +39,7 @@ RegistryResult WriteRegistryValue(long long root, const std::string& key, const 
   HKEY handle = nullptr;
   DWORD disposition = 0;
   const LONG opened = RegCreateKeyExA(rootKey, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                      KEY_ALL_ACCESS, nullptr, &handle, &disposition);
+                                      KEY_ALL_ACCESS | view, nullptr, &handle, &disposition);
   if (opened != ERROR_SUCCESS) {
     toolkit::Log({"registry: FAILED to open ", where, ": ", toolkit::SystemErrorText(opened)});
     return kRegFailed;
@@ -104,7 +105,8 @@ void WriteRecord(engine::RunState& run, const qb::RecordList& values, size_t r) 
       WriteRegistryValue(qb::ReadNumber(values.Field(r, 0)), engine::ExpandText(values.Field(r, 1)),
                          engine::ExpandText(values.Field(r, 2)),
                          engine::ExpandText(values.Field(r, 3)), qb::ReadNumber(values.Field(r, 4)),
-                         qb::ReadNumber(values.Field(r, 5)) == 1) == kRegWritten;
+                         qb::ReadNumber(values.Field(r, 5)) == 1,
+                         toolkit::RegistryView(run.session.state.native64)) == kRegWritten;
 }
 
 }  // namespace
@@ -141,7 +143,10 @@ void WriteRegistryValues(engine::RunState& run) {
     HKEY rootKey = toolkit::RegistryRoot(root);
     HKEY handle = nullptr;
     const LONG opened =
-        rootKey ? RegOpenKeyExA(rootKey, key.c_str(), 0, KEY_READ, &handle) : ERROR_BADKEY;
+        rootKey
+            ? RegOpenKeyExA(rootKey, key.c_str(), 0,
+                            KEY_READ | toolkit::RegistryView(run.session.state.native64), &handle)
+            : ERROR_BADKEY;
     if (opened == ERROR_SUCCESS) RegCloseKey(handle);
     run.registryKeyNew[r] = opened == ERROR_FILE_NOT_FOUND && !key.empty();
     toolkit::Log({"registry key for removal when empty: ", KeyName(root, key),
@@ -175,9 +180,11 @@ bool WriteUninstallEntry(engine::RunState& run, const std::string& logSize,
   long long root = 0;
   std::string key;
   if (UninstallEntryKey(run.session.package, root, key)) {
-    all = WriteRegistryValue(root, key, kLogSizeValue, logSize, kRegString, true) == kRegWritten &&
+    const REGSAM view = toolkit::RegistryView(run.session.state.native64);
+    all = WriteRegistryValue(root, key, kLogSizeValue, logSize, kRegString, true, view) ==
+              kRegWritten &&
           all;
-    all = WriteRegistryValue(root, key, kLogSha256Value, logSha256, kRegString, true) ==
+    all = WriteRegistryValue(root, key, kLogSha256Value, logSha256, kRegString, true, view) ==
               kRegWritten &&
           all;
   }
@@ -188,7 +195,8 @@ void WriteIniEntries(engine::RunState& run) {
   const qb::RecordList& entries = run.session.package.Records(qb::List::kIniEntries);
   run.iniEntryWritten.assign(entries.Count(), false);
   for (size_t r = 0; r < entries.Count(); ++r) {
-    const std::string file = engine::ExpandText(entries.Field(r, 0));
+    std::string file = engine::ExpandText(entries.Field(r, 0));
+    if (run.session.state.native64) file = toolkit::UnredirectedPath(file);
     // A full path the safe-name rule accepts, or a bare name, which the
     // system places in the Windows folder.
     if (!qb::IsSafeDestinationPath(file) && !qb::IsSafePathComponent(file)) {

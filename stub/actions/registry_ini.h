@@ -18,9 +18,11 @@ enum RegistryResult : int { kRegWritten = 0, kRegKept = 1, kRegFailed = 2 };
 // Creates the key (and every missing key above it) and writes the value,
 // unless overwrite is off and a value of that name exists. A type other than
 // string, binary or double word creates only the key. Failures are logged
-// as such.
+// as such. The view is 0 or toolkit::RegistryView's flag (a 64-bit package
+// writes into the 64-bit view).
 RegistryResult WriteRegistryValue(long long root, const std::string& key, const std::string& name,
-                                  const std::string& data, long long type, bool overwrite);
+                                  const std::string& data, long long type, bool overwrite,
+                                  REGSAM view);
 
 // The registry value list (but the Add/Remove Programs entry) and whether
 // each [[registry_keys]] key is new; one progress step per value record.

@@ -17,23 +17,60 @@ namespace actions {
 
 namespace {
 
-enum Location : int { kGroup = 0, kDesktop = 1, kStartMenu = 2, kQuickLaunch = 3, kFullPath = 4 };
+// Where a shortcut goes. The group, desktop and Start menu of the first
+// three follow the package: the installing user's, or all users' in a
+// package for the whole machine. The last six name one of them explicitly.
+enum Location : int {
+  kGroup = 0,
+  kDesktop = 1,
+  kStartMenu = 2,
+  kQuickLaunch = 3,
+  kFullPath = 4,
+  kUserGroup = 5,
+  kUserDesktop = 6,
+  kUserStartMenu = 7,
+  kCommonGroup = 8,
+  kCommonDesktop = 9,
+  kCommonStartMenu = 10,
+};
+
+// The path variables of the user's and of all users' folders.
+enum : int {
+  kUserDesktopFolder = 6,
+  kUserProgramsFolder = 8,
+  kUserStartMenuFolder = 9,
+  kCommonDesktopFolder = 28,
+  kCommonProgramsFolder = 31,
+  kCommonStartMenuFolder = 32,
+};
 
 // The folder a shortcut goes to, or empty when the user's choices (the
 // group and task check boxes) or the machine leave it out.
-std::string LocationFolder(const engine::UserChoices& choices, int64_t code, bool& made) {
+std::string LocationFolder(const engine::UserChoices& choices, int64_t code, bool allUsers,
+                           bool& made) {
   made = false;
+  if (code == kGroup || code == kDesktop || code == kStartMenu) {
+    code += allUsers ? kCommonGroup : kUserGroup;
+  }
   switch (code) {
-    case kGroup:
+    case kUserGroup:
+    case kCommonGroup:
       if (choices.noProgramGroup) return std::string();
       made = true;
-      return engine::Variable(8) + "\\" + choices.programGroup;
-    case kDesktop:
+      return engine::Variable(code == kUserGroup ? kUserProgramsFolder : kCommonProgramsFolder) +
+             "\\" + choices.programGroup;
+    case kUserDesktop:
+    case kCommonDesktop:
       made = choices.tasks[0];
-      return made ? engine::Variable(6) : std::string();
-    case kStartMenu:
+      return made ? engine::Variable(code == kUserDesktop ? kUserDesktopFolder
+                                                          : kCommonDesktopFolder)
+                  : std::string();
+    case kUserStartMenu:
+    case kCommonStartMenu:
       made = choices.tasks[1];
-      return made ? engine::Variable(9) : std::string();
+      return made ? engine::Variable(code == kUserStartMenu ? kUserStartMenuFolder
+                                                            : kCommonStartMenuFolder)
+                  : std::string();
     case kQuickLaunch:
       made = choices.tasks[2];
       return made ? engine::Variable(7) : std::string();
@@ -83,11 +120,19 @@ void CreateShortcuts(engine::RunState& run) {
   for (size_t r = 0; r < shortcuts.Count(); ++r) {
     const int64_t code = qb::ReadNumber(shortcuts.Field(r, 0));
     bool made = false;
-    const std::string location = LocationFolder(run.choices, code, made);
+    const std::string location = LocationFolder(
+        run.choices, code, run.session.package.LaterFlag(qb::kAllUsersShortcuts), made);
+    if (made && code != kFullPath && location.empty()) {
+      // Its folder is not on this system (a Quick Launch folder that the
+      // user has not got): the log says so.
+      toolkit::Log({"shortcut: left out, its folder is not on this system: ",
+                    engine::ExpandText(shortcuts.Field(r, 1))});
+    }
     if (made && (code == kFullPath || !location.empty())) {
       const std::string name = engine::ExpandText(shortcuts.Field(r, 1));
       const std::string path = code == kFullPath ? name : toolkit::WithBackslash(location) + name;
       if (!qb::IsSafeDestinationPath(path)) {
+        toolkit::Log({"shortcut: left out, not a safe full path: ", path});
         run.ProgressStep();
         continue;
       }

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "actions/registry_ini.h"
 #include "engine/run_state.h"
 #include "engine/variables.h"
+#include "package/signature.h"
 #include "package/support_files.h"
 #include "session/workfolder.h"
 #include "text/sha256.h"
@@ -21,6 +24,8 @@ namespace {
 
 // An uninstall log larger than this is not one the installer made.
 constexpr uint64_t kLargestEarlierLog = 64u << 20;
+// Nor is an uninstaller larger than this one the installer unpacked.
+constexpr uint64_t kLargestUninstaller = 256u << 20;
 
 // The whole file, or false when it cannot be read in full.
 bool ReadWholeFile(const std::string& path, std::string& bytes, uint64_t limit) {
@@ -37,39 +42,44 @@ void Failed(const char* what, const std::string& path, DWORD error) {
                 toolkit::SystemErrorText(error)});
 }
 
-// Appends the trailer and checks that the file ends with it.
+// Adds the trailer to the uninstaller and checks that the file now ends with
+// it. A signed uninstaller keeps its signature: the trailer goes inside its
+// certificate table.
 bool AppendTrailer(const std::string& uninstaller, const std::vector<uint8_t>& trailer,
                    const std::string& logPath) {
-  HANDLE h = CreateFileA(uninstaller.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
-                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::string original;
+  if (!ReadWholeFile(uninstaller, original, kLargestUninstaller)) {
+    Failed("the uninstaller", uninstaller, GetLastError());
+    return false;
+  }
+  std::vector<uint8_t> program(original.begin(), original.end());
+  if (qb::AppendKeepingSignature(program, trailer)) {
+    toolkit::Log(
+        "uninstall information: the uninstaller is signed; its trailer goes inside the "
+        "signature's certificate table");
+  }
+  // The file only grows: writing it from its start replaces every byte.
+  HANDLE h = CreateFileA(uninstaller.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     Failed("the uninstaller", uninstaller, GetLastError());
     return false;
   }
-  LARGE_INTEGER size = {}, zero = {};
   DWORD error = ERROR_SUCCESS;
-  if (!GetFileSizeEx(h, &size) || !SetFilePointerEx(h, zero, nullptr, FILE_END)) {
-    error = GetLastError();
-    CloseHandle(h);
+  if (!toolkit::WriteAllAndClose(h, program.data(), program.size(), error)) {
     Failed("the uninstaller", uninstaller, error);
     return false;
   }
-  if (!toolkit::WriteAllAndClose(h, trailer.data(), trailer.size(), error)) {
-    Failed("the uninstaller", uninstaller, error);
-    return false;
-  }
-  // Read back: the file grew by the trailer, ends with it, and its reader
-  // finds the log there.
-  toolkit::TFileStream in;
-  std::vector<uint8_t> end(trailer.size());
+  // Read back: the file is what was written, ends with the trailer, and its
+  // reader finds the log there.
+  std::string back;
   std::string named;
   uint64_t pathStart = 0;
-  const bool read = in.OpenRead(uninstaller) &&
-                    in.Size() == static_cast<uint64_t>(size.QuadPart) + trailer.size() &&
-                    in.Seek(static_cast<uint64_t>(size.QuadPart)) &&
-                    in.Read(end.data(), end.size()) == end.size();
-  if (!read || end != trailer || !qb::ReadTrailerLogPath(in, named, pathStart) ||
-      named != logPath) {
+  const bool same = ReadWholeFile(uninstaller, back, program.size()) &&
+                    back.size() == program.size() &&
+                    std::memcmp(back.data(), program.data(), back.size()) == 0;
+  qb::MemorySource written(std::move(program));
+  if (!same || !qb::ReadTrailerLogPath(written, named, pathStart) || named != logPath) {
     toolkit::Log({"uninstall information: FAILED: the uninstaller ", uninstaller,
                   " does not end with the trailer written to it"});
     return false;
@@ -168,8 +178,9 @@ void ReadEarlierLog(engine::RunState& run) {
   long long root = 0;
   std::string key;
   if (UninstallEntryKey(run.session.package, root, key)) {
-    const std::string size = engine::ReadRegistryText(root, key, kLogSizeValue);
-    const std::string sha256 = engine::ReadRegistryText(root, key, kLogSha256Value);
+    const REGSAM view = toolkit::RegistryView(run.session.state.native64);
+    const std::string size = engine::ReadRegistryText(root, key, kLogSizeValue, view);
+    const std::string sha256 = engine::ReadRegistryText(root, key, kLogSha256Value, view);
     if ((!size.empty() && size != qb::Decimal(static_cast<int64_t>(bytes.size()))) ||
         (!sha256.empty() && sha256 != qb::Sha256Hex(bytes.data(), bytes.size()))) {
       toolkit::Log({"uninstall information: the earlier log ", logPath,
@@ -214,6 +225,7 @@ bool WriteUninstallLog(engine::RunState& run, LogFingerprint& fingerprint) {
   input.package = &pkg;
   input.installedFiles = run.installedFiles;
   input.destinationFolder = engine::Variable(4);
+  input.native64 = run.session.state.native64;
   input.expand = engine::ExpandText;
   input.registryValuesWritten = run.registryValueWritten;
   input.registryKeysNew = run.registryKeyNew;

@@ -223,6 +223,9 @@ void OnCopyFile(void* owner, TCab& cab, const std::string& name, int32_t size, u
       run.ProgressStep();
       return;
     }
+    // A 64-bit package's system files go to the native system folder, and
+    // the installed-files list names the path that reaches it.
+    if (run.session.state.native64) dest = toolkit::UnredirectedPath(dest);
   }
   if (write) {
     const DWORD attributes = GetFileAttributesA(dest.c_str());

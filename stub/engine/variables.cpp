@@ -38,6 +38,29 @@ std::string QuickLaunchFolder() {
   return toolkit::FolderExists(path) ? path : std::string();
 }
 
+bool Native64() { return boundSession && boundSession->state.native64; }
+
+// The 64-bit Program Files folder, or its Common Files folder, as Windows
+// tells 32-bit programs; empty on 32-bit Windows.
+std::string ProgramFiles64(bool common) {
+  if (!toolkit::WindowsRunsX64()) return std::string();
+  char buffer[MAX_PATH + 1] = {};
+  const DWORD n =
+      GetEnvironmentVariableA(common ? "CommonProgramW6432" : "ProgramW6432", buffer, MAX_PATH);
+  if (n > 0 && n < MAX_PATH) return std::string(buffer, n);
+  return ReadRegistryText(2, "Software\\Microsoft\\Windows\\CurrentVersion",
+                          common ? "CommonFilesDir" : "ProgramFilesDir",
+                          toolkit::RegistryView(true));
+}
+
+// The Program Files folder of a 32-bit program: this process's own view.
+std::string ProgramFiles32() {
+  const std::string pf = toolkit::ShellFolderPath(CSIDL_PROGRAM_FILES);
+  if (!pf.empty()) return pf;
+  const std::string win = WindowsFolder();
+  return win.empty() ? std::string() : win.substr(0, 1) + ":\\Program Files";
+}
+
 class SystemVariables : public qb::VariableSource {
  public:
   std::string Value(int number) override;
@@ -53,18 +76,14 @@ std::string SystemVariables::Value(int number) {
   char buffer[MAX_PATH + 1] = {};
   DWORD size = sizeof buffer;
   switch (number) {
-    case 1: {
-      const std::string pf = toolkit::ShellFolderPath(CSIDL_PROGRAM_FILES);
-      if (!pf.empty()) return pf;
-      const std::string win = WindowsFolder();
-      return win.empty() ? std::string() : win.substr(0, 1) + ":\\Program Files";
-    }
+    case 1:
+      return Native64() ? ProgramFiles64(false) : ProgramFiles32();
     case 2:
       return WindowsFolder();
-    case 3: {
-      const UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
-      return n && n <= MAX_PATH ? std::string(buffer, n) : std::string();
-    }
+    case 3:
+      // In a 64-bit package the same text names the native folder: its
+      // files are placed through toolkit::UnredirectedPath.
+      return toolkit::SystemFolder();
     case 4:
       return destinationFolder;
     case 5:
@@ -90,6 +109,7 @@ std::string SystemVariables::Value(int number) {
     case 15:
       return toolkit::ShellFolderPath(CSIDL_FONTS);
     case 16:
+      if (Native64()) return ProgramFiles64(true);
       return IsNtFamily() ? toolkit::ShellFolderPath(CSIDL_PROGRAM_FILES_COMMON)
                           : qb::VariableValue(*this, 1) + "\\Common Files";
     case 17:
@@ -105,6 +125,26 @@ std::string SystemVariables::Value(int number) {
       return boundSession ? boundSession->state.languageName : std::string();
     case 22:
       return GetComputerNameA(buffer, &size) ? std::string(buffer) : std::string();
+    case 23:
+      return toolkit::ShellFolderPath(CSIDL_LOCAL_APPDATA);
+    case 24: {
+      // The per-user programs folder, where Windows itself puts programs
+      // installed for one user.
+      const std::string local = toolkit::ShellFolderPath(CSIDL_LOCAL_APPDATA);
+      return local.empty() ? local : local + "\\Programs";
+    }
+    case 25:
+      return ProgramFiles32();
+    case 36:
+      return ProgramFiles64(false);
+    case 37:
+      return toolkit::System32BitFolder();
+    case 38:
+      // Outside a 64-bit package a 32-bit program reaches the native system
+      // folder only by its Sysnative name.
+      if (!toolkit::WindowsRunsX64()) return std::string();
+      return Native64() ? toolkit::SystemFolder()
+                        : toolkit::UnredirectedPath(toolkit::SystemFolder());
     case 26:
       return toolkit::ShellFolderPath(CSIDL_APPDATA);
     case 27:
@@ -142,11 +182,12 @@ bool IsNtFamily() { return (GetVersion() & 0x80000000u) == 0; }
 void SetDestinationFolder(const std::string& folder) { destinationFolder = folder; }
 const std::string& DestinationFolder() { return destinationFolder; }
 
-std::string ReadRegistryText(long long root, const std::string& key, const std::string& name) {
+std::string ReadRegistryText(long long root, const std::string& key, const std::string& name,
+                             REGSAM view) {
   HKEY rootKey = toolkit::RegistryRoot(root);
   if (!rootKey) return std::string();
   HKEY handle = nullptr;
-  if (RegOpenKeyExA(rootKey, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(rootKey, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) {
     return std::string();
   }
   std::string text;
@@ -185,7 +226,8 @@ void LoadRegistryVariables(session::Session& session) {
   std::vector<std::string> values;
   for (size_t r = 0; r < list.Count(); ++r) {
     std::string value =
-        ReadRegistryText(qb::ReadNumber(list.Field(r, 0)), list.Field(r, 1), list.Field(r, 2));
+        ReadRegistryText(qb::ReadNumber(list.Field(r, 0)), list.Field(r, 1), list.Field(r, 2),
+                         toolkit::RegistryView(session.state.native64));
     values.push_back(value.empty() ? list.Field(r, 3) : value);
   }
   list.width = 1;

@@ -1,6 +1,8 @@
 // Path variables and text expansion over the running system.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "session/session.h"
@@ -9,8 +11,10 @@ namespace engine {
 
 // Reads a registry value as text: REG_SZ as is, REG_EXPAND_SZ with the
 // environment expanded, REG_DWORD in decimal, REG_DWORD_BIG_ENDIAN "0";
-// anything else, and a missing key or value, is empty.
-std::string ReadRegistryText(long long root, const std::string& key, const std::string& name);
+// anything else, and a missing key or value, is empty. The view is 0 (this
+// process's own) or toolkit::RegistryView's flag.
+std::string ReadRegistryText(long long root, const std::string& key, const std::string& name,
+                             REGSAM view = 0);
 // The session whose language and registry variables the variables give;
 // the startup routine binds its one session before anything is expanded.
 void BindSession(const session::Session& session);

@@ -15,6 +15,7 @@
 #include "session/workfolder.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/system.h"
 
 namespace installation {
 
@@ -29,7 +30,8 @@ void CreateFolders(engine::RunState& state) {
   for (size_t r = 0; r < folders.Count(); ++r) {
     const std::string path = engine::ExpandText(folders.Field(r, 0));
     if (path.size() >= 3 && qb::IsSafeFolderPath(path)) {
-      toolkit::CreateFolderChain(path);
+      toolkit::CreateFolderChain(state.session.state.native64 ? toolkit::UnredirectedPath(path)
+                                                              : path);
       toolkit::Log({"folder: ", path});
     } else {
       toolkit::Log({"folder skipped (not a safe full path): ", path});

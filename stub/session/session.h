@@ -35,6 +35,9 @@ struct SessionState {
   // the system's code page cannot hold, not a safe path): the installation
   // ends before anything is installed.
   std::string unusableOption;
+  // A 64-bit application on 64-bit Windows: the native Program Files and
+  // system folders, and the 64-bit view of the registry.
+  bool native64 = false;
 };
 
 struct Session {

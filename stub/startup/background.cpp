@@ -7,6 +7,7 @@
 #include "startup/state.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/dpi.h"
 #include "toolkit/drawing.h"
 #include "wizard/wizard.h"
 
@@ -29,13 +30,12 @@ void BringWizardToFront() {
 }
 
 bool TBackgroundWindow::Create() {
-  RECT r = {0, 0, 227, 111};
-  AdjustWindowRectEx(&r, WS_POPUP, FALSE, 0);
-  if (!CreateTopLevel(kBackgroundClass, "Quillbox", WS_POPUP, 0, 190, 105, r.right - r.left,
-                      r.bottom - r.top, toolkit::Application.Handle())) {
+  if (!CreateTopLevel(kBackgroundClass, "Quillbox", WS_POPUP, 0, 190, 105, 0, 0,
+                      toolkit::Application.Handle())) {
     return false;
   }
-  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
+  toolkit::FitClientArea(Handle(), 227, 111, false);
+  toolkit::SetFont(Handle(), toolkit::Font("Tahoma", -11));
   DeleteMenu(GetSystemMenu(Handle(), FALSE), SC_CLOSE, MF_BYCOMMAND);
   Startup.background = Handle();
   StartupRoutine();
@@ -128,7 +128,8 @@ void TBackgroundWindow::PlaceLowerText() {
   GetWindowRect(lowerText_, &text);
   const int w = text.right - text.left;
   const int h = text.bottom - text.top;
-  SetWindowPos(lowerText_, nullptr, window.right - w - 8, window.bottom - h - 8, 0, 0,
+  const int margin = toolkit::Scaled(Handle(), 8);
+  SetWindowPos(lowerText_, nullptr, window.right - w - margin, window.bottom - h - margin, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER);
 }
 

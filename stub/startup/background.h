@@ -24,6 +24,7 @@ class TBackgroundWindow : public toolkit::TWindow {
 
  private:
   void PlaceLowerText();
+  void DpiChanged() override { PlaceLowerText(); }
 
   HWND upperText_ = nullptr;
   HWND lowerText_ = nullptr;

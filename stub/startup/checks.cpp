@@ -197,6 +197,18 @@ void CheckWindowsVersion() {
   Unsuitable();
 }
 
+void CheckArchitecture() {
+  if (!Package.LaterFlag(qb::kNative64) || Startup.native64) return;
+  if (!Startup.silent) {
+    std::string why = Package.Msg(qb::kMsgNeeds64BitWindows);
+    // Packages are made with this message; the text stands in for a
+    // language table that lacks it.
+    if (why.empty()) why = "It needs a 64-bit version of Windows.";
+    Warn(Package.Msg(qb::kMsgUnsupportedWindows) + why, Startup.installerTitle, MB_OK);
+  }
+  Unsuitable();
+}
+
 void CheckAdministrator() {
   if (!Package.Flag(qb::kRequireAdmin) || IsAdministrator()) return;
   Warn(Package.Msg(qb::kMsgAdminRequired), Startup.installerTitle, MB_OK);

@@ -9,6 +9,9 @@ namespace startup {
 // Each check ends the program with the "unsuitable" exit code, after its
 // message and the removal of the working folder, when it fails.
 void CheckWindowsVersion();
+// A 64-bit package on Windows that runs no x64 programs: a message and
+// the end of the installer (kMachineUnsuitable).
+void CheckArchitecture();
 void CheckAdministrator();
 void CheckDotNet();
 // Closes a running copy of the application (by window title or by process

@@ -14,6 +14,7 @@
 #include "toolkit/drawing.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
+#include "toolkit/system.h"
 #include "wizard/select_lang.h"
 #include "wizard/wizard.h"
 
@@ -208,6 +209,10 @@ void StartupRoutine() {
   }
   Startup.fileCabinetOffset = reader.GetTrailer().fileCabinetOffset;
   Startup.packageEnd = reader.End();
+  // A 64-bit package reads and writes the 64-bit registry view and places
+  // its files natively, wherever Windows runs x64 programs (elsewhere
+  // CheckArchitecture refuses it).
+  Startup.native64 = Package.LaterFlag(qb::kNative64) && toolkit::WindowsRunsX64();
   engine::LoadRegistryVariables(TheSession);
 
   Startup.silent = Package.Flag(qb::kSilentByDefault);
@@ -234,6 +239,7 @@ void StartupRoutine() {
   RefuseUnusableOption();
 
   CheckWindowsVersion();
+  CheckArchitecture();
   CheckAdministrator();
   CheckDotNet();
   CloseRunningApplication(Background.Handle());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 #include "toolkit/drawing.h"
 #include "toolkit/files.h"
 #include "toolkit/system.h"
@@ -67,7 +68,7 @@ LRESULT CALLBACK PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       HDC memory = CreateCompatibleDC(dc);
       HBITMAP bitmap = CreateCompatibleBitmap(dc, r.right, r.bottom);
       HGDIOBJ old = SelectObject(memory, bitmap);
-      if (area && area->paint) area->paint(memory, r.right, r.bottom, area->data);
+      if (area && area->paint) area->paint(memory, r.right, r.bottom, WindowDpi(hwnd), area->data);
       BitBlt(dc, 0, 0, r.right, r.bottom, memory, 0, 0, SRCCOPY);
       SelectObject(memory, old);
       DeleteObject(bitmap);
@@ -204,13 +205,18 @@ HFONT Font(const char* face, int height, bool bold) {
 
 HWND CreateControl(const char* className, TextArg text, DWORD style, int x, int y, int w, int h,
                    HWND parent, int id, DWORD exStyle) {
-  HWND hwnd = CreateWindowExA(exStyle, className, text.c_str(), WS_CHILD | style, x, y, w, h,
-                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  // Places and sizes are given at 96 DPI and made at the parent's.
+  const RECT r = ScaledRect(x, y, w, h, WindowDpi(parent));
+  HWND hwnd = CreateWindowExA(exStyle, className, text.c_str(), WS_CHILD | style, r.left, r.top,
+                              r.right - r.left, r.bottom - r.top, parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                               GetModuleHandleA(nullptr), nullptr);
+  if (hwnd) RecordLayout(hwnd, x, y, w, h);
   // Controls take their parent's font.
   if (hwnd && parent) {
     if (HFONT font = reinterpret_cast<HFONT>(SendMessageA(parent, WM_GETFONT, 0, 0))) {
       SendMessageA(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+      NoteFont(hwnd, font);
     }
   }
   return hwnd;
@@ -243,7 +249,9 @@ HWND CreatePanel(HWND parent, int x, int y, int w, int h, COLORREF colour, DWORD
 }
 
 void SetFont(HWND control, HFONT font) {
+  font = FontForDpi(font, WindowDpi(control));
   SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  NoteFont(control, font);
 }
 
 std::string TextOf(HWND control) {
@@ -268,9 +276,50 @@ void SizeToText(HWND control) {
   GetClassNameA(control, cls, sizeof cls);
   const bool button = lstrcmpiA(cls, "BUTTON") == 0;
   // A check box or radio button needs room for its box.
-  const int extra = button ? GetSystemMetrics(SM_CXMENUCHECK) + 8 : 0;
-  SetWindowPos(control, nullptr, 0, 0, r.right + extra, r.bottom + (button ? 4 : 0),
+  const int dpi = WindowDpi(control);
+  const int extra = button ? MetricForDpi(SM_CXMENUCHECK, dpi) + Scaled(8, dpi) : 0;
+  SetWindowPos(control, nullptr, 0, 0, r.right + extra, r.bottom + (button ? Scaled(4, dpi) : 0),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  KeepFittingText(control);
+}
+
+namespace {
+
+// Does the text, broken between words, fit w x h in the font without a
+// word broken in the middle?
+bool TextFits(const std::string& text, HFONT font, int w, int h) {
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, font);
+  RECT r = {0, 0, w, 0};
+  DrawTextA(dc, text.c_str(), -1, &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  return r.right <= w && r.bottom <= h;
+}
+
+}  // namespace
+
+void FitText(HWND control, HFONT font) {
+  const std::string text = TextOf(control);
+  int w96 = 0, h96 = 0;
+  DesignSize(control, &w96, &h96);
+  const int height = DesignHeight(font);
+  const int step = height < 0 ? 1 : -1;
+  // The size is chosen in 96-DPI measure, so that it is the same at every
+  // scale, and made smaller still where the text as drawn at this scale
+  // does not fit; down to 8 pixels at 96 DPI, one pixel at a time.
+  for (int h = height; h != 0; h += step) {
+    HFONT font96 = ResizedFont(font, h);
+    if ((h < 0 ? -h : h) > 8 && !TextFits(text, font96, w96, h96)) continue;
+    SetFont(control, font96);
+    RECT client;
+    GetClientRect(control, &client);
+    if ((h < 0 ? -h : h) <= 8 ||
+        TextFits(text, reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)),
+                 client.right, client.bottom)) {
+      return;
+    }
+  }
 }
 
 bool IsChecked(HWND control) { return SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED; }

@@ -14,6 +14,8 @@ namespace toolkit {
 // in the default character set; StyledFont (drawing.h) for the rest.
 HFONT Font(const char* face, int height, bool bold = false);
 
+// Places and sizes of controls are given at 96 DPI: they are made at their
+// window's DPI and laid out again when it changes (dpi.h).
 HWND CreateControl(const char* className, TextArg text, DWORD style, int x, int y, int w, int h,
                    HWND parent, int id = 0, DWORD exStyle = 0);
 HWND CreateLabel(HWND parent, TextArg text, int x, int y, int w, int h, DWORD extraStyle = 0);
@@ -28,7 +30,8 @@ HWND CreatePanel(HWND parent, int x, int y, int w, int h, COLORREF colour, DWORD
 // A picture area: painting is left to paint (double-buffered: it draws
 // into a bitmap that is then copied), and static texts on it are drawn
 // transparently over what it painted.
-using PaintFn = void (*)(HDC dc, int width, int height, void* data);
+// The area's DPI is handed on, for the places and sizes of what it draws.
+using PaintFn = void (*)(HDC dc, int width, int height, int dpi, void* data);
 HWND CreatePictureArea(HWND parent, int x, int y, int w, int h, PaintFn paint, void* data);
 
 // A read-only rich-text viewer (multi-line, vertical scroll bar only,
@@ -49,12 +52,17 @@ HWND CreateReportList(HWND parent, int x, int y, int w, int h, int id, int colum
 void AddListRow(HWND list, TextArg text);
 std::string ListRowText(HWND list, int row);
 
+// Gives a control (or window) the font at the control's DPI.
 void SetFont(HWND control, HFONT font);
 std::string TextOf(HWND control);
 void SetText(HWND control, TextArg text);
 // Makes a static text, check box or radio button exactly as large as its
-// caption needs.
+// caption needs; it stays so when the window's DPI changes.
 void SizeToText(HWND control);
+// Gives a word-wrapping text the font, or the largest smaller size of it
+// (down to 8 pixels) in which its text fits the control, broken between
+// words only.
+void FitText(HWND control, HFONT font);
 bool IsChecked(HWND control);
 void SetChecked(HWND control, bool checked);
 

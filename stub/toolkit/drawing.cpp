@@ -3,6 +3,8 @@
 #include <vector>
 
 #include "drawing/drawing.h"
+#include "text/text.h"
+#include "toolkit/dpi.h"
 #include "toolkit/files.h"
 
 namespace toolkit {
@@ -13,23 +15,76 @@ COLORREF ResolveColour(int64_t value) {
                               : static_cast<COLORREF>(bits & 0x00FFFFFFu);
 }
 
-HFONT StyledFont(const std::string& name, int height, int charset, int style) {
-  struct Entry {
-    std::string name;
-    int height, charset, style;
-    HFONT font;
-  };
-  static std::vector<Entry> fonts;
-  for (const Entry& e : fonts) {
-    if (e.name == name && e.height == height && e.charset == charset && e.style == style) {
+namespace {
+
+// Every font made, by its 96-DPI design and the DPI it was made for.
+struct FontEntry {
+  std::string name;
+  int height, charset, style, dpi;
+  HFONT font;
+};
+std::vector<FontEntry>& Fonts() {
+  static std::vector<FontEntry> fonts;
+  return fonts;
+}
+
+HFONT MakeFont(const std::string& name, int height, int charset, int style, int dpi) {
+  for (const FontEntry& e : Fonts()) {
+    if (e.name == name && e.height == height && e.charset == charset && e.style == style &&
+        e.dpi == dpi) {
       return e.font;
     }
   }
-  HFONT font = CreateFontA(height, 0, 0, 0, (style & 1) ? FW_BOLD : FW_NORMAL, (style & 2) != 0,
-                           (style & 4) != 0, (style & 8) != 0, static_cast<BYTE>(charset),
-                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                           DEFAULT_PITCH | FF_DONTCARE, name.c_str());
-  fonts.push_back({name, height, charset, style, font});
+  HFONT font = CreateFontA(Scaled(height, dpi), 0, 0, 0, (style & 1) ? FW_BOLD : FW_NORMAL,
+                           (style & 2) != 0, (style & 4) != 0, (style & 8) != 0,
+                           static_cast<BYTE>(charset), OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                           DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, name.c_str());
+  if (font) Fonts().push_back({name, height, charset, style, dpi, font});
+  return font;
+}
+
+}  // namespace
+
+HFONT StyledFont(const std::string& name, int height, int charset, int style) {
+  return MakeFont(name, height, charset, style, 96);
+}
+
+void NoteFont(HWND window, HFONT font) {
+  for (const FontEntry& e : Fonts()) {
+    if (e.font != font) continue;
+    const std::string name =
+        e.name + "|" + qb::Decimal(Scaled(e.height, e.dpi)) + "|" + ((e.style & 1) ? "700" : "400");
+    if (const ATOM atom = GlobalAddAtomA(name.c_str())) {
+      SetPropA(window, kFontProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(atom)));
+    }
+    return;
+  }
+}
+
+HFONT ResizedFont(HFONT font, int height) {
+  for (const FontEntry& e : Fonts()) {
+    if (e.font != font) continue;
+    const std::string name = e.name;  // the list may grow
+    return MakeFont(name, height, e.charset, e.style, 96);
+  }
+  return font;
+}
+
+int DesignHeight(HFONT font) {
+  for (const FontEntry& e : Fonts()) {
+    if (e.font == font) return e.height;
+  }
+  return 0;
+}
+
+HFONT FontForDpi(HFONT font, int dpi) {
+  for (size_t i = 0; i < Fonts().size(); ++i) {
+    const FontEntry& e = Fonts()[i];
+    if (e.font != font) continue;
+    if (e.dpi == dpi) return font;
+    const std::string name = e.name;  // the list may grow
+    return MakeFont(name, e.height, e.charset, e.style, dpi);
+  }
   return font;
 }
 
@@ -75,30 +130,54 @@ HBITMAP LoadBitmapFile(TextArg path) {
   return nullptr;
 }
 
-void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key) {
+namespace {
+
+// Copies w x h of source to x, y of dc at the size tw x th: a picture
+// drawn at another scale than its own is stretched with the halftone
+// filter, one at its own size is copied.
+void CopyPicture(HDC dc, int x, int y, int tw, int th, HDC source, int w, int h, DWORD rop) {
+  if (tw == w && th == h) {
+    BitBlt(dc, x, y, w, h, source, 0, 0, rop);
+    return;
+  }
+  const int oldMode = SetStretchBltMode(dc, HALFTONE);
+  POINT origin;
+  SetBrushOrgEx(dc, 0, 0, &origin);
+  StretchBlt(dc, x, y, tw, th, source, 0, 0, w, h, rop);
+  SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
+  SetStretchBltMode(dc, oldMode);
+}
+
+}  // namespace
+
+void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key, int dpi) {
   BITMAP info = {};
   if (!picture || !GetObjectA(picture, sizeof info, &info)) return;
   const int w = info.bmWidth, h = info.bmHeight;
+  const int tw = Scaled(w, dpi), th = Scaled(h, dpi);
   HDC source = CreateCompatibleDC(dc);
   HGDIOBJ oldSource = SelectObject(source, picture);
   // A monochrome mask (white where the key colour is), then the picture
-  // with its key pixels made black, laid over the masked background.
+  // with its key pixels made black, laid over the masked background. The
+  // mask is scaled pixel for pixel (a blend would miss the key colour), the
+  // picture with the halftone filter.
   HDC maskDc = CreateCompatibleDC(dc);
-  HBITMAP mask = CreateBitmap(w, h, 1, 1, nullptr);
+  HBITMAP mask = CreateBitmap(tw, th, 1, 1, nullptr);
   HGDIOBJ oldMask = SelectObject(maskDc, mask);
   SetBkColor(source, key);
-  BitBlt(maskDc, 0, 0, w, h, source, 0, 0, SRCCOPY);
+  SetStretchBltMode(maskDc, COLORONCOLOR);
+  StretchBlt(maskDc, 0, 0, tw, th, source, 0, 0, w, h, SRCCOPY);
   HDC coloursDc = CreateCompatibleDC(dc);
-  HBITMAP colours = CreateCompatibleBitmap(dc, w, h);
+  HBITMAP colours = CreateCompatibleBitmap(dc, tw, th);
   HGDIOBJ oldColours = SelectObject(coloursDc, colours);
-  BitBlt(coloursDc, 0, 0, w, h, source, 0, 0, SRCCOPY);
+  CopyPicture(coloursDc, 0, 0, tw, th, source, w, h, SRCCOPY);
   SetBkColor(coloursDc, RGB(255, 255, 255));
   SetTextColor(coloursDc, RGB(0, 0, 0));
-  BitBlt(coloursDc, 0, 0, w, h, maskDc, 0, 0, 0x00220326);  // DSna: key pixels to black
+  BitBlt(coloursDc, 0, 0, tw, th, maskDc, 0, 0, 0x00220326);  // DSna: key pixels to black
   SetBkColor(dc, RGB(255, 255, 255));
   SetTextColor(dc, RGB(0, 0, 0));
-  BitBlt(dc, x, y, w, h, maskDc, 0, 0, SRCAND);
-  BitBlt(dc, x, y, w, h, coloursDc, 0, 0, SRCPAINT);
+  BitBlt(dc, x, y, tw, th, maskDc, 0, 0, SRCAND);
+  BitBlt(dc, x, y, tw, th, coloursDc, 0, 0, SRCPAINT);
   SelectObject(coloursDc, oldColours);
   DeleteObject(colours);
   DeleteDC(coloursDc);
@@ -109,16 +188,19 @@ void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key) {
   DeleteDC(source);
 }
 
-void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed) {
+void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed, int dpi) {
   BITMAP info = {};
   if (!picture || !GetObjectA(picture, sizeof info, &info)) return;
   HDC source = CreateCompatibleDC(dc);
   HGDIOBJ old = SelectObject(source, picture);
   const COLORREF key = GetPixel(source, 0, 0);
-  if (!keyed) BitBlt(dc, x, y, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+  if (!keyed) {
+    CopyPicture(dc, x, y, Scaled(info.bmWidth, dpi), Scaled(info.bmHeight, dpi), source,
+                info.bmWidth, info.bmHeight, SRCCOPY);
+  }
   SelectObject(source, old);
   DeleteDC(source);
-  if (keyed) DrawPictureKeyed(dc, picture, x, y, key);
+  if (keyed) DrawPictureKeyed(dc, picture, x, y, key, dpi);
 }
 
 HBITMAP CreateScreenBitmap(int width, int height) {

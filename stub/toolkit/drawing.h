@@ -15,10 +15,15 @@ namespace toolkit {
 // colour whose index is the rest.
 COLORREF ResolveColour(int64_t value);
 
-// A font by name, height (negative: character height in pixels), character
-// set and style bits (1 bold, 2 italic, 4 underline, 8 strike-out); fonts
-// are kept for the whole run.
+// A font by name, height at 96 DPI (negative: character height in pixels),
+// character set and style bits (1 bold, 2 italic, 4 underline, 8
+// strike-out); fonts are kept for the whole run. SetFont gives a control
+// this font's form for the control's DPI (FontForDpi, dpi.h).
 HFONT StyledFont(const std::string& name, int height, int charset, int style);
+
+// One of StyledFont's fonts at another 96-DPI height, and its own.
+HFONT ResizedFont(HFONT font, int height);
+int DesignHeight(HFONT font);
 
 // A bitmap made from a BMP file image held in memory, or null when the
 // image is not a whole, plain BMP file.
@@ -31,11 +36,13 @@ HBITMAP BitmapFromImage(const std::vector<uint8_t>& image);
 // pixel data than qb::kMaxBmpPixelBytes.
 HBITMAP LoadBitmapFile(TextArg path);
 
-// Draws a bitmap at x, y of dc at its own size; keyed leaves the pixels of
-// its top-left pixel's colour out, so that what lies below shows through.
-void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed);
+// Draws a bitmap at x, y of dc at its own size scaled to dpi (stretched
+// with the halftone filter at any other DPI than 96); keyed leaves the
+// pixels of its top-left pixel's colour out, so that what lies below shows
+// through.
+void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed, int dpi = 96);
 // The same with a given transparent colour.
-void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key);
+void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key, int dpi = 96);
 
 // A bitmap compatible with the screen.
 HBITMAP CreateScreenBitmap(int width, int height);

@@ -33,6 +33,31 @@ Fn LibraryFunction(HMODULE module, const char* name) {
 // index is out of range.
 HKEY RegistryRoot(long long index);
 
+// Whether this Windows runs x64 programs: 64-bit Windows on x64 processors,
+// and Windows on Arm64 with its x64 emulation.
+bool WindowsRunsX64();
+
+// Whether this (32-bit) process runs on 64-bit Windows, where the system
+// redirects its view of the system folder and of HKLM\Software.
+bool RunsUnderWow64();
+
+// The registry access flag that selects the view a 64-bit application uses
+// (KEY_WOW64_64KEY), or 0 for the view of this process.
+inline REGSAM RegistryView(bool native64) { return native64 ? KEY_WOW64_64KEY : 0; }
+
+// The system folder as a path text ("C:\Windows\system32"), or empty.
+std::string SystemFolder();
+
+// The folder of 32-bit system files on 64-bit Windows (SysWOW64); the
+// system folder itself on 32-bit Windows.
+std::string System32BitFolder();
+
+// The path by which this process reaches the given path of the native
+// (64-bit) system: under WOW64, a path in the system folder becomes the same
+// path below "<Windows>\Sysnative", which the system does not redirect.
+// Every other path, and every path outside WOW64, comes back unchanged.
+std::string UnredirectedPath(const std::string& path);
+
 // The system's description of an error code, with its number: "There is not
 // enough space on the disk. (error 112)".
 std::string SystemErrorText(DWORD error);

@@ -1,6 +1,7 @@
 #include "toolkit/window.h"
 
 #include "toolkit/application.h"
+#include "toolkit/dpi.h"
 
 namespace toolkit {
 
@@ -29,6 +30,11 @@ LRESULT TWindow::WindowProc(UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   if (msg == WM_GETFONT) return reinterpret_cast<LRESULT>(font_);
+  if (msg == WM_DPICHANGED) {
+    RescaleWindow(handle_, HIWORD(wp), reinterpret_cast<const RECT*>(lp));
+    DpiChanged();
+    return 0;
+  }
   return DefWindowProcA(handle_, msg, wp, lp);
 }
 

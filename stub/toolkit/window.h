@@ -18,6 +18,10 @@ class TWindow {
   bool CreateTopLevel(const char* className, const char* caption, DWORD style, DWORD exStyle, int x,
                       int y, int w, int h, HWND owner);
   virtual void Created() {}
+  // Runs once the window and its controls are laid out again for another
+  // DPI (the window moved to another monitor): what the window places
+  // itself is placed again here.
+  virtual void DpiChanged() {}
   virtual LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp);
 
  private:

@@ -6,6 +6,7 @@
 #include "text/expand.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/dpi.h"
 #include "toolkit/window.h"
 #include "wizard/wizard.h"
 
@@ -57,19 +58,20 @@ class TReplaceFile : public toolkit::TWindow {
 
 int TReplaceFile::Show(const qb::Package& pkg, const std::string& path,
                        const std::string& existingLine, const std::string& newLine) {
-  RECT r = {0, 0, kWidth, kHeight};
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
-  AdjustWindowRectEx(&r, style, FALSE, WS_EX_DLGMODALFRAME);
-  const int width = r.right - r.left;
-  const int height = r.bottom - r.top;
   HWND owner = Wizard ? Wizard->Handle() : toolkit::Application.Handle();
   char caption[512] = {};
   GetWindowTextA(toolkit::Application.Handle(), caption, sizeof caption);
   CreateTopLevel("TQuillboxReplaceFile", caption, style, WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT,
-                 (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, owner);
+                 0, 0, 0, 0, owner);
   HWND w = Handle();
-  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -13)), FALSE);
+  // Sized for its DPI and centred; the measures below are at that DPI.
+  toolkit::FitClientArea(w, kWidth, kHeight, true);
+  const int dpi = toolkit::WindowDpi(w);
+  RECT outer;
+  GetWindowRect(w, &outer);
+  const int width = outer.right - outer.left;
+  toolkit::SetFont(w, toolkit::Font("Tahoma", -13));
   HFONT font = toolkit::Font("Tahoma", -11);
   const auto label = [&](const std::string& text, int x, int y, bool bold = false) {
     HWND l = toolkit::CreateLabel(w, text, x, y, 10, 10);
@@ -80,8 +82,9 @@ int TReplaceFile::Show(const qb::Package& pkg, const std::string& path,
   label(pkg.Msg(qb::kMsgOverwriteHeading), 16, 12, true);
   // The path is shortened to the dialog's width, measured in its font.
   HDC dc = GetDC(w);
-  HGDIOBJ old = SelectObject(dc, font);
-  const std::string shown = qb::ShortenPath(path, width - 2 * 16, [dc](const std::string& text) {
+  HGDIOBJ old = SelectObject(dc, toolkit::FontForDpi(font, dpi));
+  const int margins = toolkit::Scaled(2 * 16, dpi);
+  const std::string shown = qb::ShortenPath(path, width - margins, [dc](const std::string& text) {
     SIZE size = {};
     GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
     return static_cast<int>(size.cx);
@@ -94,8 +97,9 @@ int TReplaceFile::Show(const qb::Package& pkg, const std::string& path,
   RECT a, b;
   GetWindowRect(existing, &a);
   GetWindowRect(fresh, &b);
-  const int column =
-      (a.right - a.left > b.right - b.left ? a.right - a.left : b.right - b.left) + 28;
+  // The column after the wider caption, in 96-DPI measure.
+  const int wider = a.right - a.left > b.right - b.left ? a.right - a.left : b.right - b.left;
+  const int column = MulDiv(wider, 96, dpi) + 28;
   label(existingLine, column, 60);
   label(newLine, column, 84);
   toolkit::CreateControl("STATIC", "", WS_VISIBLE | SS_ETCHEDHORZ, 16, 110, 424, 2, w);

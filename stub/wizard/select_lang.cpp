@@ -5,6 +5,7 @@
 #include "session/session.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/dpi.h"
 #include "toolkit/window.h"
 
 namespace wizard {
@@ -61,21 +62,17 @@ class TSelectLang : public toolkit::TWindow {
 };
 
 bool TSelectLang::Show() {
-  RECT r = {0, 0, kWidth, kHeight};
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
   const DWORD exStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
-  AdjustWindowRectEx(&r, style, FALSE, exStyle);
-  const int width = r.right - r.left;
-  const int height = r.bottom - r.top;
   char caption[512] = {};
   GetWindowTextA(toolkit::Application.Handle(), caption, sizeof caption);
-  CreateTopLevel(
-      "TQuillboxSelectLang", caption, style, exStyle, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, toolkit::Application.Handle());
+  CreateTopLevel("TQuillboxSelectLang", caption, style, exStyle, 0, 0, 0, 0,
+                 toolkit::Application.Handle());
   HWND w = Handle();
+  toolkit::FitClientArea(w, kWidth, kHeight, true);
   SendMessageA(w, WM_SETICON, ICON_SMALL, 0);
   SendMessageA(w, WM_SETICON, ICON_BIG, 0);
-  SendMessageA(w, WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
+  toolkit::SetFont(w, toolkit::Font("Tahoma", -11));
   HWND icon = toolkit::CreateControl("STATIC", "", WS_VISIBLE | SS_ICON, 16, 16, 32, 32, w);
   SendMessageA(icon, STM_SETICON, reinterpret_cast<WPARAM>(toolkit::MainIcon(false)), 0);
   HWND prompt = toolkit::CreateLabel(w, "Please select a language.", 67, 16, 10, 10);

@@ -17,6 +17,7 @@
 #include "text/text.h"
 #include "toolkit/application.h"
 #include "toolkit/controls.h"
+#include "toolkit/dpi.h"
 #include "toolkit/drawing.h"
 #include "toolkit/files.h"
 #include "toolkit/log.h"
@@ -48,6 +49,11 @@ constexpr int kClientWidth = 495;
 constexpr int kClientHeight = 359;
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
+// The band of a page whose one explanation stands on the page itself: the
+// Readme page's (message 82) is its description above the notes, so the
+// band shows the title alone rather than the same sentence a second time.
+constexpr int kNoSubtitle = -1;
+
 // Shown on its page, whether or not that page is on show now.
 bool Shown(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIBLE) != 0; }
 
@@ -58,28 +64,29 @@ bool Shown(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIB
 // bitmap, keyed on its top-left pixel or opaque.
 // A page icon: its picture at (0, 0) with black as the transparent colour;
 // the panel's colour where there is none.
-static void PaintPageIcon(HDC dc, int width, int height, void* data) {
+static void PaintPageIcon(HDC dc, int width, int height, int dpi, void* data) {
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
   HBITMAP picture = *static_cast<HBITMAP*>(data);
-  if (picture) toolkit::DrawPictureKeyed(dc, picture, 0, 0, RGB(0, 0, 0));
+  if (picture) toolkit::DrawPictureKeyed(dc, picture, 0, 0, RGB(0, 0, 0), dpi);
 }
 
 // The side picture of the welcome and finish pages: white, and the side
 // bitmap at its settings' place, keyed on its top-left pixel or opaque.
-static void PaintSide(HDC dc, int width, int height, void* data) {
+static void PaintSide(HDC dc, int width, int height, int dpi, void* data) {
   const session::Session& session = *static_cast<const session::Session*>(data);
   const qb::Package& pkg = session.package;
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   if (pkg.Flag(qb::kSideBitmap)) {
-    toolkit::DrawPicture(
-        dc, session.state.sideBitmap, static_cast<int>(pkg.Number(qb::kSideBitmapX)),
-        static_cast<int>(pkg.Number(qb::kSideBitmapY)), pkg.Flag(qb::kSideBitmapTransparent));
+    toolkit::DrawPicture(dc, session.state.sideBitmap,
+                         toolkit::Scaled(static_cast<int>(pkg.Number(qb::kSideBitmapX)), dpi),
+                         toolkit::Scaled(static_cast<int>(pkg.Number(qb::kSideBitmapY)), dpi),
+                         pkg.Flag(qb::kSideBitmapTransparent), dpi);
   }
 }
 
-static void PaintHeader(HDC dc, int width, int height, void* data) {
+static void PaintHeader(HDC dc, int width, int height, int dpi, void* data) {
   const session::Session& session = *static_cast<const session::Session*>(data);
   const qb::Package& pkg = session.package;
   const COLORREF colour = toolkit::ResolveColour(pkg.Number(qb::kHeaderColour));
@@ -88,13 +95,14 @@ static void PaintHeader(HDC dc, int width, int height, void* data) {
   FillRect(dc, &all, brush);
   DeleteObject(brush);
   if (pkg.Flag(qb::kHeaderGradient)) {
-    toolkit::PaintGradient(dc, 170, 58, false,
+    toolkit::PaintGradient(dc, toolkit::Scaled(170, dpi), toolkit::Scaled(58, dpi), false,
                            toolkit::ResolveColour(pkg.Number(qb::kHeaderGradientColour2)), colour);
   }
   if (pkg.Flag(qb::kHeaderBitmap)) {
-    toolkit::DrawPicture(
-        dc, session.state.headerBitmap, static_cast<int>(pkg.Number(qb::kHeaderBitmapX)),
-        static_cast<int>(pkg.Number(qb::kHeaderBitmapY)), pkg.Flag(qb::kHeaderBitmapTransparent));
+    toolkit::DrawPicture(dc, session.state.headerBitmap,
+                         toolkit::Scaled(static_cast<int>(pkg.Number(qb::kHeaderBitmapX)), dpi),
+                         toolkit::Scaled(static_cast<int>(pkg.Number(qb::kHeaderBitmapY)), dpi),
+                         pkg.Flag(qb::kHeaderBitmapTransparent), dpi);
   }
 }
 
@@ -112,27 +120,34 @@ void TWizard::CreateHeaderBand() {
                            static_cast<int>(pkg.Number(qb::kHeaderSubtitleY)), 297, 26);
   toolkit::SetFont(headerSubtitle_, toolkit::Font("Tahoma", -11));
   // The two rules at the band's foot: the upper in the application
-  // workspace colour, the lower white.
-  toolkit::CreatePanel(header_, 0, 58, 497, 1, GetSysColor(COLOR_APPWORKSPACE));
-  toolkit::CreatePanel(header_, 0, 59, 497, 1, kWhite);
+  // workspace colour, the lower white. A panel starts hidden: the rules
+  // show with the band.
+  ShowWindow(toolkit::CreatePanel(header_, 0, 58, 497, 1, GetSysColor(COLOR_APPWORKSPACE)),
+             SW_SHOWNA);
+  ShowWindow(toolkit::CreatePanel(header_, 0, 59, 497, 1, kWhite), SW_SHOWNA);
   ShowWindow(header_, SW_HIDE);
 }
 
 // The separator starts where the branding text ends and stops 20 pixels
 // short of the window's outer right edge.
 void TWizard::LayOutSeparator() {
-  RECT text, window;
+  // In pixels: the text's end as it is drawn; the right end, 20 pixels
+  // short of the outer edge at 96 DPI, scaled.
+  RECT text;
   GetWindowRect(branding_, &text);
   MapWindowPoints(nullptr, Handle(), reinterpret_cast<POINT*>(&text), 2);
-  GetWindowRect(Handle(), &window);
-  const int left = text.left + (text.right - text.left);
-  const int width = (window.right - window.left) - text.left - (text.right - text.left) - 20;
-  SetWindowPos(separator_, nullptr, left, 314, width > 0 ? width : 0, 2, SWP_NOZORDER);
+  const int right = toolkit::Scaled(Handle(), toolkit::OuterWidthAt96(Handle()) - 20);
+  const int width = right - text.right;
+  SetWindowPos(separator_, nullptr, text.right, toolkit::Scaled(Handle(), 314),
+               width > 0 ? width : 0, toolkit::Scaled(Handle(), 2), SWP_NOZORDER);
 }
 
 void TWizard::SetHeader(int title, int subtitle) {
   toolkit::SetText(headerTitle_, Msg(title));
-  toolkit::SetText(headerSubtitle_, Msg(subtitle));
+  toolkit::SetText(headerSubtitle_, subtitle == kNoSubtitle ? std::string() : Msg(subtitle));
+  // A long title or subtitle takes a smaller font rather than being cut.
+  toolkit::FitText(headerTitle_, toolkit::Font("Tahoma", -11, true));
+  toolkit::FitText(headerSubtitle_, toolkit::Font("Tahoma", -11));
   InvalidateRect(headerPicture_, nullptr, TRUE);
 }
 
@@ -169,13 +184,16 @@ void TWizard::CreateControls() {
                                        10, 10, kNoGroupId, BS_AUTOCHECKBOX);
   toolkit::SizeToText(noGroupCheck);
   HWND tasks = panels_[kTasksPage];
-  tasksDescription_ = toolkit::CreateLabel(tasks, Msg(qb::kMsgTasksDescription), 112, 16, 360, 72);
+  tasksDescription_ =
+      CreateDescription(tasks, Msg(qb::kMsgTasksDescription), 72, session_.state.tasksIcon);
   const int taskTops[3] = {128, 152, 176};
   for (int i = 0; i < 3; ++i) {
     taskCheck[i] = toolkit::CreateButton(tasks, "", 22, taskTops[i], 10, 10, 0, BS_AUTOCHECKBOX);
     toolkit::SetChecked(taskCheck[i], true);
   }
-  toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &session_.state.tasksIcon);
+  if (session_.state.tasksIcon) {
+    toolkit::CreatePictureArea(tasks, 32, 32, 48, 48, PaintPageIcon, &session_.state.tasksIcon);
+  }
   toolkit::CreateLabel(panels_[kReadyPage], Msg(qb::kMsgReadyDescription), 22, 12, 452, 41);
   HWND progress = panels_[kProgressPage];
   progressDescription_ = toolkit::CreateLabel(progress, "", 22, 16, 452, 57);
@@ -185,13 +203,22 @@ void TWizard::CreateControls() {
                    qb::kMsgPasswordFrame);
 }
 
+// The description of a page with an icon: beside the icon (from x = 112),
+// or, when the package has no picture for it, from where the icon would
+// stand (x = 32), so that no empty column is left; its right edge stays at
+// 472 either way.
+HWND TWizard::CreateDescription(HWND page, const std::string& text, int height, HBITMAP icon) {
+  return icon ? toolkit::CreateLabel(page, text, 112, 16, 360, height)
+              : toolkit::CreateLabel(page, text, 32, 16, 440, height);
+}
+
 // A page with a description beside its icon and, below, a frame for its
 // field.
 void TWizard::CreateFramedPage(int kind, int description, int descriptionHeight, HBITMAP* icon,
                                int frame) {
   HWND page = panels_[kind];
-  toolkit::CreateLabel(page, Msg(description), 112, 16, 360, descriptionHeight);
-  toolkit::CreatePictureArea(page, 32, 32, 48, 48, PaintPageIcon, icon);
+  CreateDescription(page, Msg(description), descriptionHeight, *icon);
+  if (*icon) toolkit::CreatePictureArea(page, 32, 32, 48, 48, PaintPageIcon, icon);
   toolkit::CreateControl("BUTTON", Msg(frame), WS_VISIBLE | BS_GROUPBOX, 22, 128, 452, 59, page);
 }
 
@@ -206,12 +233,13 @@ void TWizard::CreateWelcomePanel() {
   viewReadmeCheck = toolkit::CreateButton(welcome, "", 176, 176, 10, 10, 0, BS_AUTOCHECKBOX);
   thirdCheck = toolkit::CreateButton(welcome, "", 176, 198, 10, 10, 0, BS_AUTOCHECKBOX);
   HWND side = toolkit::CreatePictureArea(welcome, 0, 0, 164, 314, PaintSide, &session_);
-  toolkit::CreatePanel(welcome, 0, 314, 497, 1, GetSysColor(COLOR_APPWORKSPACE));
+  ShowWindow(toolkit::CreatePanel(welcome, 0, 314, 497, 1, GetSysColor(COLOR_APPWORKSPACE)),
+             SW_SHOWNA);
   if (!session_.package.Flag(qb::kSideBitmap)) {
     // No side picture: the texts take the width.
     ShowWindow(side, SW_HIDE);
-    SetWindowPos(bigTitle_, nullptr, 20, 16, 400, 56, SWP_NOZORDER);
-    SetWindowPos(bodyText_, nullptr, 20, 80, 400, 210, SWP_NOZORDER);
+    toolkit::PlaceControl(bigTitle_, 20, 16, 400, 56);
+    toolkit::PlaceControl(bodyText_, 20, 80, 400, 210);
   }
   restartNow =
       toolkit::CreateButton(welcome, "", 176, 152, 10, 10, 0, BS_AUTORADIOBUTTON | WS_GROUP);
@@ -231,18 +259,65 @@ void TWizard::CreateDestinationControls() {
                              128 + 22, 329, 21, destination, kDestinationFieldId, WS_EX_CLIENTEDGE);
   browseButton_ = toolkit::CreateButton(destination, Msg(qb::kMsgBrowse), 22 + 360, 128 + 21, 75,
                                         23, kBrowseId);
+  // Below the frame: the space the package needs and the space on the
+  // drive of the chosen folder.
+  spaceRequired_ = toolkit::CreateLabel(destination, "", 22, 196, 452, 14);
+  spaceAvailable_ = toolkit::CreateLabel(destination, "", 22, 214, 452, 14);
+}
+
+// The nearest folder that exists on the way up from a full path (a drive's
+// or a share's): the path itself when it is a folder; empty when none is,
+// or when the path is not a full one.
+static std::string NearestExistingFolder(const std::string& path) {
+  const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+  const bool share = path.size() >= 2 && path[0] == '\\' && path[1] == '\\';
+  if (!drive && !share) return std::string();
+  // A drive that is not there must not bring up the system's own box.
+  const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  std::string folder = path;
+  while (!folder.empty()) {
+    const DWORD attributes = GetFileAttributesA(folder.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) break;
+    folder = qb::ParentFolder(folder);
+  }
+  SetErrorMode(mode);
+  return folder;
+}
+
+// The two space lines: what the package needs, and what is free on the
+// volume of the nearest existing folder of the field's path (for the user
+// running the installer). The second is empty when no such folder exists.
+void TWizard::ShowSpace(const std::string& text) {
+  const int64_t required = session_.package.Number(qb::kRequiredDiskSpace);
+  toolkit::SetText(spaceRequired_,
+                   Msg(qb::kMsgSpaceRequired) +
+                       qb::ByteSizeText(required > 0 ? static_cast<uint64_t>(required) : 0));
+  std::string available;
+  const std::string folder = NearestExistingFolder(text);
+  if (!folder.empty()) {
+    const UINT mode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    char root[MAX_PATH + 1] = {};
+    std::string volume = GetVolumePathNameA(folder.c_str(), root, MAX_PATH) ? root : "";
+    if (volume.empty()) volume = toolkit::WithBackslash(folder);
+    ULARGE_INTEGER free = {};
+    if (GetDiskFreeSpaceExA(volume.c_str(), &free, nullptr, nullptr)) {
+      // Named as "C:" (a share as "\\server\share").
+      if (volume.size() > 3 && volume.back() == '\\') volume.pop_back();
+      if (volume.size() == 3 && volume[1] == ':') volume.pop_back();
+      available = Msg(qb::kMsgSpaceAvailable) + volume + ": " + qb::ByteSizeText(free.QuadPart);
+    }
+    SetErrorMode(mode);
+  }
+  toolkit::SetText(spaceAvailable_, available);
 }
 
 void TWizard::Build() {
-  RECT r = {0, 0, kClientWidth, kClientHeight};
   const DWORD style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-  AdjustWindowRectEx(&r, style, FALSE, WS_EX_CONTROLPARENT);
-  const int width = r.right - r.left;
-  const int height = r.bottom - r.top;
-  CreateTopLevel(
-      kWizardClass, "*", style, WS_EX_CONTROLPARENT, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-      (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, toolkit::Application.Handle());
-  SendMessageA(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(toolkit::Font("Tahoma", -11)), FALSE);
+  CreateTopLevel(kWizardClass, "*", style, WS_EX_CONTROLPARENT, 0, 0, 0, 0,
+                 toolkit::Application.Handle());
+  // Sized for the DPI of the monitor it is on, and centred.
+  toolkit::FitClientArea(Handle(), kClientWidth, kClientHeight, true);
+  toolkit::SetFont(Handle(), toolkit::Font("Tahoma", -11));
   // A silent run never shows the wizard and reads none of its controls (the
   // run takes the package's own choices), so it gets none: creating them was
   // a good part of the fixed cost of every silent installation.
@@ -322,6 +397,10 @@ void TWizard::SetUp() {
   // /NC: Cancel is disabled before the window is ever seen.
   EnableWindow(cancel_, !session_.state.noCancel);
   CreateViewers();
+  // The branding text takes its size before the first page shows: the
+  // separator of a first page with the band starts where the text ends.
+  toolkit::SetText(branding_, engine::ExpandText(pkg.Text(qb::kBrandingText)));
+  toolkit::SizeToText(branding_);
   Show();
   ShowCurrentPage();
   SetForegroundWindow(Handle());
@@ -335,8 +414,6 @@ void TWizard::SetUp() {
   toolkit::SetChecked(thirdCheck, Flag(qb::kThirdItemChecked));
   for (HWND c : {runProgramCheck, viewReadmeCheck, thirdCheck}) toolkit::SizeToText(c);
 
-  toolkit::SetText(branding_, engine::ExpandText(pkg.Text(qb::kBrandingText)));
-  toolkit::SizeToText(branding_);
   SetFocus(next_);
   toolkit::Application.ProcessMessages();
 }
@@ -356,6 +433,7 @@ void TWizard::DestinationChanged() {
     EnableWindow(next_, text.size() >= 3 && attributes != INVALID_FILE_ATTRIBUTES &&
                             (attributes & FILE_ATTRIBUTE_DIRECTORY));
     SetErrorMode(mode);
+    ShowSpace(text);
   }
   engine::SetDestinationFolder(text.empty() || text.back() != '\\' ? text + '\\' : text);
 }
@@ -387,9 +465,11 @@ bool TWizard::DestinationUsable(const std::string& text) {
   return true;
 }
 
-// The system's folder picker, opened at the current destination.
+// The system's folder picker, opened at the current destination's nearest
+// existing folder (a folder still to be made opens at the one that will
+// hold it); at the picker's own start where there is none.
 static int CALLBACK PickerStarted(HWND picker, UINT message, LPARAM, LPARAM path) {
-  if (message == BFFM_INITIALIZED) SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, path);
+  if (message == BFFM_INITIALIZED && path) SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, path);
   return 0;
 }
 
@@ -403,7 +483,8 @@ void TWizard::Browse() {
   info.lpszTitle = title.c_str();
   info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
   info.lpfn = PickerStarted;
-  info.lParam = reinterpret_cast<LPARAM>(path.c_str());
+  const std::string start = NearestExistingFolder(path);
+  info.lParam = start.empty() ? 0 : reinterpret_cast<LPARAM>(start.c_str());
   std::string picked;
   if (toolkit::PickFolder(info, picked)) {
     path = qb::BrowsedDestination(
@@ -413,10 +494,12 @@ void TWizard::Browse() {
   toolkit::SetText(destinationField_, path);
 }
 
-// The folders of the Start menu's programs folder, as the listing gives them.
+// The folders of the Start menu's programs folder (all users' for a package
+// that puts its shortcuts there), as the listing gives them.
 void TWizard::FillGroupList() {
   WIN32_FIND_DATAA found;
-  const std::string pattern = toolkit::WithBackslash(engine::Variable(8)) + "*.*";
+  const int programs = session_.package.LaterFlag(qb::kAllUsersShortcuts) ? 31 : 8;
+  const std::string pattern = toolkit::WithBackslash(engine::Variable(programs)) + "*.*";
   HANDLE search = FindFirstFileA(pattern.c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
@@ -439,9 +522,7 @@ void TWizard::NoGroupClicked() {
 void TWizard::CompactTasks() {
   const bool first = Shown(taskCheck[0]);
   const bool second = Shown(taskCheck[1]);
-  const auto place = [](HWND box, int top) {
-    SetWindowPos(box, nullptr, 22, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  };
+  const auto place = [](HWND box, int top) { toolkit::MoveControl(box, 22, top); };
   if (!first) place(taskCheck[1], 128);
   if (!second) place(taskCheck[2], first ? 152 : 128);
   if (!first && second) place(taskCheck[2], 152);
@@ -451,9 +532,7 @@ void TWizard::CompactTasks() {
 void TWizard::CompactFinishBoxes() {
   const bool run = Shown(runProgramCheck);
   const bool readme = Shown(viewReadmeCheck);
-  const auto place = [](HWND box, int top) {
-    SetWindowPos(box, nullptr, 176, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-  };
+  const auto place = [](HWND box, int top) { toolkit::MoveControl(box, 176, top); };
   place(viewReadmeCheck, run ? 176 : 152);
   place(thirdCheck, run && readme ? 198 : (run || readme) ? 176 : 152);
 }
@@ -533,7 +612,7 @@ void TWizard::ShowCurrentPage() {
     static const int kHeaderTexts[][2] = {{0, 0},
                                           {qb::kMsgLicenseTitle, qb::kMsgLicenseSubtitle},
                                           {qb::kMsgPasswordTitle, qb::kMsgPasswordSubtitle},
-                                          {qb::kMsgReadmeTitle, qb::kMsgReadme},
+                                          {qb::kMsgReadmeTitle, kNoSubtitle},
                                           {qb::kMsgDestinationTitle, qb::kMsgDestinationSubtitle},
                                           {qb::kMsgGroupTasksTitle, qb::kMsgGroupSubtitle},
                                           {qb::kMsgGroupTasksTitle, qb::kMsgTasksSubtitle},
@@ -554,6 +633,7 @@ void TWizard::ShowCurrentPage() {
   switch (kind) {
     case kWelcomePage:
       toolkit::SetText(bigTitle_, Msg(qb::kMsgWelcomeTitle));
+      toolkit::FitText(bigTitle_, toolkit::Font("Verdana", -19, true));
       toolkit::SetText(bodyText_, Msg(qb::kMsgWelcomeBody));
       break;
     case kReadyPage:
@@ -611,9 +691,9 @@ void TWizard::SetUpFinishPage() {
     toolkit::SetText(bodyText_, Msg(qb::kMsgFinishBody));
   }
   toolkit::SetText(bigTitle_, Msg(qb::kMsgFinishTitle));
-  RECT body;
-  GetWindowRect(bodyText_, &body);
-  SetWindowPos(bodyText_, nullptr, 0, 0, body.right - body.left, 65, SWP_NOMOVE | SWP_NOZORDER);
+  toolkit::FitText(bigTitle_, toolkit::Font("Verdana", -19, true));
+  // Without a side picture the text spans 400 pixels, as on the welcome page.
+  toolkit::ResizeControl(bodyText_, Flag(qb::kSideBitmap) ? 300 : 400, 65);
   CompactFinishBoxes();
   SetNextCaption(qb::kMsgFinish);
   EnableWindow(next_, TRUE);

@@ -67,6 +67,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
 
  protected:
   LRESULT WindowProc(UINT msg, WPARAM wp, LPARAM lp) override;
+  void DpiChanged() override { LayOutSeparator(); }
 
  private:
   const std::string& Msg(int m) const { return session_.package.Msg(m); }
@@ -87,6 +88,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   void CreateWelcomePanel();
   void CreateDestinationControls();
   void CreateFramedPage(int kind, int description, int descriptionHeight, HBITMAP* icon, int frame);
+  static HWND CreateDescription(HWND page, const std::string& text, int height, HBITMAP icon);
   void SetHeader(int title, int subtitle);
   void LayOutSeparator();
   // The license, readme and ready viewers, made only for pages in the
@@ -96,6 +98,7 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   // The destination field changed (or its page shows): the destination
   // folder follows it, and Next is enabled for a usable path.
   void DestinationChanged();
+  void ShowSpace(const std::string& text);
   // Can the installation go into this folder: a safe full path (no
   // wildcards, nothing the code page cannot hold) on a drive with the free
   // space the package needs? Says why not when not.
@@ -119,6 +122,8 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   HWND tasksDescription_ = nullptr;
   HWND destinationField_ = nullptr;
   HWND browseButton_ = nullptr;
+  HWND spaceRequired_ = nullptr;   // "Space required: 12.3 MB"
+  HWND spaceAvailable_ = nullptr;  // "Space available on C:: 4.1 GB"; empty when unknown
   HWND licenseViewer_ = nullptr;
   HWND readmeViewer_ = nullptr;
   HWND readyViewer_ = nullptr;

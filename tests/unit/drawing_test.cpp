@@ -57,6 +57,36 @@ TEST(DrawingTest, CentredOffsetRoundsHalvesToEven) {
   }
 }
 
+TEST(DrawingTest, ScaleForDpiRoundsOnce) {
+  const struct {
+    int value, dpi, scaled;
+  } cases[] = {
+      {495, 96, 495},
+      {359, 96, 359},
+      {-11, 96, -11},
+      {0, 144, 0},      // 96 DPI: unchanged
+      {495, 144, 743},  // 742.5 up
+      {359, 144, 539},  // 538.5 up
+      {11, 144, 17},
+      {-11, 144, -17},  // 16.5, -16.5 away from 0
+      {-19, 144, -29},
+      {23, 144, 35},
+      {75, 144, 113},
+      {1, 144, 2},  // 1.5 up
+      {1, 120, 1},
+      {2, 120, 3},
+      {60, 120, 75},
+      {21, 120, 26},  // 1.25, 2.5, 26.25
+      {7, 192, 14},
+      {-7, 192, -14},
+      {497, 168, 870},          // 869.75
+      {1000000, 480, 5000000},  // no overflow on the way
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ScaleForDpi(c.value, c.dpi), c.scaled) << c.value << " at " << c.dpi;
+  }
+}
+
 // A 24-bit BMP of w x h pixels, rows padded to four bytes.
 std::vector<uint8_t> Bmp(int32_t w, int32_t h, uint16_t bits = 24) {
   const uint32_t stride = (static_cast<uint32_t>(w) * bits + 31) / 32 * 4;

@@ -248,6 +248,53 @@ TEST(TextTest, BrowsedDestinationTakesTheApplicationSubfolder) {
   for (const Case& c : cases) EXPECT_EQ(BrowsedDestination(c.picked, def, c.subfolder), c.expected);
 }
 
+TEST(TextTest, ByteSizeText) {
+  const struct {
+    uint64_t bytes;
+    const char* text;
+  } cases[] = {
+      {0, "0 bytes"},
+      {1, "1 byte"},
+      {1023, "1023 bytes"},
+      {1024, "1.0 KB"},
+      {1536, "1.5 KB"},
+      {1075, "1.0 KB"},           // 1.0498 KB
+      {1076, "1.1 KB"},           // 1.0508 KB: rounded up
+      {1048575, "1.0 MB"},        // 1023.999 KB rounds to the next unit
+      {12897485, "12.3 MB"},      // 12.3000 MB
+      {4402341478ULL, "4.1 GB"},  // 4.1000 GB
+      {1099511627776ULL, "1.0 TB"},
+      {9000000000000000ULL, "8.0 PB"},       // 7.9936 PB
+      {18446744073709551615ULL, "16.0 EB"},  // the largest
+      {(1ULL << 60) - 1, "1.0 EB"},          // just below 1 EB
+      {5ULL << 40, "5.0 TB"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ByteSizeText(c.bytes), c.text) << c.bytes;
+}
+
+TEST(TextTest, ParentFolder) {
+  const struct {
+    const char* path;
+    const char* parent;
+  } cases[] = {
+      {"C:\\Program Files\\Tally", "C:\\Program Files"},
+      {"C:\\Program Files\\Tally\\", "C:\\Program Files"},  // a trailing backslash
+      {"C:\\Program Files", "C:\\"},
+      {"C:/Data/Sub", "C:/Data"},
+      {"C:\\", ""},
+      {"C:", ""},
+      {"C:\\\\", ""},
+      {"\\\\server\\share\\dir", "\\\\server\\share"},
+      {"\\\\server\\share", ""},
+      {"\\\\server\\share\\", ""},
+      {"\\\\server", ""},
+      {"\\folder", ""},
+      {"relative", ""},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParentFolder(c.path), c.parent) << c.path;
+}
+
 TEST(TextTest, Sha256MatchesKnownDigests) {
   struct Case {
     std::string input;

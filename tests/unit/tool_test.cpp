@@ -304,6 +304,32 @@ TEST_F(ManifestTest, DefaultDestinationIsAFolderName) {
   }
 }
 
+// A Quick Launch shortcut, by location or by a path in the Quick Launch
+// folder: a warning with file and line (of its location); other shortcuts
+// none.
+TEST_F(ManifestTest, WarnsAboutQuickLaunchShortcuts) {
+  const Project p = LoadManifest(
+      Manifest(
+          "[app]\nname = \"T\"\nversion = \"1\"\n[[shortcuts]]\nname = \"Quick\"\nlocation = "
+          "\"quicklaunch\"\ntarget = \"{app}\\\\t.exe\"\n[[shortcuts]]\nlocation = "
+          "\"desktop\"\nname "
+          "= \"Desk\"\ntarget = \"{app}\\\\t.exe\"\n[[shortcuts]]\nlocation = \"path\"\nname = "
+          "\"{quicklaunch}\\\\Other\"\ntarget = \"{app}\\\\t.exe\"\n"),
+      dir_ + "/uninstall.exe");
+  ASSERT_EQ(p.warnings.size(), 2u);
+  const std::string m = dir_ + "/m.toml";
+  EXPECT_EQ(
+      p.warnings[0],
+      m + ":6: warning: the Quick Launch shortcut \"Quick\" is left out where the user has no "
+          "Quick Launch folder, and Windows 7 and later show no Quick Launch bar (a desktop "
+          "or Start menu shortcut reaches every user)");
+  EXPECT_EQ(
+      p.warnings[1].rfind(
+          m + ":13: warning: the Quick Launch shortcut \"{quicklaunch}\\Other\" is left out", 0),
+      0u)
+      << p.warnings[1];
+}
+
 // Large texts and pictures the installer reads at start-up: a warning with
 // file and line; the build goes on.
 TEST_F(ManifestTest, WarnsAboutLargeStartupFiles) {
@@ -513,6 +539,43 @@ TEST_F(ManifestTest, UninstallerAndAddRemoveProgramsEntry) {
     } catch (const ManifestError& error) {
       EXPECT_EQ(error.line, e.line) << error.Describe();
       EXPECT_NE(std::string(error.what()).find(e.reason), std::string::npos) << error.Describe();
+    }
+  }
+}
+
+// The builder packs the uninstaller with other bytes than its source (its
+// execution level; a signature): what follows from the files' sizes is set
+// once more from the sizes it packs.
+TEST_F(ManifestTest, SizesFollowThePackedFiles) {
+  const std::string app = "[app]\nname = \"T\"\nversion = \"1\"\n[[files]]\nsource = \"app/**\"\n";
+  const struct {
+    std::string text;
+    bool entry;         // an Add/Remove Programs entry with EstimatedSize
+    const char* fixed;  // required_disk_space set by hand, or nullptr
+  } cases[] = {
+      {app, true, nullptr},
+      {app + "[settings]\nrequired_disk_space = 5000000\n", true, "5000000"},
+      {app + "[uninstall]\nenabled = false\n", false, nullptr},
+      {app + "[uninstall]\nenabled = false\n[settings]\nrequired_disk_space = 7\n", false, "7"},
+  };
+  for (const auto& c : cases) {
+    Project project = LoadManifest(Manifest(c.text), dir_ + "/uninstall.exe");
+    const auto estimated = [&]() -> std::string {
+      const auto& values = project.package.Records(qb::List::kRegistryValues);
+      for (size_t r = 0; r < values.Count(); ++r) {
+        if (values.Field(r, 2) == "EstimatedSize") return values.Field(r, 3);
+      }
+      return "none";
+    };
+    for (const uint32_t grown : {0u, 1u, 1024u, 4000u}) {
+      project.files.back().size += grown;
+      SetSizesFromFiles(project);
+      uint64_t total = 0;
+      for (const PackedFile& f : project.files) total += f.size;
+      EXPECT_EQ(estimated(), c.entry ? std::to_string((total + 1023) / 1024) : "none") << c.text;
+      EXPECT_EQ(project.package.Text(qb::kRequiredDiskSpace),
+                c.fixed ? c.fixed : std::to_string(total))
+          << c.text;
     }
   }
 }

@@ -20,6 +20,13 @@
 //                                      wait until the window's controls, as dump
 //                                      prints them, match every PATTERN (in two
 //                                      readings in a row, the same); then dump
+//   qbdrive layout TITLE [CLASS]       print the window's client size, then each
+//                                      control as dump does, followed by
+//                                      |font=HEIGHT (the font's logical height)
+//                                      and |fits=1 when its text, in that font,
+//                                      fits it (a button's on one line, a
+//                                      wrapping text broken between words;
+//                                      0 when not)
 //   qbdrive handle TITLE [CLASS]       print the window's handle
 //   qbdrive gone HANDLE MS             wait until that window is hidden or destroyed
 //   qbdrive drain TITLE [CLASS]        post the window a minimise command and wait
@@ -120,6 +127,61 @@ std::string Describe(HWND hwnd) {
          "|visible=" + (IsWindowVisible(hwnd) ? "1" : "0") +
          "|enabled=" + (IsWindowEnabled(hwnd) ? "1" : "0") + "|checked=" + std::to_string(checked) +
          extra;
+}
+
+// One control as dump prints it, with its font's height and whether its
+// text fits its width in that font (a button's text with some room for its
+// edges, a check box's beside its box).
+std::string DescribeLayout(HWND hwnd) {
+  std::string line = Describe(hwnd);
+  // The program's own fonts cannot be read from here: the toolkit names
+  // each window's font in a property (a global atom "face|height|weight").
+  const auto atom = static_cast<ATOM>(reinterpret_cast<UINT_PTR>(GetPropA(hwnd, "QuillboxFont")));
+  char name[256] = {};
+  if (!atom || !GlobalGetAtomNameA(atom, name, sizeof name)) return line + "|font=none";
+  char* height = std::strchr(name, '|');
+  char* weight = height ? std::strchr(height + 1, '|') : nullptr;
+  if (!weight) return line + "|font=none";
+  *height++ = '\0';
+  *weight++ = '\0';
+  line += "|font=" + std::string(height);
+  HFONT mine = CreateFontA(std::atoi(height), 0, 0, 0, std::atoi(weight), 0, 0, 0, DEFAULT_CHARSET,
+                           0, 0, 0, 0, name);
+  HDC dc = GetDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, mine);
+  std::string text;
+  for (char c : TextOf(hwnd))
+    if (c != '&') text += c;
+  RECT r;
+  GetClientRect(hwnd, &r);
+  const LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+  const std::string cls = ClassOf(hwnd);
+  bool fits = true;
+  if (_stricmp(cls.c_str(), "Button") == 0 && (style & BS_TYPEMASK) != BS_GROUPBOX) {
+    // One line: a push button's with room for its edges, a box's beside
+    // its box.
+    SIZE size = {};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    const LONG kind = style & BS_TYPEMASK;
+    const int room = r.right - ((kind == BS_PUSHBUTTON || kind == BS_DEFPUSHBUTTON)
+                                    ? 4
+                                    : GetSystemMetrics(SM_CXMENUCHECK));
+    fits = size.cx <= room;
+  } else if (_stricmp(cls.c_str(), "Static") == 0 && (style & SS_TYPEMASK) == SS_LEFT) {
+    // Broken between words, within the control, no word cut.
+    RECT need = {0, 0, r.right, 0};
+    DrawTextA(dc, text.c_str(), -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+    fits = need.right <= r.right && need.bottom <= r.bottom;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(nullptr, dc);
+  DeleteObject(mine);
+  return line + "|fits=" + (fits ? "1" : "0");
+}
+
+BOOL CALLBACK LayoutChild(HWND hwnd, LPARAM) {
+  std::printf("%s\n", DescribeLayout(hwnd).c_str());
+  return TRUE;
 }
 
 BOOL CALLBACK DumpChild(HWND hwnd, LPARAM) {
@@ -268,9 +330,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   const char* cls = nullptr;
-  if ((cmd == "dump" || cmd == "text" || cmd == "close" || cmd == "minimize" || cmd == "state" ||
-       cmd == "restore" || cmd == "front" || cmd == "press" || cmd == "focus" || cmd == "handle" ||
-       cmd == "drain") &&
+  if ((cmd == "dump" || cmd == "layout" || cmd == "text" || cmd == "close" || cmd == "minimize" ||
+       cmd == "state" || cmd == "restore" || cmd == "front" || cmd == "press" || cmd == "focus" ||
+       cmd == "handle" || cmd == "drain") &&
       argc > 3) {
     cls = argv[3];
   }
@@ -283,7 +345,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "qbdrive: no visible window \"%s\"\n", title);
     return 1;
   }
-  if (cmd == "handle") {
+  if (cmd == "layout") {
+    RECT client;
+    GetClientRect(hwnd, &client);
+    std::printf("window|%s|%s|client=%ld,%ld\n", ClassOf(hwnd).c_str(), TextOf(hwnd).c_str(),
+                client.right, client.bottom);
+    EnumChildWindows(hwnd, LayoutChild, 0);
+  } else if (cmd == "handle") {
     std::printf("%llu\n", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(hwnd)));
   } else if (cmd == "dump") {
     std::printf("window|%s|%s\n", ClassOf(hwnd).c_str(), TextOf(hwnd).c_str());

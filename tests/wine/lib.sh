@@ -6,20 +6,65 @@
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
-# The installer is a 32-bit program and is tested as one wherever the machine
-# runs 32-bit code. Where it runs none (wine32 cannot start), the tests run
-# the x86-64 build of the same sources in a 64-bit prefix, and "wine" means
-# wine64 for every script and program they start.
-QB_WINE_ARCH=$(bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-arch.sh")
-if [ "$QB_WINE_ARCH" = win64 ]; then
+# The installer is a 32-bit program, and nearly every Windows it meets is
+# 64-bit. Where the tests run it is scripts/wine-arch.sh's answer:
+#   wow64           every test runs the shipped 32-bit programs natively in a
+#                   64-bit (WoW64) prefix, with Windows' redirection
+#   wow64-emulated  the kernel runs no 32-bit code: the tests named in
+#                   QB_EMULATED_TESTS ("all" for every one) run the shipped
+#                   32-bit programs in a WoW64 prefix under qemu-i386
+#                   (scripts/with-emulation.sh); the others run the x86-64
+#                   build of the same sources
+#   win64           no emulation either: every test runs the x86-64 build
+#   win32           only 32-bit Wine: a 32-bit prefix
+# In a 64-bit prefix "wine" means wine64, which hands 32-bit programs to the
+# 32-bit loader. QB_WOW64=1 tells a test that 32-bit programs run on 64-bit
+# Windows: "wine reg" then works on the 32-bit view, as the installer does.
+QB_WINE_ARCH=${QB_WINE_ARCH:-$(bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-arch.sh")}
+export QB_WINE_ARCH
+QB_SCRIPTS=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
+export QB_WIN32=${QB_WIN32:-$QB_WIN}
+# The emulated set: a silent installation with every record kind and its
+# removal (test_uninstall), a visible walk to Finish (test_wizard_tasks), the
+# 64-bit mode and the redirection (test_wow64); make-template.sh makes the
+# prefix they share, whose 32-bit half needs the emulator too.
+QB_EMULATED_TESTS=${QB_EMULATED_TESTS:-make-template test_wow64 test_uninstall test_wizard_tasks}
+QB_WOW64=
+case "$QB_WINE_ARCH" in
+  wow64) QB_WOW64=1 ;;
+  wow64-emulated)
+    if [ "$QB_EMULATED_TESTS" = all ] ||
+      [[ " $QB_EMULATED_TESTS " == *" $(basename "$0" .sh) "* ]]; then
+      if [ "${QB_IN_EMULATION:-}" != 1 ]; then
+        exec bash "$QB_SCRIPTS/with-emulation.sh" bash "$0" "$@"
+      fi
+      QB_WOW64=1
+    else
+      [ -n "${QB_WIN64:-}" ] && QB_WIN=$QB_WIN64
+    fi
+    ;;
+  win64) [ -n "${QB_WIN64:-}" ] && QB_WIN=$QB_WIN64 ;;
+esac
+export QB_WIN QB_WOW64
+if [ "$QB_WINE_ARCH" = win32 ]; then
+  export WINEARCH=win32
+else
   export WINEARCH=win64
   export WINELOADER=/usr/lib/wine/wine64
   export PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-shim:$PATH"
-  [ -n "${QB_WIN64:-}" ] && QB_WIN=$QB_WIN64
-  export QB_WIN
-else
-  export WINEARCH=win32
 fi
+# The Program Files folder of the installer under test.
+if [ -n "$QB_WOW64" ]; then QB_PF="Program Files (x86)"; else QB_PF="Program Files"; fi
+
+# "wine reg" works on the registry view of the installer under test unless
+# the command names one (/reg:32 or /reg:64).
+wine() {
+  if [ -n "$QB_WOW64" ] && [ "${1:-}" = reg ] && [[ " $* " != *" /reg:"* ]]; then
+    command wine "$@" /reg:32
+  else
+    command wine "$@"
+  fi
+}
 
 qb_start_xvfb() {
   local dir=$1
@@ -66,6 +111,16 @@ qb_end() {
   [ -n "${QB_KEEP:-}" ] || rm -rf "$QB_TMP"
   if [ $status -eq 0 ]; then echo "PASS"; else echo "FAIL (status $status)"; fi
   exit $status
+}
+
+# For a test of the shipped 32-bit programs on 64-bit Windows: ends it as
+# skipped (ctest's code 77), saying why, where they cannot run on 64-bit
+# Windows here. Call before qb_begin.
+qb_need_wow64() {
+  if [ -z "$QB_WOW64" ]; then
+    echo "SKIPPED: the 32-bit programs cannot run in a 64-bit prefix here ($QB_WINE_ARCH)"
+    exit 77
+  fi
 }
 
 qb_begin() {

@@ -271,10 +271,12 @@ desktop=$(find "$user" "$C/users/Public" -name 'Act Desktop.lnk' | head -1)
 [ -n "$desktop" ] || fail "no desktop shortcut"
 expect_eq "$(lnk "$(qb_win "$desktop")")" "$(printf 'target=C:\\Act\\qbprobe.exe\narguments=one two\nfolder=C:\\Act\\data\ndescription=Probe on the desktop\nicon=C:\\Act\\uninstall.exe,2')" \
   "desktop shortcut: target, arguments, folder, description, icon"
-group=$(find "$user" -path '*Programs/QB Group/Nested/Act Group.lnk' | head -1)
+# A package for the machine puts group and Start-menu shortcuts into all
+# users' folders.
+group=$(find "$C/ProgramData" -path '*Programs/QB Group/Nested/Act Group.lnk' | head -1)
 [ -n "$group" ] || fail "no shortcut in the nested program group"
 expect_eq "$(lnk "$(qb_win "$group")" | grep folder)" 'folder=C:\Act' "group shortcut: the target's folder"
-[ -n "$(find "$user" -name 'Act Start.lnk' -not -path '*Programs*')" ] || fail "no Start menu shortcut"
+[ -n "$(find "$C/ProgramData" -name 'Act Start.lnk' -not -path '*Programs*')" ] || fail "no Start menu shortcut"
 echo "ok: Start menu shortcut"
 [ -e "$C/Act/links/Act Path.lnk" ] || fail "no shortcut at its full path"
 echo "ok: shortcut at a full path"

@@ -16,8 +16,11 @@ head -c 4000000 /dev/urandom >"$m/v1/data.bin"
 head -c 4000000 /dev/urandom >"$m/v2/data.bin"
 echo "version 1" >"$m/v1/other.txt"
 echo "version 2" >"$m/v2/other.txt"
+# Text that no compression shrinks much (random letters), so that the
+# damaged and cut volumes below come to several volume files whatever
+# compression the package uses.
 for i in $(seq 1 20); do
-  seq 1 $((i * 400)) | sed "s/^/line of file $i: /" >"$m/text/file$i.txt"
+  head -c $((i * 6000)) /dev/urandom | base64 -w 76 | sed "s/^/line of file $i: /" >"$m/text/file$i.txt"
 done
 
 build() { # name, destination, source, [package lines], [more tables]

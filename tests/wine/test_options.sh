@@ -90,11 +90,11 @@ rc=0
 wine "$QB_TMP/group.exe" /S "/G=Chosen Group" || rc=$?
 expect_eq "$rc" 0 "silent run with /G="
 user=$(qb_user_dir)
-[ -n "$(find "$user" -path '*Programs/Chosen Group/Grp Payload.lnk')" ] ||
+[ -n "$(find "$C/ProgramData" -path '*Programs/Chosen Group/Grp Payload.lnk')" ] ||
   fail "no group shortcut in the group /G= named"
 [ -z "$(find "$user" -path '*Package Group*')" ] || fail "the package's group was made despite /G="
 for name in "Grp Desktop" "Grp Start"; do
-  [ -n "$(find "$user" "$C/users/Public" -name "$name.lnk")" ] || fail "no $name shortcut"
+  [ -n "$(find "$user" "$C/users/Public" "$C/ProgramData" -name "$name.lnk")" ] || fail "no $name shortcut"
 done
 echo "ok: /G= named the group; every task's shortcut was made"
 

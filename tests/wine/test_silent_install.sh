@@ -74,8 +74,8 @@ wineserver -w
 rc=0
 wine "$QB_TMP/setup.exe" /S || rc=$?
 expect_eq "$rc" 0 "silent run exit code"
-check_tree "$C/Program Files/Silent Test" "default destination"
-expect_same_file "$m/extra/pf.txt" "$C/Program Files/QB Common/pf.txt" "{pf}"
+check_tree "$C/$QB_PF/Silent Test" "default destination"
+expect_same_file "$m/extra/pf.txt" "$C/$QB_PF/QB Common/pf.txt" "{pf}"
 expect_same_file "$m/extra/sd.txt" "$C/qbroot/sd.txt" "{sysdrive}"
 expect_same_file "$m/extra/reg.txt" "$C/from registry/reg.txt" "{reg:where} from the registry"
 expect_same_file "$m/extra/regdefault.txt" "$C/fallback/regdefault.txt" "{reg:missing} takes its default"
@@ -84,11 +84,11 @@ short=$(find "$C" -maxdepth 5 -path '*viashort/short.txt' | head -1)
 [ -n "$short" ] || fail "{app:short} file missing"
 expect_same_file "$m/extra/short.txt" "$short" "{app:short}"
 cabtest() { wine "$QB_WIN/tests/win/cabtest.exe" "$@" | tr -d '\r'; }
-expect_eq "$(cabtest stat 'C:\Program Files\Silent Test\tool.txt' | cut -d' ' -f2)" \
+expect_eq "$(cabtest stat "C:\\$QB_PF\\Silent Test\\tool.txt" | cut -d' ' -f2)" \
   "written=2024-03-05" "file date"
-expect_eq "$(cabtest stat 'C:\Program Files\Silent Test\tool.txt' | cut -d' ' -f3)" \
+expect_eq "$(cabtest stat "C:\\$QB_PF\\Silent Test\\tool.txt" | cut -d' ' -f3)" \
   "14:30:20" "file time"
-expect_eq "$(cabtest stat 'C:\Program Files\Silent Test\locked.txt' | cut -d' ' -f1)" "attr=21" \
+expect_eq "$(cabtest stat "C:\\$QB_PF\\Silent Test\\locked.txt" | cut -d' ' -f1)" "attr=21" \
   "read-only attribute kept"
 [ ! -e "$QB_WORK" ] || fail "working folder left: $(ls -A "$QB_WORK")"
 [ -z "$(find "$C" -name '*.qbpart')" ] || fail "temporary files left"

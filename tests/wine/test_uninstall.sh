@@ -154,7 +154,7 @@ wineserver -w
 # The log's fingerprint, without which the uninstaller runs no program.
 qb_fingerprint_log "$ARP" "$C/QBU/uninstall.log"
 [ -f "$C/QBU/regmarker.dll.registered" ] || fail "the component was not registered"
-[ -f "$U/Desktop/QBU Desktop.lnk" ] || fail "desktop shortcut missing"
+[ -f "$C/users/Public/Desktop/QBU Desktop.lnk" ] || fail "desktop shortcut missing (all users' desktop)"
 info=$(wine "$W/qbfileinfo.exe" 'C:\QBU\uninstall.exe' | tr -d '\r')
 grep -qx 'level=requireAdministrator' <<<"$info" ||
   fail "the uninstaller of a per-machine package does not ask for elevation: $info"

@@ -121,7 +121,7 @@ nothing_removed() {
     windows/win.ini; do
     [ -f "$C/$f" ] || fail "$1: $f was removed"
   done
-  [ -f "$U/Desktop/QBT Desktop.lnk" ] || fail "$1: the shortcut was removed"
+  [ -f "$C/users/Public/Desktop/QBT Desktop.lnk" ] || fail "$1: the shortcut was removed"
   expect_eq "$(qb_reg_value 'HKCU\Software\QB Trust Vendor\App' Dir)" 'C:\QBT' "$1: the package's value stays"
   expect_eq "$(qb_reg_value 'HKCU\Software\QB Trust Other' Mine)" 1 "$1: the unrelated value stays"
   expect_eq "$(qb_reg_value "$ARP" DisplayName)" "QB Trust Test" "$1: the Add/Remove Programs entry stays"
@@ -132,7 +132,7 @@ nothing_removed() {
 # Everything the installation made is gone; the unrelated value stays.
 all_removed() {
   [ ! -e "$C/QBT" ] || fail "$1: C:\\QBT is still there: $(cd "$C/QBT" && find . | tr '\n' ' ')"
-  [ ! -e "$U/Desktop/QBT Desktop.lnk" ] || fail "$1: the shortcut is still there"
+  [ ! -e "$C/users/Public/Desktop/QBT Desktop.lnk" ] || fail "$1: the shortcut is still there"
   [ -f "$C/windows/win.ini" ] || fail "$1: win.ini went"
   wine reg query 'HKCU\Software\QB Trust Vendor' >/dev/null 2>&1 && fail "$1: the package's key is still there"
   wine reg query "$ARP" >/dev/null 2>&1 && fail "$1: the Add/Remove Programs entry is still there"

@@ -7,7 +7,7 @@ qb_begin
 
 tool=${QB_WIN_TOOL:-$QB_SOURCE/build/win-tool/tool/quillbox.exe}
 [ -f "$tool" ] || fail "no quillbox.exe at $tool"
-if [ "$QB_WINE_ARCH" != win64 ]; then
+if [ "$WINEARCH" != win64 ]; then
   # A 64-bit program needs a 64-bit prefix of its own.
   export WINEARCH=win64 WINEPREFIX=$QB_TMP/prefix64
   wineboot -i >/dev/null 2>&1
