@@ -9,6 +9,8 @@
 #  - the size of the empty installer against the leanest peer's 92,431 bytes.
 # Every measure runs in turns with the others, ROUNDS times (default 5); the
 # medians are reported. Not a test: it prints figures.
+# The packages use the tool's default compression (LZX); COMPRESSION=mszip
+# (or none) measures another.
 #   bash bench/install-vs-fdi.sh [ROUNDS]
 set -eu
 cd "$(dirname "$0")/.."
@@ -49,7 +51,8 @@ version = "1"
 destination = "C:\\\\bench\\\\$1"
 TOML
   [ "$2" -eq 0 ] || printf '[[files]]\nsource = "app/**"\n' >>"$work/$1/m.toml"
-  "$qb" build "$work/$1/m.toml" -o "$work/$1/setup.exe" --stub "$stub" >/dev/null
+  "$qb" build "$work/$1/m.toml" -o "$work/$1/setup.exe" --stub "$stub" \
+    ${COMPRESSION:+--compression "$COMPRESSION"} >/dev/null
   [ "$2" -gt 0 ] || return 0
   # The cabinet of the package, for the bare extraction.
   local offset size

@@ -2,7 +2,8 @@
 # Fuzzes what the installer and the authoring tool read from outside: the
 # package reader (with the safe-name rule and `quillbox inspect`), text
 # expansion, the manifest loader, and the uninstall log with the trailer the
-# uninstaller reads. Each target runs under libFuzzer with
+# uninstaller reads, and the LZX encoder over any data (checked against the
+# tests' strict decoder). Each target runs under libFuzzer with
 # AddressSanitizer and UndefinedBehaviorSanitizer for the given number of
 # minutes (default 10), seeded from the test packages and manifests.
 #
@@ -16,7 +17,7 @@ minutes=${1:-10}
 seconds=$(awk -v m="$minutes" 'BEGIN { print int(m * 60) }')
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(package_reader expand manifest uninstall_log)
+[ ${#targets[@]} -gt 0 ] || targets=(package_reader expand manifest uninstall_log lzx_encoder)
 
 bash scripts/setup-deps.sh
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
@@ -36,7 +37,7 @@ common_sources=(common/cab/safe_name.cpp common/package/package.cpp common/packa
   common/uninstall/removal_rules.cpp)
 tool_sources=(tool/inspect.cpp tool/manifest.cpp tool/messages.cpp tool/settings_table.cpp
   tool/text_convert.cpp tool/variables.cpp tool/path_checks.cpp tool/builder.cpp
-  tool/pe_resources.cpp tool/signing.cpp common/cab/cab_writer.cpp
+  tool/pe_resources.cpp tool/signing.cpp common/cab/cab_writer.cpp common/cab/lzx_encoder.cpp
   common/uninstall/uninstall_log.cpp)
 tool_libs=($(pkg-config --libs tomlplusplus) -lz -pthread)
 
@@ -76,6 +77,11 @@ seed() {
       done
       find "$dir" -empty -delete
       ;;
+    lzx_encoder)
+      head -c 3000 README.md | { printf '\x15\x03'; cat; } >"$dir/text"
+      head -c 3000 build/win/stub/quillbox-stub.exe 2>/dev/null | { printf '\x95\x20'; cat; } >"$dir/code"
+      head -c 2000 /dev/urandom | { printf '\x0f\x05'; cat; } >"$dir/random"
+      ;;
     uninstall_log)
       printf '[f]\r\n1=C:\\App\\a.txt\r\n[e]\r\n1=C:\\App\\data\r\n[r1]\r\n0=1\r\n1=Software\\V\\A\r\n2=""x""\r\n[s]\r\n18=C:\\App\r\n31=1\r\n' >"$dir/log"
       printf 'MZ\0\0BM\0\0\0\0\0\0\0\0\0\0\0\0\x0e\0\0\0C:\\App\\uninstall.log\x14\0' >"$dir/trailer"
@@ -87,6 +93,7 @@ for target in "${targets[@]}"; do
   case $target in
     package_reader) build "$target" "${common_sources[@]}" "${tool_sources[@]}" "${tool_libs[@]}" ;;
     expand | uninstall_log) build "$target" "${common_sources[@]}" ;;
+    lzx_encoder) build "$target" common/cab/lzx_encoder.cpp ;;
     manifest) build "$target" "${common_sources[@]}" "${tool_sources[@]}" "${tool_libs[@]}" ;;
     *) echo "fuzz: no target $target" >&2; exit 2 ;;
   esac

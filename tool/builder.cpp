@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <random>
 
 #include "project.h"
 #include "text/text.h"
@@ -21,6 +23,17 @@ std::vector<uint8_t> ReadAll(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
+// A new file name in the temporary folder.
+std::string SpoolPath(const std::string& what) {
+  std::random_device random;
+  char name[64];
+  std::snprintf(name, sizeof name, "quillbox-%08x%08x-%s.part", random(), random(), what.c_str());
+  std::error_code ec;
+  fs::path folder = fs::temp_directory_path(ec);
+  if (ec) folder = ".";
+  return (folder / name).string();
+}
+
 bool IsTextSupportFile(int number) {
   return number == 15 || number == 16 || (number >= 20 && number < 80);
 }
@@ -32,17 +45,23 @@ class OutputSet {
   ~OutputSet() {
     for (const auto& o : pending_) std::remove(o.second.c_str());
   }
+  using Sink = qb::cab::CabinetSet::Output;
+  // Writes an output in pieces: produce hands them to the sink it is given.
   // Returns the temporary name the output has until Commit.
-  std::string Add(const std::string& path, const uint8_t* data, size_t size) {
+  std::string AddWith(const std::string& path, const std::function<bool(const Sink&)>& produce) {
     const std::string temp = path + ".part";
     std::error_code ec;
     const fs::path parent = fs::path(path).parent_path();
     if (!parent.empty()) fs::create_directories(parent, ec);
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     pending_.emplace_back(path, temp);
-    out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    const Sink sink = [&out](const uint8_t* data, size_t size) {
+      out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+      return static_cast<bool>(out);
+    };
+    const bool produced = out && produce(sink);
     out.close();
-    if (!out) throw BuildError("cannot write \"" + path + "\"");
+    if (!produced || !out) throw BuildError("cannot write \"" + path + "\"");
     return temp;
   }
   std::vector<std::string> Commit() {
@@ -213,13 +232,16 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
   }
   pkg.SetText(qb::kProgressTotal, std::to_string(steps));
 
-  // The application's files as a cabinet set.
+  // The application's files as a cabinet set. Its data waits in a file in
+  // the temporary folder until the outputs are written: the build holds
+  // only a fixed amount in memory, whatever the size of the files.
   qb::cab::Options options;
+  options.spoolPath = SpoolPath("cabinets");
   options.compression = project.compression;
   options.level = project.level;
   options.lzxWindowBits = project.lzxWindowBits;
   options.cabinetSize = project.cabinetSize;
-  qb::cab::Result cabs = qb::cab::WriteCabinets(inputs, options);
+  qb::cab::SetResult cabs = qb::cab::WriteCabinetSet(inputs, options);
   if (!cabs.error.empty()) {
     // A source that cannot be read is named with its manifest entry.
     if (cabs.failedInput < project.files.size()) {
@@ -227,15 +249,37 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
     }
     throw BuildError(cabs.error);
   }
-  std::vector<uint8_t> data;
-  for (const auto& cab : cabs.cabinets) data.insert(data.end(), cab.begin() + 4, cab.end());
-  const size_t last = cabs.cabinets.size() - 1;
-  const uint64_t lastSize = cabs.cabinets[last].size() - 4;
+  // The package holds the cabinets one after the other, each without its
+  // "MSCF" signature.
+  const qb::cab::CabinetSet& set = *cabs.set;
+  const size_t last = set.Count() - 1;
+  const uint64_t lastSize = set.Size(last) - 4;
   pkg.SetText(qb::kCabinetSize, std::to_string(last ? project.cabinetSize - 4 : lastSize));
   pkg.SetText(qb::kLastCabinetNumber, std::to_string(last));
   pkg.SetText(qb::kLastCabinetSize, std::to_string(lastSize));
-  summary.cabinets = cabs.cabinets.size();
-  summary.packedBytes = data.size();
+  uint64_t dataSize = 0;
+  for (size_t k = 0; k < set.Count(); ++k) dataSize += set.Size(k) - 4;
+  summary.cabinets = set.Count();
+  summary.packedBytes = dataSize;
+  // Writes bytes [from, from + length) of that data.
+  const auto copyData = [&set](uint64_t from, uint64_t length, const OutputSet::Sink& sink) {
+    uint64_t base = 0;
+    for (size_t k = 0; k < set.Count() && length > 0; ++k) {
+      const uint64_t size = set.Size(k) - 4;
+      if (from < base + size) {
+        const uint64_t n = std::min(length, base + size - from);
+        std::string error;
+        if (!set.Write(k, 4 + (from - base), n, sink, error)) {
+          if (!error.empty()) throw BuildError(error);
+          return false;
+        }
+        from += n;
+        length -= n;
+      }
+      base += size;
+    }
+    return true;
+  };
 
   // The support cabinet: its entries land in the working folder "$inst\".
   std::vector<uint8_t> support;
@@ -256,6 +300,7 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
       entries.push_back(std::move(in));
     }
     qb::cab::Options supportOptions;
+    supportOptions.spoolPath = SpoolPath("support");
     qb::cab::Result r = qb::cab::WriteCabinets(entries, supportOptions);
     if (!r.error.empty()) throw BuildError(r.error);
     support = std::move(r.cabinets[0]);
@@ -263,26 +308,28 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
 
   // Volumes: the installer keeps the first volume_size bytes of cabinet
   // data, each further volume the next volume_size bytes.
-  std::vector<uint8_t> inside = data;
-  std::vector<std::vector<uint8_t>> volumes;
-  if (project.volumeSize && data.size() > project.volumeSize) {
-    inside.assign(data.begin(), data.begin() + project.volumeSize);
-    for (uint64_t at = project.volumeSize; at < data.size(); at += project.volumeSize) {
-      const uint64_t end = std::min<uint64_t>(at + project.volumeSize, data.size());
-      volumes.emplace_back(data.begin() + at, data.begin() + end);
-    }
-  }
+  const uint64_t inside =
+      project.volumeSize && dataSize > project.volumeSize ? project.volumeSize : dataSize;
 
+  // The installer: stub, package and the data inside, then the trailer
+  // (which does not depend on that data).
   const std::vector<uint8_t> face = WithOwnFace(project, stub);
-  const std::vector<uint8_t> installer = qb::AssembleInstaller(face, pkg, support, inside);
-  summary.installerSize = installer.size();
+  const std::vector<uint8_t> frame = qb::AssembleInstaller(face, pkg, support, {});
+  const size_t headSize = frame.size() - qb::Trailer::kSize;
+  summary.installerSize = frame.size() + inside;
   OutputSet outputs;
-  const std::string pending = outputs.Add(project.outputPath, installer.data(), installer.size());
+  const std::string pending = outputs.AddWith(project.outputPath, [&](const OutputSet::Sink& sink) {
+    return sink(frame.data(), headSize) && copyData(0, inside, sink) &&
+           sink(frame.data() + headSize, qb::Trailer::kSize);
+  });
   const fs::path folder = fs::path(project.outputPath).parent_path();
-  for (size_t v = 0; v < volumes.size(); ++v) {
+  size_t volume = 2;
+  for (uint64_t at = inside; at < dataSize; at += project.volumeSize, ++volume) {
     std::string name = project.volumePattern;
-    name.replace(name.find("@$&%19"), 6, std::to_string(v + 2));
-    outputs.Add((folder / name).string(), volumes[v].data(), volumes[v].size());
+    name.replace(name.find("@$&%19"), 6, std::to_string(volume));
+    const uint64_t n = std::min<uint64_t>(project.volumeSize, dataSize - at);
+    outputs.AddWith((folder / name).string(),
+                    [&](const OutputSet::Sink& sink) { return copyData(at, n, sink); });
   }
   // Signed before anything takes its final name: a signing that fails
   // leaves no installer.

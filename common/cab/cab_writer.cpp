@@ -57,6 +57,15 @@ void ToDosDateTime(int64_t unixTime, uint16_t& date, uint16_t& time) {
   time = static_cast<uint16_t>((tm.tm_hour << 11) | (tm.tm_min << 5) | (tm.tm_sec / 2));
 }
 
+// What the writer sets up in a set.
+struct CabinetSetAccess {
+  using Piece = CabinetSet::Piece;
+  static CabinetSet* Make() { return new CabinetSet(); }
+  static std::FILE*& Spool(CabinetSet& s) { return s.spool_; }
+  static std::string& SpoolPath(CabinetSet& s) { return s.spoolPath_; }
+  static std::vector<Piece>& Cabinets(CabinetSet& s) { return s.cabinets_; }
+};
+
 namespace {
 
 void Put16(std::vector<uint8_t>& out, uint16_t v) {
@@ -174,12 +183,95 @@ class CompressionPool {
   bool stop_ = false;
 };
 
+// An LZX folder compressed on a thread of its own: frames queue up (a few
+// MiB at most) and come back compressed, in order.
+class LzxFolderJob {
+ public:
+  using Result = std::promise<std::vector<uint8_t>>;
+  LzxFolderJob(int windowBits, int level, bool translate)
+      : thread_([this, windowBits, level, translate] { Run(windowBits, level, translate); }) {}
+  ~LzxFolderJob() {
+    Finish();
+    thread_.join();
+  }
+  LzxFolderJob(const LzxFolderJob&) = delete;
+  LzxFolderJob& operator=(const LzxFolderJob&) = delete;
+
+  void Add(const std::vector<uint8_t>& frame, Result result) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    room_.wait(lock, [&] { return queued_ + frame.size() <= kMaxQueued || queue_.empty(); });
+    queued_ += frame.size();
+    queue_.push_back(Item{frame, std::move(result), false});
+    ready_.notify_one();
+  }
+  // Ends the current block, so that every frame added so far comes back.
+  void Flush() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(Item{{}, {}, true});
+    ready_.notify_one();
+  }
+  // No more frames: the folder's stream ends.
+  void Finish() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    finish_ = true;
+    ready_.notify_one();
+  }
+
+ private:
+  static constexpr size_t kMaxQueued = 8 << 20;
+  struct Item {
+    std::vector<uint8_t> frame;
+    Result result;
+    bool flush;
+  };
+  void Run(int windowBits, int level, bool translate) {
+    LzxEncoder encoder(windowBits, level, translate);
+    std::deque<Result> waiting;
+    const auto deliver = [&] {
+      for (auto& frame : encoder.TakeFrames()) {
+        waiting.front().set_value(std::move(frame));
+        waiting.pop_front();
+      }
+    };
+    for (;;) {
+      Item item;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        ready_.wait(lock, [&] { return finish_ || !queue_.empty(); });
+        if (queue_.empty()) break;
+        item = std::move(queue_.front());
+        queue_.pop_front();
+        queued_ -= item.frame.size();
+      }
+      room_.notify_all();
+      if (item.flush) {
+        encoder.Flush();
+      } else {
+        waiting.push_back(std::move(item.result));
+        encoder.AddFrame(item.frame.data(), item.frame.size());
+        if (item.frame.size() < kLzxFrame) encoder.Flush();
+      }
+      deliver();
+    }
+    encoder.Flush();
+    deliver();
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  std::deque<Item> queue_;
+  size_t queued_ = 0;
+  bool finish_ = false;
+  std::thread thread_;
+};
+
 // A block on its way to a cabinet: being compressed, in stream order.
 struct InFlight {
   std::future<std::vector<uint8_t>> block;
   uint32_t uncompressed;
   std::vector<int> files;  // files with data in the block
   bool forceSplit;
+  int folder = -1;  // its folder in a single cabinet, when folders run side by side
 };
 
 struct Entry {
@@ -199,15 +291,16 @@ struct Cabinet {
   size_t headerSize = 0;
   std::vector<Folder> folders;
   std::vector<Entry> entries;
-  std::vector<uint8_t> data;  // CFDATA blocks
-  size_t used = 0;            // bytes taken so far, header included
+  uint64_t spoolOffset = 0;  // its CFDATA blocks, in the spool
+  uint64_t dataSize = 0;
+  size_t used = 0;  // bytes taken so far, header included
 };
 
 class Writer {
  public:
   Writer(const std::vector<InputFile>& files, const Options& options)
       : files_(files), options_(options) {}
-  Result Run();
+  SetResult Run();
 
  private:
   size_t Capacity() const { return options_.cabinetSize ? options_.cabinetSize : SIZE_MAX / 2; }
@@ -220,8 +313,8 @@ class Writer {
   bool Lzx() const { return options_.compression == Compression::kLzx; }
   void OpenFolder();
   void CloseFolder();
-  // Hands the LZX frames that are ready to their places in the stream.
-  void CollectLzx();
+  // Folders of one cabinet run side by side.
+  bool SideBySide() const { return Lzx() && options_.cabinetSize == 0; }
   void AddEntry(int file, uint32_t offset, bool fromPrev);
   bool StartFile(int index);
   void Append(const uint8_t* data, size_t size);
@@ -233,7 +326,8 @@ class Writer {
   void PlaceBlock(const std::vector<uint8_t>& block, const InFlight& info);
   void AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed);
   void SpanIntoNextCabinet(const std::vector<int>& files);
-  std::vector<uint8_t> Serialize(size_t k, bool last);
+  CabinetSetAccess::Piece Serialize(size_t k, bool last);
+  void Spool(const void* data, size_t size);
 
   const std::vector<InputFile>& files_;
   const Options& options_;
@@ -247,13 +341,16 @@ class Writer {
   size_t maxFilesPerBlock_ = 0;
   std::unique_ptr<CompressionPool> pool_;
   std::deque<InFlight> inFlight_;
-  Bytes previousInput_;              // the folder's last block, for the dictionary
-  std::unique_ptr<LzxEncoder> lzx_;  // the open folder's LZX stream
-  std::deque<std::promise<std::vector<uint8_t>>> lzxWaiting_;
+  Bytes previousInput_;                // the folder's last block, for the dictionary
+  std::unique_ptr<LzxFolderJob> lzx_;  // the open folder's LZX stream
+  std::deque<std::unique_ptr<LzxFolderJob>> lzxEnded_;  // folders still compressing
+  int placingFolder_ = -1;
   uint64_t totalInput_ = 0;    // bytes of every input file
   uint64_t emittedInput_ = 0;  // of those, the bytes handed to blocks so far
   std::string error_;
   size_t failedInput_ = kNoInput;
+  std::unique_ptr<CabinetSet> set_;
+  uint64_t spoolEnd_ = 0;
 };
 
 void Writer::OpenCabinet() {
@@ -262,11 +359,12 @@ void Writer::OpenCabinet() {
   c.headerSize = kHeaderSize + options_.cabinetName(k + 1).size() + 2;
   if (k > 0) c.headerSize += options_.cabinetName(k - 1).size() + 2;
   c.used = c.headerSize;
+  c.spoolOffset = spoolEnd_;
   cabinets_.push_back(std::move(c));
 }
 
 void Writer::OpenFolder() {
-  cab().folders.push_back(Folder{cab().data.size()});
+  cab().folders.push_back(Folder{cab().dataSize});
   cab().used += kFolderSize;
   folderOpen_ = true;
   folderOffset_ = 0;
@@ -275,17 +373,15 @@ void Writer::OpenFolder() {
 
 void Writer::CloseFolder() {
   if (lzx_) {
-    Drain();
-    lzx_.reset();
+    if (SideBySide()) {
+      lzx_->Finish();
+      lzxEnded_.push_back(std::move(lzx_));
+    } else {
+      Drain();
+      lzx_.reset();
+    }
   }
   folderOpen_ = false;
-}
-
-void Writer::CollectLzx() {
-  for (auto& frame : lzx_->TakeFrames()) {
-    lzxWaiting_.front().set_value(std::move(frame));
-    lzxWaiting_.pop_front();
-  }
 }
 
 void Writer::AddEntry(int file, uint32_t offset, bool fromPrev) {
@@ -296,14 +392,29 @@ void Writer::AddEntry(int file, uint32_t offset, bool fromPrev) {
   cab().used += EntrySize(files_[file]);
 }
 
+void Writer::Spool(const void* data, size_t size) {
+  if (!error_.empty()) return;
+  if (std::fwrite(data, 1, size, CabinetSetAccess::Spool(*set_)) != size) {
+    const std::string& path = CabinetSetAccess::SpoolPath(*set_);
+    error_ = "cannot write the cabinets' data to " +
+             (path.empty() ? std::string("a temporary file") : path);
+    return;
+  }
+  spoolEnd_ += size;
+}
+
 void Writer::AppendPart(const uint8_t* data, size_t size, uint16_t uncompressed) {
-  std::vector<uint8_t>& out = cab().data;
+  std::vector<uint8_t> out;
   uint8_t header[4] = {static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
                        static_cast<uint8_t>(uncompressed), static_cast<uint8_t>(uncompressed >> 8)};
   Put32(out, Checksum(header, 4, Checksum(data, size, 0)));
   out.insert(out.end(), header, header + 4);
-  out.insert(out.end(), data, data + size);
-  cab().folders.back().blocks++;
+  Spool(out.data(), out.size());
+  Spool(data, size);
+  cab().dataSize += kDataHeaderSize + size;
+  Folder& folder = placingFolder_ >= 0 ? cab().folders[placingFolder_] : cab().folders.back();
+  if (folder.blocks == 0) folder.dataStart = cab().dataSize - kDataHeaderSize - size;
+  folder.blocks++;
   cab().used += kDataHeaderSize + size;
 }
 
@@ -348,15 +459,15 @@ void Writer::PlaceNext() {
   InFlight next = std::move(inFlight_.front());
   inFlight_.pop_front();
   const std::vector<uint8_t> block = next.block.get();
+  placingFolder_ = next.folder;
   PlaceBlock(block, next);
+  placingFolder_ = -1;
 }
 
 void Writer::Drain() {
-  if (lzx_) {
-    lzx_->Flush();
-    CollectLzx();
-  }
+  if (lzx_) lzx_->Flush();
   while (!inFlight_.empty()) PlaceNext();
+  lzxEnded_.clear();
 }
 
 void Writer::EmitBlock(bool forceSplit) {
@@ -366,19 +477,34 @@ void Writer::EmitBlock(bool forceSplit) {
     // last holds 32 KiB. The call translation stays off for a folder that
     // may grow past the frames it covers.
     if (!lzx_) {
-      const bool translate = totalInput_ - emittedInput_ <= kLzxTranslatedBytes;
-      lzx_ = std::make_unique<LzxEncoder>(options_.lzxWindowBits, options_.level, translate);
+      // As many folders at a time as there are cores.
+      unsigned cores = std::thread::hardware_concurrency();
+      cores = cores < 1 ? 1 : cores > 8 ? 8 : cores;
+      if (lzxEnded_.size() + 1 >= cores) Drain();
+      // The folder holds at most the rest of the input; side by side, it
+      // ends with the file that takes it to lzxFolderSize.
+      uint64_t most = totalInput_ - emittedInput_;
+      if (SideBySide()) {
+        uint64_t sum = 0;
+        for (size_t k = static_cast<size_t>(pendingFiles_.front());
+             k < files_.size() && sum < options_.lzxFolderSize; ++k) {
+          sum += files_[k].size;
+        }
+        most = std::min(most, sum);
+      }
+      const bool translate = most <= kLzxTranslatedBytes;
+      lzx_ = std::make_unique<LzxFolderJob>(options_.lzxWindowBits, options_.level, translate);
     }
     InFlight f;
-    lzxWaiting_.emplace_back();
-    f.block = lzxWaiting_.back().get_future();
+    LzxFolderJob::Result result;
+    f.block = result.get_future();
     f.uncompressed = static_cast<uint32_t>(pending_.size());
     f.files = pendingFiles_;
     f.forceSplit = forceSplit;
+    if (SideBySide()) f.folder = static_cast<int>(cab().folders.size()) - 1;
     inFlight_.push_back(std::move(f));
-    lzx_->AddFrame(pending_.data(), pending_.size());
-    if (pending_.size() < kMaxBlock || forceSplit) lzx_->Flush();
-    CollectLzx();
+    lzx_->Add(pending_, std::move(result));
+    if (forceSplit) lzx_->Flush();
     folderOffset_ += static_cast<uint32_t>(pending_.size());
     emittedInput_ += pending_.size();
     pending_.clear();
@@ -436,6 +562,11 @@ bool Writer::StartFile(int index) {
     CloseFolder();
     closeAfterFile_ = false;
   }
+  if (SideBySide() && folderOpen_ && folderOffset_ + pending_.size() >= options_.lzxFolderSize) {
+    // The folder ends here; the next one is compressed beside it.
+    EmitBlock(false);
+    CloseFolder();
+  }
   if (!folderOpen_) OpenFolder();
   AddEntry(index, folderOffset_ + static_cast<uint32_t>(pending_.size()), false);
   pendingFiles_.push_back(index);
@@ -456,9 +587,10 @@ void Writer::Append(const uint8_t* data, size_t size) {
   }
 }
 
-std::vector<uint8_t> Writer::Serialize(size_t k, bool last) {
+CabinetSetAccess::Piece Writer::Serialize(size_t k, bool last) {
   const Cabinet& c = cabinets_[k];
-  std::vector<uint8_t> out;
+  CabinetSetAccess::Piece piece;
+  std::vector<uint8_t>& out = piece.header;
   const std::string prev = k > 0 ? options_.cabinetName(static_cast<int>(k) - 1) : "";
   const std::string next = last ? "" : options_.cabinetName(static_cast<int>(k) + 1);
   size_t header = kHeaderSize + (k > 0 ? prev.size() + 2 : 0) + (last ? 0 : next.size() + 2);
@@ -466,7 +598,7 @@ std::vector<uint8_t> Writer::Serialize(size_t k, bool last) {
   for (const Entry& e : c.entries) filesSize += EntrySize(files_[e.file]);
   const size_t coffFiles = header + kFolderSize * c.folders.size();
   const size_t dataStart = coffFiles + filesSize;
-  size_t total = dataStart + c.data.size();
+  uint64_t total = dataStart + c.dataSize;
   if (!last && options_.pad && options_.cabinetSize > total) total = options_.cabinetSize;
 
   out.insert(out.end(), {'M', 'S', 'C', 'F'});
@@ -514,13 +646,27 @@ std::vector<uint8_t> Writer::Serialize(size_t k, bool last) {
     Put16(out, f.attributes);
     PutName(out, f.name);
   }
-  out.insert(out.end(), c.data.begin(), c.data.end());
-  out.resize(total, 0);
-  return out;
+  piece.spoolOffset = c.spoolOffset;
+  piece.dataSize = c.dataSize;
+  piece.padding = total - dataStart - c.dataSize;
+  return piece;
 }
 
-Result Writer::Run() {
-  Result result;
+SetResult Writer::Run() {
+  SetResult result;
+  set_.reset(CabinetSetAccess::Make());
+  std::FILE*& spool = CabinetSetAccess::Spool(*set_);
+  if (options_.spoolPath.empty()) {
+    spool = std::tmpfile();
+  } else {
+    spool = std::fopen(options_.spoolPath.c_str(), "w+b");
+    if (spool) CabinetSetAccess::SpoolPath(*set_) = options_.spoolPath;
+  }
+  if (!spool) {
+    result.error = "cannot create a file for the cabinets' data" +
+                   (options_.spoolPath.empty() ? std::string() : ": " + options_.spoolPath);
+    return result;
+  }
   if (options_.cabinetSize && options_.cabinetSize < kMinimumCabinetSize) {
     result.error = "the cabinet size must be at least " + std::to_string(kMinimumCabinetSize);
     return result;
@@ -603,21 +749,106 @@ Result Writer::Run() {
   }
   // A cabinet that ended up without entries or data (a split exactly at the
   // end) is dropped.
-  while (cabinets_.size() > 1 && cabinets_.back().data.empty() &&
+  if (error_.empty() && std::fflush(CabinetSetAccess::Spool(*set_)) != 0)
+    error_ = "cannot write the cabinets' data";
+  if (!error_.empty()) {
+    result.error = error_;
+    return result;
+  }
+  while (cabinets_.size() > 1 && cabinets_.back().dataSize == 0 &&
          cabinets_.back().entries.empty()) {
     cabinets_.pop_back();
   }
   for (size_t k = 0; k < cabinets_.size(); ++k) {
-    result.cabinets.push_back(Serialize(k, k + 1 == cabinets_.size()));
+    CabinetSetAccess::Cabinets(*set_).push_back(Serialize(k, k + 1 == cabinets_.size()));
   }
+  result.set = std::move(set_);
   return result;
 }
 
 }  // namespace
 
-Result WriteCabinets(const std::vector<InputFile>& files, const Options& options) {
+CabinetSet::~CabinetSet() {
+  if (spool_) std::fclose(spool_);
+  if (!spoolPath_.empty()) std::remove(spoolPath_.c_str());
+}
+
+uint64_t CabinetSet::Size(size_t k) const {
+  const Piece& p = cabinets_[k];
+  return p.header.size() + p.dataSize + p.padding;
+}
+
+bool CabinetSet::Write(size_t k, uint64_t from, uint64_t length, const Output& out,
+                       std::string& error) const {
+  const Piece& p = cabinets_[k];
+  const uint64_t end = from + length;
+  // The header.
+  if (from < p.header.size()) {
+    const uint64_t n = std::min<uint64_t>(end, p.header.size()) - from;
+    if (!out(p.header.data() + from, static_cast<size_t>(n))) return false;
+    from += n;
+  }
+  // The data from the spool.
+  const uint64_t dataEnd = p.header.size() + p.dataSize;
+  if (from < end && from < dataEnd) {
+    uint64_t at = p.spoolOffset + (from - p.header.size());
+    uint64_t left = std::min(end, dataEnd) - from;
+    std::vector<uint8_t> buffer(std::min<uint64_t>(left, 1 << 20));
+    while (left > 0) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(left, buffer.size()));
+#ifdef _WIN32
+      const bool placed = _fseeki64(spool_, static_cast<__int64>(at), SEEK_SET) == 0;
+#else
+      const bool placed = fseeko(spool_, static_cast<off_t>(at), SEEK_SET) == 0;
+#endif
+      if (!placed || std::fread(buffer.data(), 1, n, spool_) != n) {
+        error = "cannot read the cabinets' data back";
+        return false;
+      }
+      if (!out(buffer.data(), n)) return false;
+      at += n;
+      left -= n;
+      from += n;
+    }
+  }
+  // The padding.
+  static const uint8_t kZeros[4096] = {};
+  while (from < end) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(end - from, sizeof kZeros));
+    if (!out(kZeros, n)) return false;
+    from += n;
+  }
+  return true;
+}
+
+SetResult WriteCabinetSet(const std::vector<InputFile>& files, const Options& options) {
   Writer writer(files, options);
   return writer.Run();
+}
+
+Result WriteCabinets(const std::vector<InputFile>& files, const Options& options) {
+  SetResult written = WriteCabinetSet(files, options);
+  Result result;
+  result.error = written.error;
+  result.failedInput = written.failedInput;
+  if (!written.set) return result;
+  for (size_t k = 0; k < written.set->Count(); ++k) {
+    std::vector<uint8_t> bytes;
+    bytes.reserve(static_cast<size_t>(written.set->Size(k)));
+    const bool ok = written.set->Write(
+        k, 0, written.set->Size(k),
+        [&](const uint8_t* p, size_t n) {
+          bytes.insert(bytes.end(), p, p + n);
+          return true;
+        },
+        result.error);
+    if (!ok) {
+      result.cabinets.clear();
+      return result;
+    }
+    result.cabinets.push_back(std::move(bytes));
+  }
+  return result;
 }
 
 }  // namespace qb::cab

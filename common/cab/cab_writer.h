@@ -14,7 +14,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,9 @@ struct Options {
   Compression compression = Compression::kMszip;
   int level = 6;           // zlib level for MSZIP; how hard LZX looks for matches
   int lzxWindowBits = 21;  // LZX window: 2^15 to 2^21 bytes
+  // With one cabinet, an LZX folder that holds this much ends at the next
+  // file, and the next folder is compressed beside it on another core.
+  uint64_t lzxFolderSize = 32 << 20;
   // Size of every cabinet but the last; 0 puts everything in one cabinet.
   uint32_t cabinetSize = 0;
   // Pad every cabinet but the last to exactly cabinetSize.
@@ -45,6 +50,10 @@ struct Options {
   std::function<std::string(int)> cabinetName = [](int k) {
     return "temp_" + std::to_string(k) + ".tmp";
   };
+  // While the set is written, the cabinets' data waits in this file (empty:
+  // a temporary file of the system's), so that memory stays the same
+  // whatever the size of the files.
+  std::string spoolPath;
 };
 
 constexpr size_t kNoInput = static_cast<size_t>(-1);
@@ -55,6 +64,45 @@ struct Result {
   size_t failedInput = kNoInput;  // the input file the error is about, if any
 };
 
+// A set once written: headers in memory, data in the spool file, each
+// cabinet written out on demand. The spool goes with the set.
+class CabinetSet {
+ public:
+  ~CabinetSet();
+  CabinetSet(const CabinetSet&) = delete;
+  CabinetSet& operator=(const CabinetSet&) = delete;
+
+  // Receives the bytes in pieces; false stops the writing.
+  using Output = std::function<bool(const uint8_t*, size_t)>;
+  size_t Count() const { return cabinets_.size(); }
+  uint64_t Size(size_t k) const;
+  // Writes bytes [from, from + length) of cabinet k; false when the output
+  // refuses or the spool cannot be read (error says which).
+  bool Write(size_t k, uint64_t from, uint64_t length, const Output& out, std::string& error) const;
+
+ private:
+  friend struct CabinetSetAccess;
+  CabinetSet() = default;
+  struct Piece {
+    std::vector<uint8_t> header;  // CFHEADER, CFFOLDERs and CFFILEs
+    uint64_t spoolOffset = 0;     // where its CFDATA blocks lie in the spool
+    uint64_t dataSize = 0;
+    uint64_t padding = 0;  // zeros that bring it to the cabinet size
+  };
+  std::vector<Piece> cabinets_;
+  std::FILE* spool_ = nullptr;
+  std::string spoolPath_;  // removed with the set, when not a temporary file
+};
+
+struct SetResult {
+  std::unique_ptr<CabinetSet> set;
+  std::string error;              // empty on success
+  size_t failedInput = kNoInput;  // the input file the error is about, if any
+};
+
+// Writes a set, its data through the spool.
+SetResult WriteCabinetSet(const std::vector<InputFile>& files, const Options& options);
+// The same with every cabinet in memory.
 Result WriteCabinets(const std::vector<InputFile>& files, const Options& options);
 
 // The smallest cabinet size the writer accepts for a set.

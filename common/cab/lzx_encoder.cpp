@@ -270,10 +270,23 @@ struct LzxEncoder::Impl {
     int length = 0;
     uint32_t distance = 0;
     int repeat = -1;  // 0 to 2: one of the recent offsets
-    int gain = 0;     // estimated bits saved against literals
+    int gain = 0;     // estimated cost saved against literals, in 1/8 bits
   };
   Choice Best(uint32_t pos, int limit) const;
+  // Costs in 1/8 bits, from the statistics of the frame before: what a
+  // match saves is weighed against the literals it replaces.
+  void UpdateCosts(const Stats& s);
+  int MatchCost(int slot, int length) const {
+    const int header = std::min(length - kMinMatch, kPrimaryLengths);
+    int cost = mainCost[kNumChars + slot * 8 + header] + Slots().extra[slot] * 8;
+    if (header == kPrimaryLengths) cost += lengthCost[length - kMinMatch - kPrimaryLengths];
+    return cost;
+  }
+  int LiteralCost(uint32_t pos, int length) const {
+    return literalPrefix[pos - frameStart + length] - literalPrefix[pos - frameStart];
+  }
   void Parse(Frame& frame, uint32_t start, uint32_t end);
+  void ParseOptimal(Frame& frame, uint32_t start, uint32_t end);
   void Emit(Frame& frame, const Choice& c);
 
   // Coding.
@@ -293,6 +306,7 @@ struct LzxEncoder::Impl {
   int maxChain;
   int niceLength;
   int chainForFrame = 0;  // the search depth for the frame being parsed
+  bool optimal = false;   // whole frames parsed for the cheapest path
 
   // The latest data, from windowStart on, in a buffer of two windows; and
   // the hash chains: head by hash, chain by position within the window.
@@ -305,6 +319,11 @@ struct LzxEncoder::Impl {
   std::vector<uint32_t> head;
   std::unique_ptr<uint32_t[]> chain;
   uint32_t repeats[3] = {1, 1, 1};
+
+  uint16_t mainCost[kMaxMainSymbols];
+  uint16_t lengthCost[kLengthSymbols];
+  std::vector<uint32_t> literalPrefix;  // literal costs of the frame, summed
+  uint32_t frameStart = 0;
 
   std::vector<Frame> block;  // frames of the block being gathered
   Stats blockStats;
@@ -334,7 +353,9 @@ LzxEncoder::Impl::Impl(int bits, int level, bool translateCalls)
   level = std::clamp(level, 1, 9);
   maxChain = kChain[level];
   niceLength = kNice[level];
+  optimal = level >= 6;
   head.assign(size_t(1) << hashBits, 0);
+  UpdateCosts(Stats());
 }
 
 void LzxEncoder::Impl::InsertUpTo(uint32_t end) {
@@ -350,13 +371,12 @@ void LzxEncoder::Impl::InsertUpTo(uint32_t end) {
 
 LzxEncoder::Impl::Choice LzxEncoder::Impl::Best(uint32_t pos, int limit) const {
   Choice best;
-  const auto lengthCost = [](int length) { return length - kMinMatch >= kPrimaryLengths ? 5 : 0; };
   for (int r = 0; r < 3; ++r) {
     const uint32_t d = repeats[r];
     if (d > pos || d > maxDistance) continue;
     const int length = MatchLength(pos, d, limit);
     if (length < kMinMatch) continue;
-    const int gain = length * 8 - (5 + r + lengthCost(length));
+    const int gain = LiteralCost(pos, length) - MatchCost(r, length);
     if (gain > best.gain) best = {length, d, r, gain};
   }
   if (limit < 3) return best;
@@ -376,8 +396,8 @@ LzxEncoder::Impl::Choice LzxEncoder::Impl::Best(uint32_t pos, int limit) const {
         for (int k = 0; k < 3; ++k) {
           if (repeats[k] == d) r = k;
         }
-        const int offsetCost = r >= 0 ? 5 + r : 8 + Slots().extra[Slots().SlotOf(d + 2)];
-        const int gain = length * 8 - (offsetCost + lengthCost(length));
+        const int slot = r >= 0 ? r : Slots().SlotOf(d + 2);
+        const int gain = LiteralCost(pos, length) - MatchCost(slot, length);
         if (gain > best.gain) {
           best = {length, d, r, gain};
         }
@@ -417,8 +437,149 @@ void LzxEncoder::Impl::Emit(Frame& frame, const Choice& c) {
   frame.symbols.push_back(s);
 }
 
+void LzxEncoder::Impl::UpdateCosts(const Stats& s) {
+  // Symbols not seen cost as if they were rare; with nothing seen yet,
+  // literals cost 8 bits and matches their offset bits and some.
+  const auto fill = [](const uint32_t* freq, int n, uint16_t* cost, int unseen) {
+    uint64_t total = 0;
+    for (int i = 0; i < n; ++i) total += freq[i];
+    for (int i = 0; i < n; ++i) {
+      if (total == 0) {
+        cost[i] = static_cast<uint16_t>(unseen);
+      } else {
+        const double bits =
+            std::log2(static_cast<double>(total) / std::max(freq[i], 1u) + (freq[i] ? 0.0 : 1.0));
+        cost[i] = static_cast<uint16_t>(std::clamp(bits, 1.0, 16.0) * 8);
+      }
+    }
+  };
+  fill(s.main, mainSymbols, mainCost, 9 * 8);
+  fill(s.length, kLengthSymbols, lengthCost, 6 * 8);
+  uint64_t seen = 0;
+  for (int i = 0; i < kNumChars; ++i) seen += s.main[i];
+  if (seen == 0) {
+    for (int i = 0; i < kNumChars; ++i) mainCost[i] = 8 * 8;
+  }
+}
+
+// The cheapest path through the frame by the current costs: every position
+// gets the cost of reaching it, by a literal or by any match length that
+// ends there, with the recent offsets of the path that reaches it. Where a
+// match reaches the nice length, the positions it covers are not searched.
+void LzxEncoder::Impl::ParseOptimal(Frame& frame, uint32_t start, uint32_t end) {
+  struct Node {
+    uint32_t cost = UINT32_MAX;
+    uint32_t distance = 0;
+    uint16_t length = 0;  // of the step that reaches the node; 1 for a literal
+    int8_t repeat = -1;
+    uint32_t reps[3] = {};
+  };
+  const uint32_t n = end - start;
+  std::vector<Node> nodes(n + 1);
+  nodes[0].cost = 0;
+  std::copy(repeats, repeats + 3, nodes[0].reps);
+  const auto relax = [&](uint32_t to, uint32_t cost, int length, uint32_t distance, int repeat) {
+    Node& t = nodes[to];
+    if (cost < t.cost) {
+      t.cost = cost;
+      t.length = static_cast<uint16_t>(length);
+      t.distance = distance;
+      t.repeat = static_cast<int8_t>(repeat);
+    }
+  };
+  uint32_t searchFrom = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    Node& node = nodes[i];
+    if (i > 0) {
+      // The recent offsets once the step that reaches this node is taken.
+      const Node& from = nodes[i - node.length];
+      std::copy(from.reps, from.reps + 3, node.reps);
+      if (node.length > 1) {
+        if (node.repeat >= 0) {
+          std::swap(node.reps[0], node.reps[node.repeat]);
+        } else {
+          node.reps[2] = node.reps[1];
+          node.reps[1] = node.reps[0];
+          node.reps[0] = node.distance;
+        }
+      }
+    }
+    const uint32_t pos = start + i;
+    relax(i + 1, node.cost + mainCost[window[pos - windowStart]], 1, 0, -1);
+    if (i < searchFrom) continue;
+    InsertUpTo(pos);
+    const int limit = static_cast<int>(std::min<uint32_t>(kMaxMatch, n - i));
+    if (limit < kMinMatch) continue;
+    int longest = 0;
+    for (int r = 0; r < 3; ++r) {
+      const uint32_t d = node.reps[r];
+      if (d > pos || d > maxDistance || (r > 0 && d == node.reps[0]) ||
+          (r == 2 && d == node.reps[1])) {
+        continue;
+      }
+      const int length = MatchLength(pos, d, limit);
+      for (int l = kMinMatch; l <= length; ++l) {
+        relax(i + static_cast<uint32_t>(l), node.cost + MatchCost(r, l), l, d, r);
+      }
+      longest = std::max(longest, length);
+    }
+    if (limit >= 3) {
+      const uint8_t* here = &window[pos - windowStart];
+      int bestLength = 2;
+      uint32_t candidate = head[Hash(pos)];
+      for (int steps = chainForFrame; candidate && steps > 0 && bestLength < limit; --steps) {
+        const uint32_t c = candidate - 1;
+        const uint32_t d = pos - c;
+        if (c >= pos || d > maxDistance) break;
+        const uint8_t* there = here - d;
+        if (there[bestLength] == here[bestLength] && there[0] == here[0] && there[1] == here[1]) {
+          const int length = MatchLength(pos, d, limit);
+          if (length > bestLength) {
+            int r = -1;
+            for (int k = 0; k < 3; ++k) {
+              if (node.reps[k] == d) r = k;
+            }
+            const int slot = r >= 0 ? r : Slots().SlotOf(d + 2);
+            for (int l = bestLength + 1; l <= length; ++l) {
+              relax(i + static_cast<uint32_t>(l), node.cost + MatchCost(slot, l), l, d, r);
+            }
+            bestLength = length;
+            if (length >= niceLength) break;
+          }
+        }
+        candidate = chain[c & (windowSize - 1)];
+      }
+      longest = std::max(longest, bestLength);
+    }
+    if (longest >= niceLength) searchFrom = i + static_cast<uint32_t>(longest);
+  }
+  InsertUpTo(end);
+  // The path, from the end back.
+  std::vector<uint32_t> steps;
+  for (uint32_t at = n; at > 0; at -= nodes[at].length) steps.push_back(at);
+  for (auto it = steps.rbegin(); it != steps.rend(); ++it) {
+    const Node& node = nodes[*it];
+    if (node.length == 1) {
+      const uint8_t b = window[start + *it - 1 - windowStart];
+      frame.symbols.push_back({b, kNoFooter, 0});
+      frame.stats.main[b]++;
+    } else {
+      Choice c;
+      c.length = node.length;
+      c.distance = node.distance;
+      c.repeat = node.repeat;
+      Emit(frame, c);
+    }
+  }
+}
+
 void LzxEncoder::Impl::Parse(Frame& frame, uint32_t start, uint32_t end) {
   uint32_t pos = start;
+  frameStart = start;
+  literalPrefix.assign(end - start + 1, 0);
+  for (uint32_t i = start; i < end; ++i) {
+    literalPrefix[i - start + 1] = literalPrefix[i - start] + mainCost[window[i - windowStart]];
+  }
   const auto literal = [&](uint32_t at) {
     const uint8_t b = window[at - windowStart];
     frame.symbols.push_back({b, kNoFooter, 0});
@@ -437,7 +598,7 @@ void LzxEncoder::Impl::Parse(Frame& frame, uint32_t start, uint32_t end) {
       InsertUpTo(pos + 1);
       const int nextLimit = static_cast<int>(std::min<uint32_t>(kMaxMatch, end - pos - 1));
       const Choice next = Best(pos + 1, nextLimit);
-      if (next.gain <= c.gain + 4) break;
+      if (next.gain <= c.gain + 8) break;
       literal(pos++);
       c = next;
     }
@@ -469,8 +630,13 @@ void LzxEncoder::Impl::AddFrame(const uint8_t* data, size_t size) {
   const bool looksRandom =
       size >= 4096 && EntropyBits(counts, 256) > 7.9 * static_cast<double>(size);
   chainForFrame = looksRandom ? 1 : maxChain;
-  Parse(frame, start, dataEnd);
+  if (optimal && !looksRandom) {
+    ParseOptimal(frame, start, dataEnd);
+  } else {
+    Parse(frame, start, dataEnd);
+  }
   std::copy(repeats, repeats + 3, frame.repeatsAfter);
+  UpdateCosts(frame.stats);
 
   // The frame joins the current block when coding them together looks no
   // larger than apart.

@@ -46,6 +46,7 @@ struct Case {
   uint32_t cabinetSize;
   std::vector<std::pair<size_t, bool>> files;  // size, random
   int lzxWindowBits = 21;
+  uint64_t lzxFolderSize = 32 << 20;
 };
 
 class CabWriterPeerTest : public ::testing::TestWithParam<Case> {
@@ -72,6 +73,7 @@ TEST_P(CabWriterPeerTest, ExtractsBitExactly) {
   options.compression = c.compression;
   options.cabinetSize = c.cabinetSize;
   options.lzxWindowBits = c.lzxWindowBits;
+  options.lzxFolderSize = c.lzxFolderSize;
   const Result result = WriteCabinets(files, options);
   ASSERT_EQ(result.error, "");
   ASSERT_FALSE(result.cabinets.empty());
@@ -95,6 +97,13 @@ TEST_P(CabWriterPeerTest, ExtractsBitExactly) {
   }
   if (c.cabinetSize == 0) {
     EXPECT_EQ(result.cabinets.size(), 1u);
+    // One folder, or with LZX one per lzxFolderSize of data.
+    const uint16_t folders = Get16(result.cabinets[0], 26);
+    if (c.compression == Compression::kLzx && c.lzxFolderSize < 200000) {
+      EXPECT_GE(folders, 4);
+    } else {
+      EXPECT_EQ(folders, 1);
+    }
   }
 
   ASSERT_EQ(std::system(("cd " + dir_ + " && cabextract -q -d cx temp_0.tmp 2>/dev/null").c_str()),
@@ -160,6 +169,22 @@ std::vector<Case> AllCases() {
   cases.push_back({"LzxWindow18Set", Compression::kLzx, 30000,
                    std::vector<std::pair<size_t, bool>>(12, {9000, false}), 18});
   cases.push_back({"LzxManyFramesOneFile", Compression::kLzx, 0, {{3 << 20, false}}, 16});
+  // Folders of about 100 kB, compressed side by side.
+  cases.push_back({"LzxFoldersSideBySide",
+                   Compression::kLzx,
+                   0,
+                   {{70000, false},
+                    {50000, true},
+                    {0, false},
+                    {200000, false},
+                    {32768, false},
+                    {1, false},
+                    {90000, true},
+                    {65536, false},
+                    {120000, false},
+                    {3, true}},
+                   17,
+                   100000});
   return cases;
 }
 

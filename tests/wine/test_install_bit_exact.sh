@@ -2,8 +2,8 @@
 # Installs built with the tool, silently, come out byte for byte: text,
 # x86 programs, random and empty files, sizes at the 32 KiB frame edges, a
 # file larger than the LZX window with far repeats, many small files; in one
-# installer, spread over cabinets and volumes, and with the smallest LZX
-# window. Run once per compression (QB_COMPRESSION).
+# installer, spread over cabinets and volumes, with the smallest LZX window,
+# and in several LZX folders of one cabinet. Run once per compression (QB_COMPRESSION).
 source "$(dirname "$0")/lib.sh"
 qb_begin
 
@@ -74,3 +74,17 @@ esac
 install_and_compare volumes $'cabinet_size = 400000\nvolume_size = 300000\nvolume_pattern = "v-{volume}.bin"'
 [ -e "$QB_TMP/dist/v-3.bin" ] || fail "the package was not spread over volumes"
 install_and_compare window15 $'lzx_window = 15\nlevel = 9'
+
+# More than 32 MiB in one cabinet: LZX folders that were compressed side
+# by side follow one another in the cabinet.
+mkdir -p "$app/more"
+for i in 1 2 3; do head -c 12000000 /dev/urandom >"$app/more/r$i.bin"; done
+cp "$app/docs/sources.txt" "$app/more/after.txt"
+install_and_compare folders ""
+if [ "${QB_COMPRESSION:-lzx}" = lzx ]; then
+  offset=$("$QB_NATIVE/tool/quillbox" inspect "$QB_TMP/dist/folders.exe" |
+    sed -n 's/.*file cabinet data at *\([0-9]*\).*/\1/p')
+  folders=$(od -An -tu2 -j $((offset + 22)) -N2 "$QB_TMP/dist/folders.exe" | tr -d ' ')
+  [ "$folders" -ge 2 ] || fail "one folder only: $folders"
+  echo "ok: $folders LZX folders in one cabinet"
+fi
