@@ -167,3 +167,28 @@ snapshot "$QB_TMP/after-x64"
 diff -u "$QB_TMP/before-x64.files" "$QB_TMP/after-x64.files" || fail "x64: files are left behind"
 diff -u "$QB_TMP/before-x64.reg" "$QB_TMP/after-x64.reg" || fail "x64: registry entries are left behind"
 echo "ok: x64: the prefix is as before"
+
+# --- architecture = "x64" on 32-bit Windows: refused ---------------------------
+# Only where this machine runs 32-bit code itself: an emulated 32-bit prefix
+# would run every one of its programs, the server too, under the emulator.
+if [ "$QB_WINE_ARCH" = wow64 ]; then
+  wineserver -k 2>/dev/null || true
+  export WINEPREFIX=$QB_TMP/win32 WINEARCH=win32 WINELOADER=/usr/lib/wine/wine QB_WOW64=
+  # "wine" is the 32-bit loader again, not lib.sh's wine64.
+  PATH=$(tr ':' '\n' <<<"$PATH" | grep -v '/wine64-shim$' | paste -sd:)
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  qb_unlink_home
+  mkdir -p "$(qb_user_dir)/Temp"
+  expect_eq "$(qb_exit_code "$(qb_win "$QB_TMP/wow-x64.exe")" /S)" 5 "x64 on 32-bit Windows: exit code 5"
+  [ ! -e "$WINEPREFIX/drive_c/Program Files/QB Wow" ] || fail "x64 on 32-bit Windows: files were installed"
+  wine "$QB_TMP/wow-x64.exe" &
+  pid=$!
+  qb_drive wait "QB Wow 1 Setup" 30000 '#32770' || fail "x64 on 32-bit Windows: no message"
+  expect_eq "$(qb_drive text "QB Wow 1 Setup" '#32770' | tr -d '\r')" \
+    "QB Wow cannot be installed on this version of Windows. It needs a 64-bit version of Windows." \
+    "x64 on 32-bit Windows: the message"
+  qb_drive click "QB Wow 1 Setup" OK '#32770'
+  qb_wait_exit $pid
+  expect_eq "$QB_RC" 5 "x64 on 32-bit Windows: exit code 5 after the message"
+fi
