@@ -8,8 +8,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 # The installer is a 32-bit program, and nearly every Windows it meets is
 # 64-bit. Where the tests run it is scripts/wine-arch.sh's answer:
-#   wow64           every test runs the shipped 32-bit programs natively in a
-#                   64-bit (WoW64) prefix, with Windows' redirection
+#   wow64           every test runs the shipped 32-bit programs natively: in
+#                   a 32-bit prefix, and those that call qb_wow64_prefix in
+#                   a 64-bit (WoW64) prefix of their own, with Windows'
+#                   redirection
 #   wow64-emulated  the kernel runs no 32-bit code: the tests named in
 #                   QB_EMULATED_TESTS ("all", the default: every one) run
 #                   the shipped 32-bit programs in a WoW64 prefix under
@@ -32,7 +34,6 @@ export QB_WIN32=${QB_WIN32:-$QB_WIN}
 QB_EMULATED_TESTS=${QB_EMULATED_TESTS:-all}
 QB_WOW64=
 case "$QB_WINE_ARCH" in
-  wow64) QB_WOW64=1 ;;
   wow64-emulated)
     if [ "$QB_EMULATED_TESTS" = all ] ||
       [[ " $QB_EMULATED_TESTS " == *" $(basename "$0" .sh) "* ]]; then
@@ -47,12 +48,13 @@ case "$QB_WINE_ARCH" in
   win64) [ -n "${QB_WIN64:-}" ] && QB_WIN=$QB_WIN64 ;;
 esac
 export QB_WIN QB_WOW64
-if [ "$QB_WINE_ARCH" = win32 ]; then
+QB_SHIM=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-shim
+if [ "$QB_WINE_ARCH" = win32 ] || [ "$QB_WINE_ARCH" = wow64 ]; then
   export WINEARCH=win32
 else
   export WINEARCH=win64
   export WINELOADER=/usr/lib/wine/wine64
-  export PATH="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine64-shim:$PATH"
+  export PATH="$QB_SHIM:$PATH"
 fi
 # The Program Files folder of the installer under test.
 if [ -n "$QB_WOW64" ]; then QB_PF="Program Files (x86)"; else QB_PF="Program Files"; fi
@@ -118,10 +120,28 @@ qb_end() {
 # skipped (ctest's code 77), saying why, where they cannot run on 64-bit
 # Windows here. Call before qb_begin.
 qb_need_wow64() {
-  if [ -z "$QB_WOW64" ]; then
+  if [ "$QB_WINE_ARCH" != wow64 ] && [ -z "$QB_WOW64" ]; then
     echo "SKIPPED: the 32-bit programs cannot run in a 64-bit prefix here ($QB_WINE_ARCH)"
     exit 77
   fi
+}
+
+# Switches a test (after qb_begin) to a 64-bit (WoW64) prefix running the
+# shipped 32-bit programs: where they run natively, a new prefix of the
+# test's own; under emulation the template is one already.
+qb_wow64_prefix() {
+  [ -n "$QB_WOW64" ] && return 0
+  wineserver -k 2>/dev/null || true
+  export WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64 WINEPREFIX=$QB_TMP/wow64
+  export PATH="$QB_SHIM:$PATH"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  qb_unlink_home
+  mkdir -p "$(qb_user_dir)/Temp"
+  QB_WIN_TEMP="$(qb_user_dir)/Temp"
+  QB_WORK="$QB_WIN_TEMP/\$inst"
+  export QB_WOW64=1
+  QB_PF="Program Files (x86)"
 }
 
 qb_begin() {

@@ -12,6 +12,7 @@
 source "$(dirname "$0")/lib.sh"
 qb_need_wow64
 qb_begin
+qb_wow64_prefix
 export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;winemenubuilder.exe=d"
 
 m=$QB_TMP/m
