@@ -24,6 +24,11 @@ void RemoveWorkFolder(const Session& session) {
   // Before the settings are read the language count reads as 0.
   for (int n : qb::SupportFilesToRemove(session.package.LanguageCount())) {
     DeleteFileA(SupportFile(n).c_str());
+    if (!qb::HasPictureForms(n)) continue;
+    // The larger forms of a picture are numbered without gaps.
+    for (int form = 1; form < qb::kMaxPictureForms; ++form) {
+      if (!DeleteFileA(qb::PictureFormPath(toolkit::TempFolder(), n, form).c_str())) break;
+    }
   }
   RemoveDirectoryA(toolkit::FolderOf(SupportFile(1)).c_str());
 }

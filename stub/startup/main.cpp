@@ -177,9 +177,17 @@ void SettleLanguage() {
   Startup.readmeFile = fileNumber(qb::kLanguageReadmeFile, qb::kSupportReadme);
 }
 
-HBITMAP LoadPicture(int supportFile, bool wanted) {
-  if (!wanted) return nullptr;
-  return toolkit::LoadBitmapFile(SupportFile(supportFile));
+std::string PictureForm(int form, const void* supportFile) {
+  return qb::PictureFormPath(toolkit::TempFolder(), *static_cast<const int*>(supportFile), form);
+}
+
+// A picture of the wizard: its support file, then the larger forms the
+// package may carry beside it (see qb::PictureFormEntry).
+static_assert(toolkit::Picture::kMaxForms == qb::kMaxPictureForms, "one count of forms");
+
+toolkit::Picture LoadPicture(int supportFile, bool wanted) {
+  if (!wanted) return {};
+  return toolkit::LoadPicture(SupportFile(supportFile), PictureForm, &supportFile);
 }
 
 void LoadWizardPictures() {
