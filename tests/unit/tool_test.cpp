@@ -10,6 +10,7 @@
 
 #include "package/package.h"
 #include "project.h"
+#include "text/sha256.h"
 #include "text/text.h"
 #include "text_convert.h"
 #include "variables.h"
@@ -481,6 +482,45 @@ TEST_F(ManifestTest, PictureListsTravelBesideTheFirstPicture) {
   }
   EXPECT_EQ(asList.second.find("$inst\\4_3.tmp"), std::string::npos);
   EXPECT_EQ(asList.second.find("$inst\\8_2.tmp"), std::string::npos);
+}
+
+// A package whose pictures have one size each is what the tool wrote
+// before pictures could have several: the package (configuration stream,
+// support cabinet and file cabinet, without the trailer, whose offsets
+// follow the stub's size) has the SHA-256 that the tool of that time gave
+// it for this manifest, each picture as a string or as a list of one.
+TEST_F(ManifestTest, OnePictureEachKeepsThePackageAsItWas) {
+  const char* names[] = {"header", "side", "background", "dest", "tasks", "pw"};
+  for (int i = 0; i < 6; ++i) {
+    Write(std::string(names[i]) + ".bmp", SolidBmp(40 + i, 30, 10, 200, 30));
+  }
+  Write("app/a.txt", "hi\n");
+  const std::string app =
+      "[app]\nname = \"Ident\"\nversion = \"1\"\n[uninstall]\nenabled = false\n"
+      "[package]\noutput = \"setup.exe\"\ncompression = \"none\"\n[[files]]\n"
+      "source = \"app/a.txt\"\n[pictures]\n";
+  const std::string asStrings =
+      "header = \"header.bmp\"\nside = \"side.bmp\"\nbackground = \"background.bmp\"\n"
+      "destination_icon = \"dest.bmp\"\ntasks_icon = \"tasks.bmp\"\npassword_icon = \"pw.bmp\"\n";
+  const std::string asLists =
+      "header = [\"header.bmp\"]\nside = [\"side.bmp\"]\nbackground = [\"background.bmp\"]\n"
+      "destination_icon = [\"dest.bmp\"]\ntasks_icon = [\"tasks.bmp\"]\n"
+      "password_icon = [\"pw.bmp\"]\n";
+  for (const std::string& pictures : {asStrings, asLists}) {
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    Project project = LoadManifest(Manifest(app + pictures), dir_ + "/uninstall.exe");
+    BuildInstaller(project, dir_ + "/stub.exe");
+    unsetenv("SOURCE_DATE_EPOCH");
+    std::ifstream in(dir_ + "/setup.exe", std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(bytes.size(), qb::Trailer::kSize);
+    const qb::Trailer t = qb::Trailer::Decode(bytes.data() + bytes.size() - qb::Trailer::kSize);
+    ASSERT_LT(static_cast<size_t>(t.configOffset), bytes.size() - qb::Trailer::kSize);
+    EXPECT_EQ(qb::Sha256Hex(bytes.data() + t.configOffset,
+                            bytes.size() - qb::Trailer::kSize - t.configOffset),
+              "c94475e41468fd378aa730437d61cd18f61ff63d76e86538217b728dcf24ef3b")
+        << pictures;
+  }
 }
 
 TEST_F(ManifestTest, BuiltPackageHoldsWhatTheManifestSaid) {
