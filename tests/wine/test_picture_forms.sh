@@ -4,8 +4,9 @@
 # red one at its size, at 144 DPI (LogPixels 144 in HKCU\Control
 # Panel\Desktop, as test_wizard_dpi.sh sets it) the blue one, copied at its
 # very size (225 x 86 blue pixels, no red). A package with the red picture
-# alone still shows it at 144 DPI, stretched to 225 x 86. The larger form
-# lands in the working folder beside support file 4 and goes with it.
+# alone still shows it at 144 DPI, stretched to 225 x 86, even where an
+# earlier run left a 4_1.tmp behind. The larger form lands in the working
+# folder beside support file 4 and goes with it.
 source "$(dirname "$0")/lib.sh"
 qb_begin
 
@@ -84,6 +85,10 @@ want_red=0 want_blue=$((225 * 86))
 run two.exe 144
 echo "ok: at 144 DPI the 150 % picture shows at its own size ($blue blue pixels, no red)"
 
+# A form an earlier run left behind (one that ended abruptly) is no form of
+# this package's picture.
+mkdir -p "$QB_WORK"
+cp "$m/h150.bmp" "$QB_WORK/4_1.tmp"
 want_red=$((225 * 86)) want_blue=0
 run one.exe 144
-echo "ok: with one picture, 144 DPI stretches it to 225 x 86 ($red red pixels)"
+echo "ok: with one picture, 144 DPI stretches it to 225 x 86 ($red red pixels), a 4_1.tmp left behind is not shown"
