@@ -1,9 +1,16 @@
 #!/usr/bin/env python3
-"""Draws the Quillbox icon (a box with a quill) and writes it as an ICO file
-with 16, 32 and 48 pixel images in 16 colours. Run once; the result is committed."""
+"""Draws the Quillbox icon (a box with a quill) and writes it as an ICO file:
+16 and 32 pixel images in 16 colours (BMP, for every Windows), and 48, 64,
+128 and 256 pixel images as PNG (palette, 4 bits per pixel), which Windows
+Vista and later read inside an icon. The output depends on the drawing and
+zlib's level 9 alone. Run it to change the icon; the result is committed as
+stub/resources/quillbox.ico:
+
+    python3 scripts/make-icon.py stub/resources/quillbox.ico"""
 import math
 import struct
 import sys
+import zlib
 
 
 def pixel(size, x, y):
@@ -60,12 +67,40 @@ def image(size):
     return header + palette + xor + and_mask
 
 
-sizes = [16, 32, 48]
-images = [image(s) for s in sizes]
+def png(size):
+    """The same drawing as a PNG image: a palette of the drawing's colours
+    (entry 0 transparent), 4 bits per pixel, no filter, zlib level 9."""
+    colours = PALETTE[:5]
+    raw = b""
+    for y in range(size):
+        indices = []
+        for x in range(size):
+            r, g, b, a = pixel(size, x + 0.5, y + 0.5)
+            indices.append(colours.index((r, g, b)) if a else 0)
+        raw += b"\0" + bytes((indices[i] << 4) | (indices[i + 1] if i + 1 < size else 0) for i in range(0, size, 2))
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    return (
+        b"\x89PNG\r\n\x1a\n"
+        + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 4, 3, 0, 0, 0))
+        + chunk(b"PLTE", b"".join(bytes(c) for c in colours))
+        + chunk(b"tRNS", b"\0")
+        + chunk(b"IDAT", zlib.compress(raw, 9))
+        + chunk(b"IEND", b"")
+    )
+
+
+sizes = [16, 32, 48, 64, 128, 256]
+images = [image(s) if s <= 32 else png(s) for s in sizes]
 out = struct.pack("<HHH", 0, 1, len(sizes))
 offset = 6 + 16 * len(sizes)
 for s, data in zip(sizes, images):
-    out += struct.pack("<BBBBHHII", s, s, 16, 0, 1, 4, len(data), offset)
+    # A PNG image's entry says 32 bits per pixel, as Windows writes them; 256
+    # is written as 0.
+    colours, bits = (16, 4) if s <= 32 else (0, 32)
+    out += struct.pack("<BBBBHHII", s % 256, s % 256, colours, 0, 1, bits, len(data), offset)
     offset += len(data)
 out += b"".join(images)
 open(sys.argv[1], "wb").write(out)

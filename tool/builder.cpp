@@ -7,6 +7,7 @@
 #include <iterator>
 #include <random>
 
+#include "package/support_files.h"
 #include "project.h"
 #include "text/text.h"
 #include "text_convert.h"
@@ -298,6 +299,18 @@ BuildSummary BuildInstaller(Project& project, const std::string& stubPath) {
       in.size = static_cast<uint32_t>(in.bytes.size());
       qb::cab::ToDosDateTime(0x60000000, in.date, in.time);
       entries.push_back(std::move(in));
+      // A picture's larger forms follow it, under names only a stub that
+      // knows them extracts.
+      const auto forms = project.pictureForms.find(number);
+      if (forms == project.pictureForms.end()) continue;
+      for (size_t k = 0; k < forms->second.size(); ++k) {
+        qb::cab::InputFile form;
+        form.name = qb::PictureFormEntry(number, static_cast<int>(k + 1));
+        form.bytes = forms->second[k];
+        form.size = static_cast<uint32_t>(form.bytes.size());
+        qb::cab::ToDosDateTime(0x60000000, form.date, form.time);
+        entries.push_back(std::move(form));
+      }
     }
     qb::cab::Options supportOptions;
     supportOptions.spoolPath = SpoolPath("support");

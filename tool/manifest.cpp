@@ -15,7 +15,9 @@
 #define TOML_EXCEPTIONS 1
 #include <toml++/toml.h>
 
+#include "drawing/drawing.h"
 #include "messages.h"
+#include "package/support_files.h"
 #include "path_checks.h"
 #include "project.h"
 #include "settings_table.h"
@@ -504,6 +506,11 @@ void Loader::LoadSettings(const toml::table& root) {
   }
 }
 
+// A picture is one BMP file, or a list of them: the picture for 96 DPI
+// first, then larger forms of it for larger scales (header = ["h100.bmp",
+// "h150.bmp", "h200.bmp"]). A list of one is the same as its one string.
+// Only the wizard's pictures take more forms; the background window is not
+// scaled and takes one.
 void Loader::LoadPictures(const toml::table& root) {
   const toml::node* n = root.get("pictures");
   if (!n) return;
@@ -515,14 +522,72 @@ void Loader::LoadPictures(const toml::table& root) {
   for (const auto& pic : kPictures) names.push_back(pic.first);
   CheckKeys(p, "[pictures]", names);
   for (const auto& pic : kPictures) {
-    const std::string path = Path(p, pic.first, false);
-    if (path.empty()) continue;
-    std::vector<uint8_t> bytes = ReadFile(p.get(pic.first), path);
-    if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
-      Fail(p.get(pic.first), "\"" + path + "\" is not a BMP picture");
+    const toml::node* node = p.get(pic.first);
+    if (!node) continue;
+    // Each form's node (for file and line) and its path.
+    std::vector<std::pair<const toml::node*, std::string>> forms;
+    if (const toml::array* list = node->as_array()) {
+      const int most = qb::HasPictureForms(pic.second) ? qb::kMaxPictureForms : 1;
+      if (list->empty()) Fail(node, "\"" + pic.first + "\" lists no picture");
+      if (list->size() > static_cast<size_t>(most)) {
+        Fail(node, "\"" + pic.first + "\" lists " + std::to_string(list->size()) +
+                       " pictures; it takes at most " + std::to_string(most));
+      }
+      for (const toml::node& entry : *list) {
+        if (!entry.is_string() || entry.as_string()->get().empty()) {
+          Fail(&entry, "each picture of \"" + pic.first + "\" must be a file name");
+        }
+        forms.emplace_back(
+            &entry, (base_ / fs::path(entry.as_string()->get())).lexically_normal().string());
+      }
+    } else {
+      if (!node->is_string()) {
+        Fail(node, "\"" + pic.first + "\" must be a file name or a list of file names");
+      }
+      const std::string path = Path(p, pic.first, false);
+      if (path.empty()) continue;
+      forms.emplace_back(node, path);
     }
-    WarnIfLarge(p.get(pic.first), path, bytes.size(), "picture");
-    project_.supportFiles[pic.second] = std::move(bytes);
+    qb::PictureSize first;
+    for (size_t i = 0; i < forms.size(); ++i) {
+      const toml::node* at = forms[i].first;
+      const std::string& path = forms[i].second;
+      std::vector<uint8_t> bytes = ReadFile(at, path);
+      if (bytes.size() < 2 || bytes[0] != 'B' || bytes[1] != 'M') {
+        Fail(at, "\"" + path + "\" is not a BMP picture");
+      }
+      WarnIfLarge(at, path, bytes.size(), "picture");
+      if (forms.size() > 1) {
+        // The installer picks a form by its size: each must say it.
+        qb::BmpLayout layout;
+        if (!qb::CheckBmpImage(bytes, layout)) {
+          Fail(at, "\"" + path +
+                       "\" is not a plain BMP picture (uncompressed, with a 40-byte or "
+                       "longer header), which a list of pictures needs");
+        }
+        const int32_t height =
+            static_cast<int32_t>(bytes[22] | (bytes[23] << 8) | (bytes[24] << 16) |
+                                 (static_cast<uint32_t>(bytes[25]) << 24));
+        const qb::PictureSize size = {
+            static_cast<int>(bytes[18] | (bytes[19] << 8) | (bytes[20] << 16) |
+                             (static_cast<uint32_t>(bytes[21]) << 24)),
+            height < 0 ? -height : height};
+        if (i == 0) {
+          first = size;
+        } else if (size.width < first.width || size.height < first.height ||
+                   (size.width == first.width && size.height == first.height)) {
+          Fail(at, "\"" + path + "\" (" + std::to_string(size.width) + " x " +
+                       std::to_string(size.height) + ") is not larger than the first picture (" +
+                       std::to_string(first.width) + " x " + std::to_string(first.height) +
+                       "), the one for 96 DPI");
+        }
+      }
+      if (i == 0) {
+        project_.supportFiles[pic.second] = std::move(bytes);
+      } else {
+        project_.pictureForms[pic.second].push_back(std::move(bytes));
+      }
+    }
   }
 }
 

@@ -48,6 +48,10 @@ struct Project {
   qb::Package package;                               // settings and every list but the files
   std::vector<PackedFile> files;                     // the file list, in record order
   std::map<int, std::vector<uint8_t>> supportFiles;  // support file number -> bytes
+  // A picture's further forms, after its 96-DPI one in supportFiles: support
+  // file number -> the larger pictures in the manifest's order (see
+  // qb::PictureFormEntry).
+  std::map<int, std::vector<std::vector<uint8_t>>> pictureForms;
   qb::cab::Compression compression = qb::cab::Compression::kLzx;
   int level = 6;
   int lzxWindowBits = 21;

@@ -51,6 +51,23 @@ int ScaleForDpi(int value, int dpi) {
   return static_cast<int>(scaled);
 }
 
+size_t NearestPicture(const PictureSize* sizes, size_t count, int needWidth, int needHeight) {
+  size_t best = count;     // the smallest that covers the need
+  size_t largest = count;  // the largest of all
+  const auto area = [&](size_t i) {
+    return static_cast<int64_t>(sizes[i].width) * sizes[i].height;
+  };
+  for (size_t i = 0; i < count; ++i) {
+    if (largest == count || area(i) > area(largest)) largest = i;
+    if (sizes[i].width >= needWidth && sizes[i].height >= needHeight &&
+        (best == count || area(i) < area(best))) {
+      best = i;
+    }
+  }
+  if (best != count) return best;
+  return largest == count ? 0 : largest;
+}
+
 namespace {
 
 uint32_t Le32(const uint8_t* b, size_t at) {

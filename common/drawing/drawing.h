@@ -55,4 +55,16 @@ bool CheckBmpHeader(const uint8_t* head, size_t headSize, uint64_t fileSize, Bmp
 // header, so that only a claim within kMaxBmpPixelBytes is ever decoded.
 uint64_t SystemBmpBytes(const uint8_t* head, size_t headSize);
 
+// The size of one of a picture's forms.
+struct PictureSize {
+  int width = 0;
+  int height = 0;
+};
+
+// Which of a picture's forms to draw where needWidth x needHeight pixels
+// are needed (the 96-DPI size at the window's DPI): the smallest one at
+// least as large both ways, else the largest; among equals the first. The
+// index into sizes; 0 when count is 0.
+size_t NearestPicture(const PictureSize* sizes, size_t count, int needWidth, int needHeight);
+
 }  // namespace qb

@@ -8,6 +8,20 @@ std::string SupportFilePath(const std::string& tempFolder, int number, bool piec
   return tempFolder + kWorkFolderName + (piece ? "temp_" : "") + Decimal(number) + ".tmp";
 }
 
+bool HasPictureForms(int number) {
+  return number == kSupportHeaderBitmap || number == kSupportSideBitmap ||
+         number == kSupportDestinationIcon || number == kSupportTasksIcon ||
+         number == kSupportPasswordIcon;
+}
+
+std::string PictureFormEntry(int number, int form) {
+  return std::string(kWorkFolderName) + Decimal(number) + "_" + Decimal(form) + ".tmp";
+}
+
+std::string PictureFormPath(const std::string& tempFolder, int number, int form) {
+  return tempFolder + PictureFormEntry(number, form);
+}
+
 std::vector<int> SupportFilesToRemove(long long languages) {
   std::vector<int> numbers;
   for (int i = 0; i <= 17; ++i) numbers.push_back(i);
@@ -28,6 +42,10 @@ bool IsSupportCabinetEntry(const std::string& name, long long languages) {
   for (int n : SupportFilesToRemove(languages)) {
     if (n == kSupportFolderAnchor || n == kSupportCabinetCopy) continue;
     if (normal == std::string(kWorkFolderName) + Decimal(n) + ".tmp") return true;
+    if (!HasPictureForms(n)) continue;
+    for (int form = 1; form < kMaxPictureForms; ++form) {
+      if (normal == PictureFormEntry(n, form)) return true;
+    }
   }
   return false;
 }

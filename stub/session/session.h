@@ -9,6 +9,7 @@
 #include <string>
 
 #include "package/package.h"
+#include "toolkit/drawing.h"
 
 namespace session {
 
@@ -22,11 +23,12 @@ struct SessionState {
   bool languageConfirmed = false;
   unsigned char licenseFile = 0;
   unsigned char readmeFile = 0;
-  HBITMAP headerBitmap = nullptr;
-  HBITMAP sideBitmap = nullptr;
-  HBITMAP destinationIcon = nullptr;
-  HBITMAP tasksIcon = nullptr;
-  HBITMAP passwordIcon = nullptr;
+  // The wizard's pictures, each with its forms for larger scales.
+  toolkit::Picture headerBitmap;
+  toolkit::Picture sideBitmap;
+  toolkit::Picture destinationIcon;
+  toolkit::Picture tasksIcon;
+  toolkit::Picture passwordIcon;
   HANDLE instanceMutex = nullptr;
   HWND background = nullptr;       // the background window, shown or not
   uint64_t fileCabinetOffset = 0;  // from the package trailer

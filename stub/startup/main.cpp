@@ -177,9 +177,17 @@ void SettleLanguage() {
   Startup.readmeFile = fileNumber(qb::kLanguageReadmeFile, qb::kSupportReadme);
 }
 
-HBITMAP LoadPicture(int supportFile, bool wanted) {
-  if (!wanted) return nullptr;
-  return toolkit::LoadBitmapFile(SupportFile(supportFile));
+std::string PictureForm(int form, const void* supportFile) {
+  return qb::PictureFormPath(toolkit::TempFolder(), *static_cast<const int*>(supportFile), form);
+}
+
+static_assert(toolkit::Picture::kMaxForms == qb::kMaxPictureForms, "one count of forms");
+
+// A picture of the wizard: its support file, then the larger forms the
+// package may carry beside it (see qb::PictureFormEntry).
+toolkit::Picture LoadPicture(int supportFile, bool wanted) {
+  if (!wanted) return {};
+  return toolkit::LoadPicture(SupportFile(supportFile), PictureForm, &supportFile);
 }
 
 void LoadWizardPictures() {
@@ -233,6 +241,7 @@ void StartupRoutine() {
 
   if (!reader.ReadRemainingLists()) DamagedPackage(stream);
   WriteSupportCabinet(reader, stream);
+  session::RemovePictureForms();
   ExtractSupportCabinet(reader, stream);
 
   SettleLanguage();

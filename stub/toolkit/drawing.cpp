@@ -150,13 +150,37 @@ void CopyPicture(HDC dc, int x, int y, int tw, int th, HDC source, int w, int h,
 
 }  // namespace
 
-void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key, int dpi) {
-  BITMAP info = {};
-  if (!picture || !GetObjectA(picture, sizeof info, &info)) return;
-  const int w = info.bmWidth, h = info.bmHeight;
-  const int tw = Scaled(w, dpi), th = Scaled(h, dpi);
+namespace {
+
+// The form of picture to draw at dpi, its size, and the size to draw it at.
+struct ChosenForm {
+  HBITMAP bitmap = nullptr;
+  int w = 0, h = 0;    // its own size
+  int tw = 0, th = 0;  // the size it is drawn at
+};
+
+bool ChooseForm(const Picture& picture, int dpi, ChosenForm& chosen) {
+  qb::PictureSize sizes[Picture::kMaxForms];
+  int count = 0;
+  for (; count < picture.count && count < Picture::kMaxForms; ++count) {
+    BITMAP info = {};
+    if (!picture.forms[count] || !GetObjectA(picture.forms[count], sizeof info, &info)) break;
+    sizes[count] = {info.bmWidth, info.bmHeight};
+  }
+  if (count == 0) return false;
+  chosen.tw = Scaled(sizes[0].width, dpi);
+  chosen.th = Scaled(sizes[0].height, dpi);
+  const size_t form = qb::NearestPicture(sizes, static_cast<size_t>(count), chosen.tw, chosen.th);
+  chosen.bitmap = picture.forms[form];
+  chosen.w = sizes[form].width;
+  chosen.h = sizes[form].height;
+  return true;
+}
+
+void DrawKeyed(HDC dc, const ChosenForm& c, int x, int y, COLORREF key) {
+  const int w = c.w, h = c.h, tw = c.tw, th = c.th;
   HDC source = CreateCompatibleDC(dc);
-  HGDIOBJ oldSource = SelectObject(source, picture);
+  HGDIOBJ oldSource = SelectObject(source, c.bitmap);
   // A monochrome mask (white where the key colour is), then the picture
   // with its key pixels made black, laid over the masked background. The
   // mask is scaled pixel for pixel (a blend would miss the key colour), the
@@ -188,19 +212,46 @@ void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key, int d
   DeleteDC(source);
 }
 
-void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed, int dpi) {
-  BITMAP info = {};
-  if (!picture || !GetObjectA(picture, sizeof info, &info)) return;
-  HDC source = CreateCompatibleDC(dc);
-  HGDIOBJ old = SelectObject(source, picture);
-  const COLORREF key = GetPixel(source, 0, 0);
-  if (!keyed) {
-    CopyPicture(dc, x, y, Scaled(info.bmWidth, dpi), Scaled(info.bmHeight, dpi), source,
-                info.bmWidth, info.bmHeight, SRCCOPY);
+}  // namespace
+
+Picture LoadPicture(TextArg path, std::string (*formPath)(int form, const void* data),
+                    const void* data) {
+  Picture picture;
+  picture.forms[0] = LoadBitmapFile(path);
+  if (!picture.forms[0]) return picture;
+  picture.count = 1;
+  while (picture.count < Picture::kMaxForms) {
+    const std::string next = formPath(picture.count, data);
+    if (!FileExists(next)) break;
+    HBITMAP form = LoadBitmapFile(next);
+    if (!form) break;
+    picture.forms[picture.count++] = form;
   }
+  return picture;
+}
+
+void DrawPictureKeyed(HDC dc, const Picture& picture, int x, int y, COLORREF key, int dpi) {
+  ChosenForm chosen;
+  if (ChooseForm(picture, dpi, chosen)) DrawKeyed(dc, chosen, x, y, key);
+}
+
+void DrawPicture(HDC dc, const Picture& picture, int x, int y, bool keyed, int dpi) {
+  ChosenForm chosen;
+  if (!ChooseForm(picture, dpi, chosen)) return;
+  HDC source = CreateCompatibleDC(dc);
+  HGDIOBJ old = SelectObject(source, chosen.bitmap);
+  const COLORREF key = GetPixel(source, 0, 0);
+  if (!keyed) CopyPicture(dc, x, y, chosen.tw, chosen.th, source, chosen.w, chosen.h, SRCCOPY);
   SelectObject(source, old);
   DeleteDC(source);
-  if (keyed) DrawPictureKeyed(dc, picture, x, y, key, dpi);
+  if (keyed) DrawKeyed(dc, chosen, x, y, key);
+}
+
+void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed, int dpi) {
+  Picture one;
+  one.forms[0] = picture;
+  one.count = picture ? 1 : 0;
+  DrawPicture(dc, one, x, y, keyed, dpi);
 }
 
 HBITMAP CreateScreenBitmap(int width, int height) {

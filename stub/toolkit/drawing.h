@@ -36,13 +36,33 @@ HBITMAP BitmapFromImage(const std::vector<uint8_t>& image);
 // pixel data than qb::kMaxBmpPixelBytes.
 HBITMAP LoadBitmapFile(TextArg path);
 
-// Draws a bitmap at x, y of dc at its own size scaled to dpi (stretched
-// with the halftone filter at any other DPI than 96); keyed leaves the
-// pixels of its top-left pixel's colour out, so that what lies below shows
+// A picture in one or more forms: form 0 is the picture for 96 DPI, whose
+// size at the window's DPI is the size it is drawn at; the others are
+// larger forms of it, drawn in its place at larger scales. Empty: no
+// picture.
+struct Picture {
+  static constexpr int kMaxForms = 8;
+  HBITMAP forms[kMaxForms] = {};
+  int count = 0;
+  explicit operator bool() const { return count > 0; }
+};
+
+// Reads a picture: form 0 from path (LoadBitmapFile), then form 1, 2, ...
+// from formPath(1), formPath(2), ... until one is not there or not whole.
+// Empty when form 0 cannot be read.
+Picture LoadPicture(TextArg path, std::string (*formPath)(int form, const void* data),
+                    const void* data);
+
+// Draws a picture at x, y of dc at its 96-DPI size scaled to dpi: the form
+// nearest that size (qb::NearestPicture), copied when it has that size
+// exactly, else stretched with the halftone filter. keyed leaves the
+// pixels of the top-left pixel's colour out, so that what lies below shows
 // through.
+void DrawPicture(HDC dc, const Picture& picture, int x, int y, bool keyed, int dpi = 96);
+// The same for a picture of one form.
 void DrawPicture(HDC dc, HBITMAP picture, int x, int y, bool keyed, int dpi = 96);
 // The same with a given transparent colour.
-void DrawPictureKeyed(HDC dc, HBITMAP picture, int x, int y, COLORREF key, int dpi = 96);
+void DrawPictureKeyed(HDC dc, const Picture& picture, int x, int y, COLORREF key, int dpi = 96);
 
 // A bitmap compatible with the screen.
 HBITMAP CreateScreenBitmap(int width, int height);

@@ -67,8 +67,8 @@ bool Shown(HWND control) { return (GetWindowLongA(control, GWL_STYLE) & WS_VISIB
 static void PaintPageIcon(HDC dc, int width, int height, int dpi, void* data) {
   RECT all = {0, 0, width, height};
   FillRect(dc, &all, GetSysColorBrush(COLOR_BTNFACE));
-  HBITMAP picture = *static_cast<HBITMAP*>(data);
-  if (picture) toolkit::DrawPictureKeyed(dc, picture, 0, 0, RGB(0, 0, 0), dpi);
+  const toolkit::Picture& picture = *static_cast<const toolkit::Picture*>(data);
+  toolkit::DrawPictureKeyed(dc, picture, 0, 0, RGB(0, 0, 0), dpi);
 }
 
 // The side picture of the welcome and finish pages: white, and the side
@@ -207,15 +207,16 @@ void TWizard::CreateControls() {
 // or, when the package has no picture for it, from where the icon would
 // stand (x = 32), so that no empty column is left; its right edge stays at
 // 472 either way.
-HWND TWizard::CreateDescription(HWND page, const std::string& text, int height, HBITMAP icon) {
+HWND TWizard::CreateDescription(HWND page, const std::string& text, int height,
+                                const toolkit::Picture& icon) {
   return icon ? toolkit::CreateLabel(page, text, 112, 16, 360, height)
               : toolkit::CreateLabel(page, text, 32, 16, 440, height);
 }
 
 // A page with a description beside its icon and, below, a frame for its
 // field.
-void TWizard::CreateFramedPage(int kind, int description, int descriptionHeight, HBITMAP* icon,
-                               int frame) {
+void TWizard::CreateFramedPage(int kind, int description, int descriptionHeight,
+                               toolkit::Picture* icon, int frame) {
   HWND page = panels_[kind];
   CreateDescription(page, Msg(description), descriptionHeight, *icon);
   if (*icon) toolkit::CreatePictureArea(page, 32, 32, 48, 48, PaintPageIcon, icon);

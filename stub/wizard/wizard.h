@@ -87,8 +87,10 @@ class TWizard : public toolkit::TWindow, public engine::InstallationHost {
   void CreateHeaderBand();
   void CreateWelcomePanel();
   void CreateDestinationControls();
-  void CreateFramedPage(int kind, int description, int descriptionHeight, HBITMAP* icon, int frame);
-  static HWND CreateDescription(HWND page, const std::string& text, int height, HBITMAP icon);
+  void CreateFramedPage(int kind, int description, int descriptionHeight, toolkit::Picture* icon,
+                        int frame);
+  static HWND CreateDescription(HWND page, const std::string& text, int height,
+                                const toolkit::Picture& icon);
   void SetHeader(int title, int subtitle);
   void LayOutSeparator();
   // The license, readme and ready viewers, made only for pages in the

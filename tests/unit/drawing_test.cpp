@@ -211,5 +211,42 @@ TEST(DrawingTest, SystemBmpBytesMeasuresRleAndCorePictures) {
   EXPECT_EQ(SystemBmpBytes(rle8.data(), 25), UINT64_MAX) << "header cut short";
 }
 
+TEST(DrawingTest, NearestPicture) {
+  // A header in three forms (100, 150 and 200 %) and one in one form.
+  const std::vector<PictureSize> three = {{150, 57}, {225, 86}, {300, 114}};
+  const std::vector<PictureSize> one = {{150, 57}};
+  // Forms out of order, and two of one size: the first of equals wins.
+  const std::vector<PictureSize> mixed = {{150, 57}, {300, 114}, {225, 86}, {225, 86}};
+  // Wider but lower: it does not cover a need for more height.
+  const std::vector<PictureSize> skew = {{100, 100}, {300, 120}, {200, 200}};
+  const struct {
+    const std::vector<PictureSize>* sizes;
+    int dpi;
+    size_t form;
+    const char* why;
+  } cases[] = {
+      {&three, 96, 0, "96 DPI: the 100 % form"},
+      {&three, 72, 0, "below 96 DPI: the smallest that covers"},
+      {&three, 120, 1, "125 %: 188 x 71 needed, 150 % is the smallest at least as large"},
+      {&three, 144, 1, "150 %: exactly the 150 % form"},
+      {&three, 168, 2, "175 %: the 200 % form"},
+      {&three, 192, 2, "200 %: exactly the 200 % form"},
+      {&three, 288, 2, "300 %: none is large enough, the largest"},
+      {&one, 96, 0, "one form at 96 DPI"},
+      {&one, 144, 0, "one form at 150 %: the only one"},
+      {&mixed, 144, 2, "out of order: the 150 % form, the first of two"},
+      {&mixed, 168, 1, "out of order: 175 % takes the 200 % form"},
+      {&skew, 192, 2, "200 x 200 needed: 300 x 120 is too low"},
+  };
+  for (const auto& c : cases) {
+    const std::vector<PictureSize>& sizes = *c.sizes;
+    EXPECT_EQ(NearestPicture(sizes.data(), sizes.size(), ScaleForDpi(sizes[0].width, c.dpi),
+                             ScaleForDpi(sizes[0].height, c.dpi)),
+              c.form)
+        << c.why;
+  }
+  EXPECT_EQ(NearestPicture(nullptr, 0, 10, 10), 0u) << "no forms at all";
+}
+
 }  // namespace
 }  // namespace qb

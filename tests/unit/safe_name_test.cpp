@@ -186,13 +186,29 @@ TEST(SafeNameTest, SupportCabinetEntries) {
     long long languages;
     bool accepted;
   } cases[] = {
-      {"$inst\\4.tmp", 1, true},         {"$inst/15.tmp", 1, true},
-      {"$inst\\21.tmp", 1, true},        {"$inst\\51.tmp", 1, true},
-      {"$inst\\22.tmp", 1, false},       {"$inst\\22.tmp", 2, true},
-      {"$inst\\2.tmp", 1, false},        {"$inst\\0.tmp", 1, false},
-      {"$inst\\18.tmp", 1, false},       {"4.tmp", 1, false},
-      {"$inst\\..\\evil.tmp", 1, false}, {"$inst\\4.tmp.exe", 1, false},
-      {"..\\$inst\\4.tmp", 1, false},    {"$INST\\4.tmp", 1, false},
+      {"$inst\\4.tmp", 1, true},
+      {"$inst/15.tmp", 1, true},
+      {"$inst\\21.tmp", 1, true},
+      {"$inst\\51.tmp", 1, true},
+      {"$inst\\22.tmp", 1, false},
+      {"$inst\\22.tmp", 2, true},
+      {"$inst\\2.tmp", 1, false},
+      {"$inst\\0.tmp", 1, false},
+      {"$inst\\18.tmp", 1, false},
+      {"4.tmp", 1, false},
+      {"$inst\\..\\evil.tmp", 1, false},
+      {"$inst\\4.tmp.exe", 1, false},
+      {"..\\$inst\\4.tmp", 1, false},
+      {"$INST\\4.tmp", 1, false},
+      // The further forms of the wizard's pictures.
+      {"$inst\\4_1.tmp", 1, true},
+      {"$inst/9_7.tmp", 1, true},
+      {"$inst\\5_3.tmp", 1, true},
+      {"$inst\\4_8.tmp", 1, false},
+      {"$inst\\4_0.tmp", 1, false},
+      {"$inst\\6_1.tmp", 1, false},
+      {"$inst\\15_1.tmp", 1, false},
+      {"$inst\\4_01.tmp", 1, false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(IsSupportCabinetEntry(c.name, c.languages), c.accepted) << c.name;

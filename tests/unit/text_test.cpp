@@ -145,6 +145,8 @@ TEST(TextTest, SkipProgramName) {
 TEST(SupportFilesTest, Names) {
   EXPECT_EQ(SupportFilePath("C:\\Temp\\", 4, false), "C:\\Temp\\$inst\\4.tmp");
   EXPECT_EQ(SupportFilePath("C:\\Temp\\", 0, true), "C:\\Temp\\$inst\\temp_0.tmp");
+  EXPECT_EQ(PictureFormPath("C:\\Temp\\", 4, 2), "C:\\Temp\\$inst\\4_2.tmp");
+  EXPECT_EQ(PictureFormEntry(9, 1), "$inst\\9_1.tmp");
 }
 
 TEST(SupportFilesTest, RemovalCoversLanguageFiles) {

@@ -10,6 +10,7 @@
 
 #include "package/package.h"
 #include "project.h"
+#include "text/sha256.h"
 #include "text/text.h"
 #include "text_convert.h"
 #include "variables.h"
@@ -358,6 +359,168 @@ TEST_F(ManifestTest, WarnsAboutLargeStartupFiles) {
   EXPECT_TRUE(LoadManifest(Manifest("[app]\nname = \"T\"\nversion = \"1\"\nlicense = "
                                     "\"fits.txt\"\n"))
                   .warnings.empty());
+}
+
+// A plain 24-bit BMP file of w x h pixels of one colour.
+std::string SolidBmp(int w, int h, uint8_t r, uint8_t g, uint8_t b) {
+  const int stride = (w * 3 + 3) / 4 * 4;
+  std::string bmp(54 + stride * h, '\0');
+  const auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) bmp[at + i] = static_cast<char>(v >> (8 * i));
+  };
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  put(2, static_cast<uint32_t>(bmp.size()));
+  put(10, 54);
+  put(14, 40);
+  put(18, static_cast<uint32_t>(w));
+  put(22, static_cast<uint32_t>(h));
+  bmp[26] = 1;
+  bmp[28] = 24;
+  put(34, static_cast<uint32_t>(stride * h));
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const size_t at = 54 + y * stride + x * 3;
+      bmp[at] = static_cast<char>(b);
+      bmp[at + 1] = static_cast<char>(g);
+      bmp[at + 2] = static_cast<char>(r);
+    }
+  }
+  return bmp;
+}
+
+// A picture given as a list of files: the 96-DPI one first, larger ones
+// after; every entry that cannot be one is refused with its file and line.
+TEST_F(ManifestTest, PictureListsRefuseBadEntries) {
+  Write("h100.bmp", SolidBmp(150, 57, 255, 0, 0));
+  Write("h150.bmp", SolidBmp(225, 86, 0, 0, 255));
+  Write("wide.bmp", SolidBmp(300, 40, 0, 255, 0));
+  Write("notes.txt", "not a picture");
+  std::string rle = SolidBmp(225, 86, 0, 0, 255);
+  rle[30] = 1;  // BI_RLE8: a size the tool does not read itself
+  Write("rle.bmp", rle);
+  const std::string app = "[app]\nname = \"Tally\"\nversion = \"1.0\"\n[pictures]\n";
+  std::string nine = "header = [";
+  for (int i = 0; i < 9; ++i) nine += "\"h100.bmp\", ";
+  nine += "]\n";
+  const struct {
+    std::string text;
+    int line;
+    const char* reason;
+  } cases[] = {
+      {app + "header = []\n", 5, "\"header\" lists no picture"},
+      {app + "header = [\"h100.bmp\", 5]\n", 5, "each picture of \"header\" must be a file name"},
+      {app + "header = [\"h100.bmp\", \"\"]\n", 5,
+       "each picture of \"header\" must be a file name"},
+      {app + "side = [\n  \"h100.bmp\",\n  \"missing.bmp\",\n]\n", 7, "cannot read"},
+      {app + "side = [\n  \"h100.bmp\",\n  \"notes.txt\",\n]\n", 7, "is not a BMP picture"},
+      {app + "tasks_icon = [\n  \"h100.bmp\",\n  \"rle.bmp\",\n]\n", 7,
+       "is not a plain BMP picture"},
+      {app + "header = [\"h100.bmp\", \"h100.bmp\"]\n", 5,
+       "(150 x 57) is not larger than the first picture (150 x 57), the one for 96 DPI"},
+      {app + "header = [\n  \"h150.bmp\",\n  \"h100.bmp\",\n]\n", 7,
+       "(150 x 57) is not larger than the first picture (225 x 86)"},
+      {app + "header = [\"h100.bmp\", \"wide.bmp\"]\n", 5,
+       "(300 x 40) is not larger than the first picture"},
+      {app + "background = [\"h100.bmp\", \"h150.bmp\"]\n", 5,
+       "\"background\" lists 2 pictures; it takes at most 1"},
+      {app + nine, 5, "\"header\" lists 9 pictures; it takes at most 8"},
+      {app + "header = 5\n", 5, "\"header\" must be a file name or a list of file names"},
+  };
+  for (const auto& c : cases) {
+    try {
+      LoadManifest(Manifest(c.text));
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ManifestError& e) {
+      EXPECT_EQ(e.file, dir_ + "/m.toml");
+      EXPECT_EQ(e.line, c.line) << e.Describe();
+      EXPECT_NE(std::string(e.what()).find(c.reason), std::string::npos) << e.Describe();
+    }
+  }
+}
+
+// A picture as a string, as a list of one, and as a list of sizes: the
+// first two build the same installer byte for byte; the list's larger
+// forms travel as support cabinet entries of their own names.
+TEST_F(ManifestTest, PictureListsTravelBesideTheFirstPicture) {
+  Write("h100.bmp", SolidBmp(150, 57, 255, 0, 0));
+  Write("h150.bmp", SolidBmp(225, 86, 0, 0, 255));
+  Write("h200.bmp", SolidBmp(300, 114, 0, 255, 0));
+  Write("i100.bmp", SolidBmp(48, 48, 9, 9, 9));
+  Write("i200.bmp", SolidBmp(96, 96, 9, 9, 9));
+  const std::string app =
+      "[app]\nname = \"Tally\"\nversion = \"1.0\"\n[package]\noutput = \"setup.exe\"\n"
+      "[pictures]\n";
+  const auto build = [&](const std::string& pictures) {
+    Project project = LoadManifest(Manifest(app + pictures), dir_ + "/uninstall.exe");
+    BuildInstaller(project, dir_ + "/stub.exe");
+    std::ifstream in(dir_ + "/setup.exe", std::ios::binary);
+    return std::make_pair(project.pictureForms,
+                          std::string((std::istreambuf_iterator<char>(in)), {}));
+  };
+  const auto asString = build("header = \"h100.bmp\"\ntasks_icon = \"i100.bmp\"\n");
+  const auto asListOfOne = build("header = [\"h100.bmp\"]\ntasks_icon = [\"i100.bmp\"]\n");
+  EXPECT_TRUE(asString.first.empty());
+  EXPECT_TRUE(asListOfOne.first.empty());
+  EXPECT_EQ(asString.second, asListOfOne.second) << "a list of one is its one string";
+  EXPECT_EQ(asString.second.find("$inst\\4_1.tmp"), std::string::npos);
+
+  const auto asList = build(
+      "header = [\"h100.bmp\", \"h150.bmp\", \"h200.bmp\"]\n"
+      "tasks_icon = [\"i100.bmp\", \"i200.bmp\"]\n");
+  ASSERT_EQ(asList.first.size(), 2u);
+  ASSERT_EQ(asList.first.at(4).size(), 2u);
+  EXPECT_EQ(std::string(asList.first.at(4)[0].begin(), asList.first.at(4)[0].end()),
+            SolidBmp(225, 86, 0, 0, 255));
+  EXPECT_EQ(std::string(asList.first.at(4)[1].begin(), asList.first.at(4)[1].end()),
+            SolidBmp(300, 114, 0, 255, 0));
+  ASSERT_EQ(asList.first.at(8).size(), 1u);
+  // The cabinet's file names are stored as they are.
+  for (const char* name :
+       {"$inst\\4.tmp", "$inst\\4_1.tmp", "$inst\\4_2.tmp", "$inst\\8.tmp", "$inst\\8_1.tmp"}) {
+    EXPECT_NE(asList.second.find(name + std::string(1, '\0')), std::string::npos) << name;
+  }
+  EXPECT_EQ(asList.second.find("$inst\\4_3.tmp"), std::string::npos);
+  EXPECT_EQ(asList.second.find("$inst\\8_2.tmp"), std::string::npos);
+}
+
+// A package whose pictures have one size each is what the tool wrote
+// before pictures could have several: the package (configuration stream,
+// support cabinet and file cabinet, without the trailer, whose offsets
+// follow the stub's size) has the SHA-256 that the tool of that time gave
+// it for this manifest, each picture as a string or as a list of one.
+TEST_F(ManifestTest, OnePictureEachKeepsThePackageAsItWas) {
+  const char* names[] = {"header", "side", "background", "dest", "tasks", "pw"};
+  for (int i = 0; i < 6; ++i) {
+    Write(std::string(names[i]) + ".bmp", SolidBmp(40 + i, 30, 10, 200, 30));
+  }
+  Write("app/a.txt", "hi\n");
+  const std::string app =
+      "[app]\nname = \"Ident\"\nversion = \"1\"\n[uninstall]\nenabled = false\n"
+      "[package]\noutput = \"setup.exe\"\ncompression = \"none\"\n[[files]]\n"
+      "source = \"app/a.txt\"\n[pictures]\n";
+  const std::string asStrings =
+      "header = \"header.bmp\"\nside = \"side.bmp\"\nbackground = \"background.bmp\"\n"
+      "destination_icon = \"dest.bmp\"\ntasks_icon = \"tasks.bmp\"\npassword_icon = \"pw.bmp\"\n";
+  const std::string asLists =
+      "header = [\"header.bmp\"]\nside = [\"side.bmp\"]\nbackground = [\"background.bmp\"]\n"
+      "destination_icon = [\"dest.bmp\"]\ntasks_icon = [\"tasks.bmp\"]\n"
+      "password_icon = [\"pw.bmp\"]\n";
+  for (const std::string& pictures : {asStrings, asLists}) {
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    Project project = LoadManifest(Manifest(app + pictures), dir_ + "/uninstall.exe");
+    BuildInstaller(project, dir_ + "/stub.exe");
+    unsetenv("SOURCE_DATE_EPOCH");
+    std::ifstream in(dir_ + "/setup.exe", std::ios::binary);
+    const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_GT(bytes.size(), qb::Trailer::kSize);
+    const qb::Trailer t = qb::Trailer::Decode(bytes.data() + bytes.size() - qb::Trailer::kSize);
+    ASSERT_LT(static_cast<size_t>(t.configOffset), bytes.size() - qb::Trailer::kSize);
+    EXPECT_EQ(qb::Sha256Hex(bytes.data() + t.configOffset,
+                            bytes.size() - qb::Trailer::kSize - t.configOffset),
+              "c94475e41468fd378aa730437d61cd18f61ff63d76e86538217b728dcf24ef3b")
+        << pictures;
+  }
 }
 
 TEST_F(ManifestTest, BuiltPackageHoldsWhatTheManifestSaid) {

@@ -169,9 +169,21 @@ expect_eq "$(query DisplayIcon)" 'C:\QBU\uninstall.exe' "DisplayIcon"
 expect_eq "$(query UninstallString)" '"C:\QBU\uninstall.exe"' "UninstallString"
 expect_eq "$(query NoModify)" 0x1 "NoModify"
 expect_eq "$(query NoRepair)" 0x1 "NoRepair"
-payload=0
+# The uninstaller counts as the tool packed it (its resources rewritten for
+# the package's execution level): the installed copy up to the end of its
+# last section, before the trailer the installer appends to it.
+packed_uninstaller=$(python3 - "$C/QBU/uninstall.exe" <<'PY'
+import struct, sys
+d = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", d, 0x3C)[0]
+count, optional = struct.unpack_from("<H", d, pe + 6)[0], struct.unpack_from("<H", d, pe + 20)[0]
+table = pe + 24 + optional
+print(max(sum(struct.unpack_from("<II", d, table + 40 * i + 16)) for i in range(count)))
+PY
+)
+payload=$packed_uninstaller
 for f in "$m/bin/qbprobe.exe" "$m/bin/regmarker.dll" "$m/sub/deeper/data.txt" "$m/held.dat" \
-  "$m/qbuninst.ttf" "$QB_WIN/stub/quillbox-uninstall.exe"; do
+  "$m/qbuninst.ttf"; do
   payload=$((payload + $(stat -c %s "$f")))
 done
 size_kib=$(($(query EstimatedSize)))
