@@ -117,12 +117,8 @@ void Removal::UnregisterComponents() {
     if (scope_.proven && qb::IsSafeDestinationPath(path) && IsFile(path, data)) {
       if (scope_.native64) {
         // A 64-bit component: the native regsvr32 unregisters it.
-        HANDLE process = nullptr;
-        if (toolkit::StartProgram(
-                toolkit::UnredirectedPath(toolkit::SystemFolder() + "\\regsvr32.exe"),
-                "/u /s \"" + path + "\"", SW_HIDE, &process))
-          toolkit::WaitForProgram(
-              process, [](void*) { toolkit::Application.ProcessMessages(); }, nullptr);
+        toolkit::RunNativeRegsvr32(
+            path, true, [](void*) { toolkit::Application.ProcessMessages(); }, nullptr);
       } else if (HMODULE library =
                      LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
         using Entry = HRESULT(WINAPI*)();

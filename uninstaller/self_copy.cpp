@@ -226,10 +226,10 @@ bool ReportResult(uint64_t pipe, int exitCode) {
   if (!pipe) return true;
   const int32_t code = exitCode;
   DWORD written = 0;
-  const bool handed =
-      WriteFile(AsHandle(pipe), &code, sizeof code, &written, nullptr) && written == sizeof code;
+  const BOOL wrote = WriteFile(AsHandle(pipe), &code, sizeof code, &written, nullptr);
   CloseHandle(AsHandle(pipe));
-  return handed;
+  // Only the whole code, written, reaches the original.
+  return wrote && written == sizeof code;
 }
 
 void WaitForOriginal(uint64_t process) {

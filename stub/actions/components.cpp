@@ -28,19 +28,6 @@ void RegisterComponent(const std::string& path) {
   FreeLibrary(module);
 }
 
-// A 64-bit component cannot be loaded into this 32-bit process: the native
-// regsvr32 registers it. Returns whether it could be started.
-bool RegisterNativeComponent(const std::string& path) {
-  const std::string regsvr32 =
-      toolkit::UnredirectedPath(toolkit::SystemFolder() + "\\regsvr32.exe");
-  HANDLE process = nullptr;
-  if (!toolkit::StartProgram(regsvr32, "/s \"" + path + "\"", SW_HIDE, &process) || !process)
-    return false;
-  toolkit::WaitForProgram(
-      process, [](void*) { toolkit::Application.ProcessMessages(); }, nullptr);
-  return true;
-}
-
 }  // namespace
 
 void RegisterComponents(engine::RunState& run) {
@@ -52,7 +39,10 @@ void RegisterComponents(engine::RunState& run) {
     toolkit::Application.ProcessMessages();
     toolkit::Log({"component: ", path});
     if (run.session.state.native64) {
-      if (!RegisterNativeComponent(toolkit::UnredirectedPath(path)))
+      // A 64-bit component cannot be loaded into this 32-bit process.
+      if (!toolkit::RunNativeRegsvr32(
+              toolkit::UnredirectedPath(path), false,
+              [](void*) { toolkit::Application.ProcessMessages(); }, nullptr))
         toolkit::Log({"component: FAILED to start the native regsvr32 for ", path});
     } else {
       RegisterComponent(path);

@@ -118,6 +118,18 @@ void WaitForProgram(HANDLE process, void (*meanwhile)(void*), void* data) {
   CloseHandle(process);
 }
 
+bool RunNativeRegsvr32(const std::string& component, bool unregister, void (*meanwhile)(void*),
+                       void* data) {
+  HANDLE process = nullptr;
+  if (!StartProgram(UnredirectedPath(SystemFolder() + "\\regsvr32.exe"),
+                    std::string(unregister ? "/u /s \"" : "/s \"") + component + "\"", SW_HIDE,
+                    &process) ||
+      !process)
+    return false;
+  WaitForProgram(process, meanwhile, data);
+  return true;
+}
+
 bool PickFolder(BROWSEINFOA& info, std::string& picked) {
   // The picker's newer look needs OLE on this thread.
   if (Ole().oleInitialize) Ole().oleInitialize(nullptr);

@@ -38,6 +38,12 @@ bool StartProgram(const std::string& path, const std::string& parameters, int sh
 // meanwhile(data) every 50 ms so that the caller's windows stay responsive.
 void WaitForProgram(HANDLE process, void (*meanwhile)(void*), void* data);
 
+// Runs the native (64-bit) regsvr32 silently on a 64-bit component, which
+// a 32-bit process cannot load: registers it, or with unregister /u. Waits
+// for it as WaitForProgram does. Returns whether it could be started.
+bool RunNativeRegsvr32(const std::string& component, bool unregister, void (*meanwhile)(void*),
+                       void* data);
+
 // Shows the system's folder picker; true with the chosen folder's path.
 bool PickFolder(BROWSEINFOA& info, std::string& picked);
 

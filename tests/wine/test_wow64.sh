@@ -112,6 +112,30 @@ round_trip() {  # round_trip ARCHITECTURE
   wineserver -w
 }
 
+# entry_in ARCH VIEW OTHER-VIEW WHERE: the Add/Remove Programs entry is in the
+# one view and not in the other.
+entry_in() {
+  wine reg query "HKLM\\$ARP" /v UninstallString "/reg:$2" >/dev/null 2>&1 ||
+    fail "$1: no Add/Remove Programs entry in the $2-bit view"
+  ! wine reg query "HKLM\\$ARP" "/reg:$3" >/dev/null 2>&1 ||
+    fail "$1: an Add/Remove Programs entry in the $3-bit view"
+  echo "ok: $1: the entry is in $4"
+}
+
+# uninstalled ARCH FOLDER: the installed uninstaller in the Windows folder
+# FOLDER removes the package silently, and the prefix is as before it.
+uninstalled() {
+  local arch=$1 folder=$2
+  expect_eq "$(qb_exit_code "$folder\\uninstall.exe" /S)" 0 "$arch: uninstalled silently"
+  wineserver -w
+  local unix=${folder#C:\\}
+  qb_wait_until 60 ! test -e "$C/${unix//\\//}/uninstall.exe"
+  snapshot "$QB_TMP/after-$arch"
+  diff -u "$QB_TMP/before-$arch.files" "$QB_TMP/after-$arch.files" || fail "$arch: files are left behind"
+  diff -u "$QB_TMP/before-$arch.reg" "$QB_TMP/after-$arch.reg" || fail "$arch: registry entries are left behind"
+  echo "ok: $arch: the prefix is as before"
+}
+
 # --- the default package: the 32-bit side ----------------------------------
 round_trip x86
 expect_same_file "$m/app.txt" "$C/Program Files (x86)/QB Wow/app.txt" "x86: {app} is in Program Files (x86)"
@@ -125,19 +149,8 @@ expect_same_file "$m/qbwow-other.txt" "$C/windows/system32/qbwow-other.txt" "x86
 expect_eq "$(installed_value 32 Where)" 'C:\Program Files (x86)\QB Wow' "x86: the value is in the 32-bit view"
 expect_eq "$(lnk_target)" 'C:\Program Files (x86)\QB Wow\app.txt' "x86: the shortcut's target"
 expect_eq "$(installed_value 64 Where)" "" "x86: nothing in the 64-bit view"
-wine reg query "HKLM\\$ARP" /v UninstallString /reg:32 >/dev/null 2>&1 ||
-  fail "x86: no Add/Remove Programs entry in the 32-bit view"
-! wine reg query "HKLM\\$ARP" /reg:64 >/dev/null 2>&1 ||
-  fail "x86: an Add/Remove Programs entry in the 64-bit view"
-echo "ok: x86: the entry is in WOW6432Node"
-expect_eq "$(qb_exit_code 'C:\Program Files (x86)\QB Wow\uninstall.exe' /S)" 0 \
-  "x86: uninstalled silently"
-wineserver -w
-qb_wait_until 60 ! test -e "$C/Program Files (x86)/QB Wow/uninstall.exe"
-snapshot "$QB_TMP/after-x86"
-diff -u "$QB_TMP/before-x86.files" "$QB_TMP/after-x86.files" || fail "x86: files are left behind"
-diff -u "$QB_TMP/before-x86.reg" "$QB_TMP/after-x86.reg" || fail "x86: registry entries are left behind"
-echo "ok: x86: the prefix is as before"
+entry_in x86 32 64 WOW6432Node
+uninstalled x86 'C:\Program Files (x86)\QB Wow'
 
 # --- architecture = "x64": the native side -----------------------------------
 round_trip x64
@@ -152,22 +165,11 @@ expect_eq "$(installed_value 64 Where)" 'C:\Program Files\QB Wow' "x64: the valu
 expect_eq "$(lnk_target)" 'C:\Program Files\QB Wow\app.txt' "x64: the shortcut's target"
 expect_eq "$(installed_value 64 Sys)" 'C:\windows\system32' "x64: {sys} reads as System32"
 expect_eq "$(installed_value 32 Where)" "" "x64: nothing in the 32-bit view"
-wine reg query "HKLM\\$ARP" /v UninstallString /reg:64 >/dev/null 2>&1 ||
-  fail "x64: no Add/Remove Programs entry in the 64-bit view"
-! wine reg query "HKLM\\$ARP" /reg:32 >/dev/null 2>&1 ||
-  fail "x64: an Add/Remove Programs entry in WOW6432Node"
-echo "ok: x64: the entry is in the 64-bit view"
+entry_in x64 64 32 "the 64-bit view"
 grep -qx '52=64' <(tr -d '\r' <"$C/Program Files/QB Wow/uninstall.log") ||
   fail "x64: the uninstall log does not say it is a 64-bit installation"
 echo "ok: x64: the uninstall log records the mode"
-expect_eq "$(qb_exit_code 'C:\Program Files\QB Wow\uninstall.exe' /S)" 0 \
-  "x64: uninstalled silently"
-wineserver -w
-qb_wait_until 60 ! test -e "$C/Program Files/QB Wow/uninstall.exe"
-snapshot "$QB_TMP/after-x64"
-diff -u "$QB_TMP/before-x64.files" "$QB_TMP/after-x64.files" || fail "x64: files are left behind"
-diff -u "$QB_TMP/before-x64.reg" "$QB_TMP/after-x64.reg" || fail "x64: registry entries are left behind"
-echo "ok: x64: the prefix is as before"
+uninstalled x64 'C:\Program Files\QB Wow'
 
 # --- architecture = "x64" on 32-bit Windows: refused ---------------------------
 # Only where this machine runs 32-bit code itself: an emulated 32-bit prefix
